@@ -1,0 +1,33 @@
+# Warnings and sanitizers are set per target so that third-party code found
+# through find_package keeps its own flags.
+function(morvane_target_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(MORVANE_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    target_compile_definitions(${target} PRIVATE QT_NO_KEYWORDS QT_NO_CAST_FROM_ASCII
+                                                 QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+endfunction()
+
+function(morvane_add_library name type)
+    add_library(${name} ${type} ${ARGN})
+    morvane_target_defaults(${name})
+endfunction()
+
+# One test executable per library and one CTest entry per executable: the
+# executables that start Qt or a web engine pay that once, and GoogleTest
+# prints each failure with its context.
+function(morvane_add_test_executable name)
+    add_executable(${name} ${ARGN})
+    morvane_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
+    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
+endfunction()
+
+if(MORVANE_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

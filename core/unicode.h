@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+// The few Unicode rules the converters must follow exactly, answered by ICU so
+// that they do not drift with Qt's own tables.
+namespace Unicode {
+
+// The text's extended grapheme clusters (user-perceived characters), as views
+// into `text`.
+QList<QStringView> graphemes(QStringView text);
+
+// Canonical composition; two texts are canonically equivalent exactly when
+// their NFC forms are equal.
+QString nfc(QStringView text);
+
+bool isWhiteSpace(char32_t codePoint);
+
+// True when every code point of `text` is White_Space (so also for "").
+bool isBlank(QStringView text);
+
+} // namespace Unicode

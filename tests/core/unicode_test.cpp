@@ -1,0 +1,56 @@
+#include "unicode.h"
+
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+TEST(UnicodeGraphemes, splits_into_user_perceived_characters) {
+    const QString text = u"e\u0301a👍🏽🇩🇰\r\nx"_s;
+    const QList<QStringView> clusters = Unicode::graphemes(text);
+    ASSERT_EQ(clusters.size(), 6);
+    EXPECT_EQ(clusters[0], u"e\u0301");
+    EXPECT_EQ(clusters[1], u"a");
+    EXPECT_EQ(clusters[2], u"👍🏽");
+    EXPECT_EQ(clusters[3], u"🇩🇰");
+    EXPECT_EQ(clusters[4], u"\r\n");
+    EXPECT_EQ(clusters[5], u"x");
+    EXPECT_TRUE(Unicode::graphemes(QString()).isEmpty());
+}
+
+TEST(UnicodeGraphemes, is_safe_from_several_threads) {
+    const QString text = u"ab\u0301c"_s.repeated(1000);
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong = 0;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i)
+                if (Unicode::graphemes(text).size() != 3000)
+                    ++wrong;
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(UnicodeNfc, composes_and_keeps_composed_text) {
+    EXPECT_EQ(Unicode::nfc(u"e\u0301"), u"é");
+    EXPECT_EQ(Unicode::nfc(u"é"), u"é");
+    EXPECT_EQ(Unicode::nfc(u"\u212B"), u"Å");
+    EXPECT_EQ(Unicode::nfc(u""), u"");
+}
+
+TEST(UnicodeBlank, uses_the_white_space_property) {
+    EXPECT_TRUE(Unicode::isBlank(u""));
+    EXPECT_TRUE(Unicode::isBlank(u" \t\n\r\u000B\u000C\u0085\u00A0\u2028\u2029\u3000"));
+    EXPECT_FALSE(Unicode::isBlank(u" x "));
+    EXPECT_FALSE(Unicode::isBlank(u"\u200B")); // zero-width space is not White_Space
+    EXPECT_FALSE(Unicode::isBlank(u"😀"));
+}
+
+} // namespace
