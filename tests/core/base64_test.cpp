@@ -1,0 +1,23 @@
+#include "base64.h"
+
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Base64DecodeStrict, decodes_padded_standard_text) {
+    EXPECT_EQ(Base64::decodeStrict("aGVsbG8="), QByteArray("hello"));
+    EXPECT_EQ(Base64::decodeStrict("w6k="), QByteArray("\xc3\xa9"));
+    EXPECT_EQ(Base64::decodeStrict("+/+/"), QByteArray("\xfb\xff\xbf"));
+    EXPECT_EQ(Base64::decodeStrict(""), QByteArray());
+}
+
+TEST(Base64DecodeStrict, rejects_everything_outside_alphabet_and_padding) {
+    for (const char* bad : {"aGVsbG8", "aGVs bG8=", "aGVsbG8=\n",
+                            "aGVs\nbG8=", " aGVsbG8=", "aGVsbG8-", "aGV_bG8=", "a===", "=aGV",
+                            "aG=s", "aGVsbG8=====", "abc", "ab==cd==", "\xc3\xa9\xc3\xa9"})
+        EXPECT_FALSE(Base64::decodeStrict(bad)) << bad;
+}
+
+} // namespace
