@@ -1,5 +1,7 @@
 #include "unicode.h"
 
+#include <QStringDecoder>
+
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
@@ -83,16 +85,26 @@ bool isWhiteSpace(char32_t codePoint) {
 }
 
 bool isBlank(QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t codePoint = text[i].unicode();
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        if (!isWhiteSpace(codePoint))
-            return false;
-    }
-    return true;
+    return trimmed(text).isEmpty();
+}
+
+QStringView trimmed(QStringView text) {
+    // Every White_Space code point is in the BMP, so surrogates never match.
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isWhiteSpace(text[begin].unicode()))
+        ++begin;
+    while (end > begin && isWhiteSpace(text[end - 1].unicode()))
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+std::optional<QString> decodeUtf8Strict(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
 }
 
 } // namespace Unicode

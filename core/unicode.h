@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
+
+#include <optional>
 
 // The few Unicode rules the converters must follow exactly, answered by ICU so
 // that they do not drift with Qt's own tables.
@@ -20,5 +23,12 @@ bool isWhiteSpace(char32_t codePoint);
 
 // True when every code point of `text` is White_Space (so also for "").
 bool isBlank(QStringView text);
+
+// `text` without White_Space code points at either end.
+QStringView trimmed(QStringView text);
+
+// The bytes as UTF-8 only when every sequence is valid (no overlong forms, no
+// encoded surrogates, nothing truncated); a leading byte-order mark is dropped.
+std::optional<QString> decodeUtf8Strict(QByteArrayView bytes);
 
 } // namespace Unicode

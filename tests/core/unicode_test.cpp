@@ -53,4 +53,25 @@ TEST(UnicodeBlank, uses_the_white_space_property) {
     EXPECT_FALSE(Unicode::isBlank(u"😀"));
 }
 
+TEST(UnicodeTrimmed, drops_white_space_at_both_ends_only) {
+    EXPECT_EQ(Unicode::trimmed(u"\u00A0 a b\n\u3000"), u"a b");
+    EXPECT_EQ(Unicode::trimmed(u" \t "), u"");
+    EXPECT_EQ(Unicode::trimmed(u"\u200Bx"), u"\u200Bx");
+}
+
+TEST(UnicodeDecodeUtf8Strict, accepts_valid_text_and_drops_a_bom) {
+    EXPECT_EQ(Unicode::decodeUtf8Strict("Sm\xc3\xb8rrebr\xc3\xb8"
+                                        "d"),
+              u"Smørrebrød"_s);
+    EXPECT_EQ(Unicode::decodeUtf8Strict("\xef\xbb\xbfhi"), u"hi"_s);
+    EXPECT_EQ(Unicode::decodeUtf8Strict("\xf0\x9f\x98\x80"), u"😀"_s);
+    EXPECT_EQ(Unicode::decodeUtf8Strict(""), u""_s);
+}
+
+TEST(UnicodeDecodeUtf8Strict, rejects_every_invalid_sequence) {
+    for (const char* bad : {"caf\xe9", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80",
+                            "\xf4\x90\x80\x80", "ab\xc3", "\xff", "\x80x"})
+        EXPECT_FALSE(Unicode::decodeUtf8Strict(bad)) << bad;
+}
+
 } // namespace
