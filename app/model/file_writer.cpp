@@ -1,0 +1,109 @@
+#include "file_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    const char* data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        left -= written;
+    }
+    return ::fsync(fd) == 0;
+}
+
+// A hidden temporary file beside `path`, holding `bytes` and synced; empty on failure.
+QByteArray writeTemporary(const QString& path, QByteArrayView bytes) {
+    const QFileInfo info(path);
+    QByteArray pattern =
+        QFile::encodeName(info.absolutePath() + u"/."_s + info.fileName() + u".XXXXXX"_s);
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    // mkostemp makes 0600; documents get the usual permissions.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && writeAll(fd, bytes);
+    if (::close(fd) != 0 || !ok) {
+        ::unlink(pattern.constData());
+        return {};
+    }
+    return pattern;
+}
+
+FileWriter::Outcome createExclusively(const QByteArray& target, QByteArrayView bytes) {
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno == EEXIST ? FileWriter::Outcome::exists : FileWriter::Outcome::failed;
+    const bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0 || !ok) {
+        ::unlink(target.constData());
+        return FileWriter::Outcome::failed;
+    }
+    return FileWriter::Outcome::created;
+}
+
+} // namespace
+
+FileWriter::Outcome FileWriter::createNew(const QString& path, QByteArrayView bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = writeTemporary(path, bytes);
+    if (temporary.isEmpty())
+        return Outcome::failed;
+
+    // A hard link never replaces an existing name, so the document appears
+    // whole or not at all.
+    if (::link(temporary.constData(), target.constData()) == 0) {
+        ::unlink(temporary.constData());
+        return Outcome::created;
+    }
+    if (errno == EEXIST) {
+        ::unlink(temporary.constData());
+        return Outcome::exists;
+    }
+    // File systems without hard links: rename that refuses to replace.
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(),
+                    RENAME_NOREPLACE) == 0)
+        return Outcome::created;
+    const int renameError = errno;
+    ::unlink(temporary.constData());
+    if (renameError == EEXIST)
+        return Outcome::exists;
+    if (renameError != EINVAL && renameError != ENOSYS && renameError != ENOTSUP)
+        return Outcome::failed;
+    // Last resort: exclusive create; still never over another file.
+    return createExclusively(target, bytes);
+}
+
+bool FileWriter::replace(const QString& path, QByteArrayView bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray temporary = writeTemporary(path, bytes);
+    if (temporary.isEmpty())
+        return false;
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
+}
+
+bool FileWriter::makeFolder(const QString& path) {
+    return QDir().mkpath(path);
+}

@@ -1,0 +1,314 @@
+#include "morvane_model.h"
+
+#include "base64.h"
+#include "convert.h"
+#include "system_desktop.h"
+#include "unicode.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPointer>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString recentsKey = u"ombrix.morvane.recents"_s;
+constexpr qsizetype maxRecents = 5;
+constexpr int maxNameClashes = 1000;
+
+QSettings preferences() {
+    return QSettings(u"Ombrix"_s, u"Morvane"_s);
+}
+
+QString fileName(const QUrl& url) {
+    return QFileInfo(url.path()).fileName();
+}
+
+// Report.docx gives Report, notes.final.pdf gives notes.final.
+QString baseName(const QUrl& url) {
+    const QString name = fileName(url);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString compiledVersion() {
+    const QString version = QStringLiteral(MORVANE_VERSION);
+    return version.isEmpty() ? u"1.0"_s : version;
+}
+
+// Asset names come from the engine unchecked and become file names inside the
+// asset folder: anything but a plain name could reach outside it.
+bool isPlainFileName(const QString& name) {
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') &&
+           !name.contains(u'\\') && !name.contains(QChar(0));
+}
+
+bool hasEnoughText(const QString& markdown) {
+    return Unicode::graphemes(Unicode::trimmed(markdown)).size() >= 3;
+}
+
+} // namespace
+
+MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices services,
+                           QObject* parent)
+    : QObject(parent)
+    , m_converters(std::move(converters))
+    , m_desktop(services.desktop)
+    , m_fileWriter(std::move(services.fileWriter))
+    , m_clock(std::move(services.clock)) {
+    if (!m_desktop) {
+        m_ownedDesktop = std::make_unique<SystemDesktop>();
+        m_desktop = m_ownedDesktop.get();
+    }
+    if (!m_fileWriter)
+        m_fileWriter = std::make_unique<FileWriter>();
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentDateTime(); };
+    m_settingsPath = services.settingsPath.value_or(MorvaneSettings::url().toLocalFile());
+    m_settings = MorvaneSettings::read(m_settingsPath);
+    m_version = compiledVersion();
+}
+
+MorvaneModel::~MorvaneModel() = default;
+
+void MorvaneModel::setSettings(const MorvaneSettings& settings) {
+    m_settings = settings;
+    Q_EMIT settingsChanged();
+    m_settings.write(m_settingsPath);
+}
+
+void MorvaneModel::setStatus(const QString& status) {
+    m_status = status;
+    Q_EMIT statusChanged();
+}
+
+void MorvaneModel::setIsConverting(bool isConverting) {
+    m_isConverting = isConverting;
+    Q_EMIT isConvertingChanged();
+}
+
+void MorvaneModel::convertFiles(const QList<QUrl>& urls) {
+    QList<QUrl> batch;
+    for (const QUrl& url : urls) {
+        const QString path = url.toLocalFile();
+        if (m_inFlight.contains(path))
+            continue;
+        m_inFlight.insert(path);
+        batch.append(url);
+    }
+    if (batch.isEmpty())
+        return;
+    runBatch(std::move(batch));
+}
+
+QCoro::Task<> MorvaneModel::runBatch(QList<QUrl> batch) {
+    // The model may be a test's and go away; the shared one never does.
+    QPointer<MorvaneModel> self(this);
+    setIsConverting(true);
+    QList<QUrl> written;
+    for (const QUrl& url : batch) {
+        const std::optional<QUrl> document = co_await convertOne(url);
+        if (!self)
+            co_return;
+        if (document)
+            written.append(*document);
+    }
+
+    if (written.size() == 1)
+        setStatus(u"Converted ✓"_s);
+    else if (written.size() >= 2)
+        setStatus(u"Converted "_s + QString::number(written.size()) + u" files ✓"_s);
+    if (m_settings.openAfterConvert && !written.isEmpty())
+        m_desktop->revealFiles(written);
+
+    setIsConverting(false);
+    for (const QUrl& url : batch)
+        m_inFlight.remove(url.toLocalFile());
+    Q_EMIT batchEnded(batch, written);
+}
+
+QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
+    QPointer<MorvaneModel> self(this);
+    const QString name = fileName(url);
+    const std::optional<ConvertKind> kind = ConvertKind::forFile(url);
+    if (!kind) {
+        setStatus(u"Skipped "_s + name + u" — unsupported type"_s);
+        co_return std::nullopt;
+    }
+    setStatus(u"Converting "_s + name + u"…"_s);
+
+    ConvertResult result;
+    std::optional<QString> note;
+    if (*kind == ConvertKind::pdf) {
+        PdfText text = co_await m_converters->convertPdf(url.toLocalFile());
+        if (!self)
+            co_return std::nullopt;
+        result.markdown = std::move(text.markdown);
+        note = std::move(text.note);
+    } else {
+        QFile file(url.toLocalFile());
+        if (!file.open(QIODevice::ReadOnly)) {
+            setStatus(u"Couldn't read "_s + name);
+            co_return std::nullopt;
+        }
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            setStatus(u"Couldn't read "_s + name);
+            co_return std::nullopt;
+        }
+        QString payload;
+        if (kind->isBinary()) {
+            payload = QString::fromLatin1(bytes.toBase64());
+        } else if (std::optional<QString> text = Unicode::decodeUtf8Strict(bytes)) {
+            payload = std::move(*text);
+        } else {
+            setStatus(u"Couldn't read "_s + name);
+            co_return std::nullopt;
+        }
+        result = co_await m_converters->convert(*kind, std::move(payload), name);
+        if (!self)
+            co_return std::nullopt;
+        if (result.error) {
+            setStatus(u"Engine error: "_s + *result.error + u" — "_s + name);
+            co_return std::nullopt;
+        }
+    }
+
+    if (!hasEnoughText(result.markdown)) {
+        QString message = u"No text found in "_s + name;
+        if (note)
+            message += u" ["_s + *note + u"]"_s;
+        setStatus(message);
+        co_return std::nullopt;
+    }
+
+    const std::optional<QUrl> document = saveAndRecord(result, name, baseName(url));
+    if (!document)
+        setStatus(u"Couldn't save "_s + name);
+    co_return document;
+}
+
+std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, const QString& source,
+                                                const QString& fallback) {
+    if (result.error || result.markdown.isEmpty())
+        return std::nullopt;
+
+    const QString folder = m_settings.folderPath;
+    m_fileWriter->makeFolder(folder);
+    const QString title = result.title.isEmpty() ? fallback : result.title;
+    const QString slug = Convert::slug(title, fallback);
+
+    struct DecodedAsset {
+        QString name;
+        QByteArray bytes;
+    };
+    QList<DecodedAsset> assets;
+    for (const ConvertResult::Asset& asset : result.assets) {
+        if (!isPlainFileName(asset.name))
+            continue;
+        // Characters beyond Latin-1 become "?", which the strict decoder refuses.
+        if (std::optional<QByteArray> bytes = Base64::decodeStrict(asset.base64.toLatin1()))
+            assets.append({asset.name, std::move(*bytes)});
+    }
+
+    const QString date = today();
+    const QUrl wished = QUrl::fromLocalFile(folder + u'/' + slug + u".md"_s);
+    // The assets belong to the document actually written (report-2.md keeps
+    // them in report-2-assets), so the name is settled before links are made.
+    for (int attempt = 0; attempt < maxNameClashes; ++attempt) {
+        const QUrl target = uniqueURL(wished);
+        const QString assetFolderName = baseName(target) + u"-assets"_s;
+        QString markdown = result.markdown;
+        for (const DecodedAsset& asset : assets)
+            markdown.replace(u"]("_s + asset.name + u')',
+                             u"]("_s + assetFolderName + u'/' + asset.name + u')');
+        const QString text = Convert::document(title, source, date, markdown);
+
+        const FileWriter::Outcome outcome =
+            m_fileWriter->createNew(target.toLocalFile(), text.toUtf8());
+        if (outcome == FileWriter::Outcome::exists)
+            continue;
+        if (outcome == FileWriter::Outcome::failed)
+            return std::nullopt;
+
+        if (!assets.isEmpty()) {
+            const QString assetFolder = folder + u'/' + assetFolderName;
+            m_fileWriter->makeFolder(assetFolder);
+            for (const DecodedAsset& asset : assets)
+                m_fileWriter->replace(assetFolder + u'/' + asset.name, asset.bytes);
+        }
+        addRecent(target);
+        return target;
+    }
+    return std::nullopt;
+}
+
+QUrl MorvaneModel::uniqueURL(const QUrl& url) const {
+    const QString path = url.toLocalFile();
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return url;
+    const QString base = baseName(url);
+    const QString folder = QFileInfo(path).path();
+    for (qint64 n = 2;; ++n) {
+        const QString candidate = folder + u'/' + base + u'-' + QString::number(n) + u".md"_s;
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+            return QUrl::fromLocalFile(candidate);
+    }
+}
+
+QString MorvaneModel::today() const {
+    return QLocale::c().toString(m_clock().date(), u"yyyy-MM-dd"_s);
+}
+
+void MorvaneModel::loadRecents() {
+    const QVariant stored = preferences().value(recentsKey);
+    if (!stored.isValid())
+        return;
+    const std::optional<QList<Recent>> decoded = Recent::listFromJson(stored.toByteArray());
+    if (!decoded)
+        return;
+    QList<Recent> kept;
+    for (const Recent& recent : *decoded) {
+        const QFileInfo info(recent.path);
+        if (info.exists() || info.isSymLink())
+            kept.append(recent);
+    }
+    m_recents = kept;
+    Q_EMIT recentsChanged();
+}
+
+void MorvaneModel::addRecent(const QUrl& document) {
+    const Recent recent = Recent::forDocument(document);
+    m_recents.removeIf([&](const Recent& entry) { return entry.path == recent.path; });
+    m_recents.prepend(recent);
+    if (m_recents.size() > maxRecents)
+        m_recents.resize(maxRecents);
+    Q_EMIT recentsChanged();
+    preferences().setValue(recentsKey, Recent::listToJson(m_recents));
+}
+
+void MorvaneModel::copyRecent(const Recent& recent) {
+    QFile file(recent.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const std::optional<QString> text = Unicode::decodeUtf8Strict(file.readAll());
+    if (!text || file.error() != QFileDevice::NoError)
+        return;
+    m_desktop->copyText(*text);
+    setStatus(u"Copied ✓ "_s + recent.name);
+}
+
+void MorvaneModel::chooseFolder() {
+    m_desktop->activate();
+    const std::optional<QString> folder = m_desktop->chooseFolder(
+        {u"Choose"_s, u"Choose where converted Markdown is saved"_s, m_settings.folderPath});
+    if (!folder)
+        return;
+    MorvaneSettings settings = m_settings;
+    settings.folderPath = *folder;
+    setSettings(settings);
+}

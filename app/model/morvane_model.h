@@ -1,0 +1,119 @@
+#pragma once
+
+#include "converters.h"
+#include "desktop.h"
+#include "file_writer.h"
+#include "morvane_settings.h"
+#include "recent.h"
+#include "updater.h"
+
+#include <QCoro/QCoroTask>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// What the model works with besides its converters. Left empty, each part
+// is the real one.
+struct ModelServices {
+    Desktop* desktop = nullptr;
+    std::unique_ptr<FileWriter> fileWriter;
+    // The settings file; an empty path keeps settings in memory only.
+    std::optional<QString> settingsPath;
+    std::function<QDateTime()> clock;
+};
+
+// The one observable model of the application: settings, the status line,
+// the recents, batches of conversions and their saving. Lives on the main
+// thread; every operation is entered there.
+class MorvaneModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(MorvaneSettings settings READ settings WRITE setSettings NOTIFY settingsChanged)
+    Q_PROPERTY(bool isConverting READ isConverting NOTIFY isConvertingChanged)
+    Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+    Q_PROPERTY(QList<Recent> recents READ recents NOTIFY recentsChanged)
+    Q_PROPERTY(std::optional<UpdateInfo> availableUpdate READ availableUpdate NOTIFY
+                   availableUpdateChanged)
+    Q_PROPERTY(bool isUpdating READ isUpdating NOTIFY isUpdatingChanged)
+    Q_PROPERTY(bool isCheckingForUpdate READ isCheckingForUpdate NOTIFY isCheckingForUpdateChanged)
+
+public:
+    explicit MorvaneModel(std::unique_ptr<Converters> converters, ModelServices services = {},
+                          QObject* parent = nullptr);
+    ~MorvaneModel() override;
+
+    // The process's model, made on first use with the real converters and
+    // never released; defined beside them. Needs the application object.
+    static MorvaneModel& shared();
+
+    const MorvaneSettings& settings() const { return m_settings; }
+    void setSettings(const MorvaneSettings& settings);
+    bool isConverting() const { return m_isConverting; }
+    const QString& status() const { return m_status; }
+    const QList<Recent>& recents() const { return m_recents; }
+    const QSet<QString>& inFlight() const { return m_inFlight; }
+    const QString& version() const { return m_version; }
+    const std::optional<UpdateInfo>& availableUpdate() const { return m_availableUpdate; }
+    bool isUpdating() const { return m_isUpdating; }
+    bool isCheckingForUpdate() const { return m_isCheckingForUpdate; }
+    bool didCheck() const { return m_didCheck; }
+    Desktop& desktop() const { return *m_desktop; }
+
+    // Starts one batch of the files not already in an unfinished batch.
+    void convertFiles(const QList<QUrl>& urls);
+
+    // Writes the document and its assets; the written document's location,
+    // already added to the recents, or nothing when it could not be written.
+    std::optional<QUrl> saveAndRecord(const ConvertResult& result, const QString& source,
+                                      const QString& fallback);
+    // The wished location, or the first free "-2", "-3", … variant of it.
+    QUrl uniqueURL(const QUrl& url) const;
+    // The local date as yyyy-MM-dd.
+    QString today() const;
+
+    void loadRecents();
+    void addRecent(const QUrl& document);
+    void copyRecent(const Recent& recent);
+    void chooseFolder();
+
+Q_SIGNALS:
+    void settingsChanged();
+    void isConvertingChanged();
+    void statusChanged();
+    void recentsChanged();
+    void availableUpdateChanged();
+    void isUpdatingChanged();
+    void isCheckingForUpdateChanged();
+    // A batch is over: what it took on and what it wrote, in order.
+    void batchEnded(const QList<QUrl>& inputs, const QList<QUrl>& written);
+
+private:
+    QCoro::Task<> runBatch(QList<QUrl> batch);
+    QCoro::Task<std::optional<QUrl>> convertOne(QUrl url);
+    void setStatus(const QString& status);
+    void setIsConverting(bool isConverting);
+
+    std::unique_ptr<Converters> m_converters;
+    std::unique_ptr<Desktop> m_ownedDesktop;
+    Desktop* m_desktop = nullptr;
+    std::unique_ptr<FileWriter> m_fileWriter;
+    QString m_settingsPath;
+    std::function<QDateTime()> m_clock;
+
+    MorvaneSettings m_settings;
+    bool m_isConverting = false;
+    QString m_status;
+    QList<Recent> m_recents;
+    QSet<QString> m_inFlight;
+    QString m_version;
+    std::optional<UpdateInfo> m_availableUpdate;
+    bool m_isUpdating = false;
+    bool m_isCheckingForUpdate = false;
+    bool m_didCheck = false;
+};

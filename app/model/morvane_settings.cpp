@@ -1,0 +1,67 @@
+#include "morvane_settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+const MorvaneSettings& MorvaneSettings::defaultSettings() {
+    static const MorvaneSettings settings = [] {
+        const QStringList documents =
+            QStandardPaths::standardLocations(QStandardPaths::DocumentsLocation);
+        const QString folder = documents.isEmpty() ? QDir::homePath() + u"/Documents/Converted"_s
+                                                   : documents.constFirst() + u"/Converted"_s;
+        return MorvaneSettings{folder, true};
+    }();
+    return settings;
+}
+
+QUrl MorvaneSettings::url() {
+    const QStringList config =
+        QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        return {};
+    const QString folder = config.constFirst() + u"/com.ombrix.morvane"_s;
+    QDir().mkpath(folder);
+    return QUrl::fromLocalFile(folder + u"/settings.json"_s);
+}
+
+std::optional<MorvaneSettings> MorvaneSettings::fromJson(const QByteArray& json) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonObject object = document.object();
+    const QJsonValue folderPath = object.value("folderPath"_L1);
+    const QJsonValue openAfterConvert = object.value("openAfterConvert"_L1);
+    if (!folderPath.isString() || !openAfterConvert.isBool())
+        return std::nullopt;
+    return MorvaneSettings{folderPath.toString(), openAfterConvert.toBool()};
+}
+
+QByteArray MorvaneSettings::toJson() const {
+    const QJsonObject object{{u"folderPath"_s, folderPath},
+                             {u"openAfterConvert"_s, openAfterConvert}};
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+MorvaneSettings MorvaneSettings::read(const QString& path) {
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return defaultSettings();
+    return fromJson(file.readAll()).value_or(defaultSettings());
+}
+
+bool MorvaneSettings::write(const QString& path) const {
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(toJson());
+    return file.commit();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "converters.h"
+
+#include <QCoro/QCoroSignal>
+#include <QCoro/QCoroTimer>
+#include <QHash>
+#include <QObject>
+
+#include <chrono>
+
+// Opens once; converters waiting on it then go on.
+class Gate : public QObject {
+    Q_OBJECT
+
+public:
+    bool isOpen = false;
+    void open() {
+        isOpen = true;
+        Q_EMIT opened();
+    }
+    Q_SIGNAL void opened();
+};
+
+struct EngineCall {
+    ConvertKind kind;
+    QString payload;
+    QString name;
+};
+
+// Canned answers by file path (PDF) or name (engine), optionally held at a
+// gate so that batches can overlap on purpose.
+class FakeConverters : public Converters {
+public:
+    QHash<QString, PdfText> pdf;
+    QHash<QString, ConvertResult> engine;
+    QHash<QString, Gate*> gates;
+    QList<QString> pdfCalls;
+    QList<EngineCall> engineCalls;
+
+    QCoro::Task<PdfText> convertPdf(QString path) override {
+        pdfCalls.append(path);
+        co_await waitAtGate(path);
+        co_return pdf.value(
+            path, PdfText{QString(), QStringLiteral("0p · 0 lines (text 0, ocr 0 on 0p)")});
+    }
+
+    QCoro::Task<ConvertResult> convert(ConvertKind kind, QString payload, QString name) override {
+        engineCalls.append({kind, payload, name});
+        co_await waitAtGate(name);
+        co_return engine.value(name,
+                               ConvertResult::errorMessage(QStringLiteral("no canned answer")));
+    }
+
+private:
+    QCoro::Task<> waitAtGate(const QString& key) {
+        // Always suspend once, as the real converters do.
+        co_await QCoro::sleepFor(std::chrono::milliseconds(1));
+        Gate* gate = gates.value(key);
+        if (gate && !gate->isOpen)
+            co_await qCoro(gate, &Gate::opened);
+    }
+};

@@ -1,0 +1,525 @@
+#include "morvane_model.h"
+
+#include "fake_converters.h"
+#include "qt_printers.h"
+#include "recording_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A writer whose document writes fail, or clash once as if another process
+// had taken the name first.
+class ScriptedWriter : public FileWriter {
+public:
+    bool failDocuments = false;
+    QString takeFirst; // created by "someone else" just before our write
+
+    Outcome createNew(const QString& path, QByteArrayView bytes) override {
+        if (failDocuments)
+            return Outcome::failed;
+        if (!takeFirst.isEmpty() && path == takeFirst) {
+            writeFile(path, "someone else's");
+            takeFirst.clear();
+        }
+        return FileWriter::createNew(path, bytes);
+    }
+};
+
+class ModelTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        QSettings(u"Ombrix"_s, u"Morvane"_s).clear();
+        makeModel();
+    }
+
+    void TearDown() override { QSettings(u"Ombrix"_s, u"Morvane"_s).clear(); }
+
+    void makeModel(std::unique_ptr<FileWriter> writer = nullptr) {
+        auto converters = std::make_unique<FakeConverters>();
+        fakes = converters.get();
+        ModelServices services;
+        services.desktop = &desktop;
+        services.fileWriter = std::move(writer);
+        services.settingsPath = root.filePath(u"settings.json"_s);
+        services.clock = [] { return QDateTime(QDate(2026, 3, 7), QTime(23, 59)); };
+        model = std::make_unique<MorvaneModel>(std::move(converters), std::move(services));
+        MorvaneSettings settings{outFolder(), false};
+        model->setSettings(settings);
+        QObject::connect(model.get(), &MorvaneModel::statusChanged,
+                         [this] { statuses.append(model->status()); });
+        QObject::connect(model.get(), &MorvaneModel::batchEnded,
+                         [this](const QList<QUrl>&, const QList<QUrl>&) { ++batchesEnded; });
+    }
+
+    QString outFolder() const { return root.filePath(u"out"_s); }
+    QString out(const QString& name) const { return outFolder() + u'/' + name; }
+    QString input(const QString& name) {
+        const QString path = root.filePath(u"in/"_s + name);
+        if (!QFileInfo::exists(path))
+            writeFile(path, "input bytes");
+        return path;
+    }
+    QUrl inputUrl(const QString& name) { return QUrl::fromLocalFile(input(name)); }
+
+    void runBatch(const QList<QUrl>& urls) {
+        const int before = batchesEnded;
+        model->convertFiles(urls);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded > before; }, 5000));
+    }
+
+    static ConvertResult engineText(const QString& markdown, const QString& title = {}) {
+        return ConvertResult(markdown, title, {}, {}, std::nullopt);
+    }
+
+    QTemporaryDir root;
+    RecordingDesktop desktop;
+    FakeConverters* fakes = nullptr;
+    std::unique_ptr<MorvaneModel> model;
+    QStringList statuses;
+    int batchesEnded = 0;
+};
+
+TEST_F(ModelTest, starts_with_the_documented_first_values) {
+    EXPECT_FALSE(model->isConverting());
+    EXPECT_EQ(model->status(), QString());
+    EXPECT_TRUE(model->recents().isEmpty());
+    EXPECT_TRUE(model->inFlight().isEmpty());
+    EXPECT_EQ(model->version(), u"0.1.0");
+    EXPECT_FALSE(model->availableUpdate());
+    EXPECT_FALSE(model->isUpdating());
+    EXPECT_FALSE(model->isCheckingForUpdate());
+    EXPECT_FALSE(model->didCheck());
+}
+
+TEST_F(ModelTest, one_pdf_is_converted_saved_and_summarised) {
+    const QString pdf = input(u"Report.pdf"_s);
+    fakes->pdf[pdf] = {u"# Results\n\nAll good.\n"_s, u"1p · 3 lines (text 3, ocr 0 on 0p)"_s};
+    runBatch({QUrl::fromLocalFile(pdf)});
+    EXPECT_EQ(statuses, (QStringList{u"Converting Report.pdf…"_s, u"Converted ✓"_s}));
+    const QString document = outFolder() + u"/Report.md"_s;
+    EXPECT_EQ(readFile(document), QByteArray("---\ntitle: \"Report\"\nsource: Report.pdf\n"
+                                             "date: 2026-03-07\nconverted_by: Morvane\n---\n\n"
+                                             "# Report\n\n# Results\n\nAll good.\n\n"));
+    ASSERT_EQ(model->recents().size(), 1);
+    EXPECT_EQ(model->recents()[0], (Recent{u"Report.md"_s, document}));
+    EXPECT_FALSE(model->isConverting());
+    EXPECT_TRUE(model->inFlight().isEmpty());
+}
+
+TEST_F(ModelTest, every_failure_has_its_own_words_and_the_batch_goes_on) {
+    const QUrl text = inputUrl(u"notes.txt"_s);
+    const QUrl folder = QUrl::fromLocalFile(root.filePath(u"in"_s));
+    const QUrl missing = QUrl::fromLocalFile(root.filePath(u"gone.docx"_s));
+    const QUrl latin1 = inputUrl(u"legacy.htm"_s);
+    writeFile(latin1.toLocalFile(), "<p>caf\xe9</p>");
+    const QUrl broken = inputUrl(u"broken.pptx"_s);
+    fakes->engine[u"broken.pptx"_s] = ConvertResult::errorMessage(u"slide 3: unreadable XML"_s);
+    const QUrl blank = inputUrl(u"blank.docx"_s);
+    fakes->engine[u"blank.docx"_s] = engineText(u" \n\t\n "_s);
+    const QUrl scan = inputUrl(u"Scan.PDF"_s);
+    fakes->pdf[scan.toLocalFile()] = {u"\n"_s, u"2p · 0 lines (text 0, ocr 0 on 0p)"_s};
+
+    runBatch({text, folder, missing, latin1, broken, blank, scan});
+    EXPECT_EQ(statuses, (QStringList{
+                            u"Skipped notes.txt — unsupported type"_s,
+                            u"Skipped in — unsupported type"_s,
+                            u"Converting gone.docx…"_s,
+                            u"Couldn't read gone.docx"_s,
+                            u"Converting legacy.htm…"_s,
+                            u"Couldn't read legacy.htm"_s,
+                            u"Converting broken.pptx…"_s,
+                            u"Engine error: slide 3: unreadable XML — broken.pptx"_s,
+                            u"Converting blank.docx…"_s,
+                            u"No text found in blank.docx"_s,
+                            u"Converting Scan.PDF…"_s,
+                            u"No text found in Scan.PDF [2p · 0 lines (text 0, ocr 0 on 0p)]"_s,
+                        }));
+    EXPECT_TRUE(desktop.reveals.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(outFolder() + u"/blank.md"_s));
+}
+
+TEST_F(ModelTest, engine_gets_base64_for_binary_kinds_and_text_for_html) {
+    const QUrl docx = inputUrl(u"letter.docx"_s);
+    const QUrl html = inputUrl(u"page.html"_s);
+    writeFile(html.toLocalFile(), "<p>Sm\xc3\xb8rrebr\xc3\xb8"
+                                  "d</p>");
+    fakes->engine[u"letter.docx"_s] = engineText(u"Dear all"_s, u"Letter"_s);
+    fakes->engine[u"page.html"_s] = engineText(u"Smørrebrød"_s);
+    runBatch({docx, html});
+    ASSERT_EQ(fakes->engineCalls.size(), 2);
+    EXPECT_EQ(fakes->engineCalls[0].kind, ConvertKind::docx);
+    EXPECT_EQ(fakes->engineCalls[0].payload,
+              QString::fromLatin1(QByteArray("input bytes").toBase64()));
+    EXPECT_EQ(fakes->engineCalls[0].name, u"letter.docx");
+    EXPECT_EQ(fakes->engineCalls[1].kind, ConvertKind::html);
+    EXPECT_EQ(fakes->engineCalls[1].payload, u"<p>Smørrebrød</p>");
+    EXPECT_EQ(model->status(), u"Converted 2 files ✓");
+    // An engine title names the file; an untitled result uses the base name.
+    EXPECT_TRUE(QFileInfo::exists(outFolder() + u"/Letter.md"_s));
+    EXPECT_TRUE(QFileInfo::exists(outFolder() + u"/page.md"_s));
+}
+
+TEST_F(ModelTest, three_characters_are_enough_counted_as_graphemes) {
+    fakes->engine[u"two.docx"_s] = engineText(u"  ab \n"_s);
+    fakes->engine[u"three.docx"_s] = engineText(u"\n abc "_s);
+    fakes->engine[u"accents.docx"_s] =
+        engineText(u"e\u0301e\u0301"_s); // 4 code units, 2 characters
+    fakes->engine[u"flags.docx"_s] = engineText(u"🇩🇰🇩🇰🇩🇰"_s);
+    runBatch({inputUrl(u"two.docx"_s), inputUrl(u"three.docx"_s), inputUrl(u"accents.docx"_s),
+              inputUrl(u"flags.docx"_s)});
+    EXPECT_TRUE(statuses.contains(u"No text found in two.docx"_s));
+    EXPECT_TRUE(statuses.contains(u"No text found in accents.docx"_s));
+    EXPECT_FALSE(statuses.contains(u"No text found in three.docx"_s));
+    EXPECT_FALSE(statuses.contains(u"No text found in flags.docx"_s));
+    // The saved body is the untrimmed text.
+    EXPECT_TRUE(readFile(outFolder() + u"/three.md"_s).endsWith("---\n\n# three\n\n\n abc \n"));
+    EXPECT_EQ(model->status(), u"Converted 2 files ✓");
+}
+
+TEST_F(ModelTest, duplicates_in_one_list_are_converted_once) {
+    const QUrl pdf = inputUrl(u"a.pdf"_s);
+    fakes->pdf[pdf.toLocalFile()] = {u"text text"_s, u"n"_s};
+    runBatch({pdf, pdf, pdf});
+    EXPECT_EQ(fakes->pdfCalls.size(), 1);
+    EXPECT_EQ(model->status(), u"Converted ✓");
+}
+
+TEST_F(ModelTest, an_empty_or_fully_busy_list_changes_nothing) {
+    model->convertFiles({});
+    EXPECT_FALSE(model->isConverting());
+    EXPECT_TRUE(statuses.isEmpty());
+
+    Gate gate;
+    const QUrl pdf = inputUrl(u"slow.pdf"_s);
+    fakes->gates[pdf.toLocalFile()] = &gate;
+    fakes->pdf[pdf.toLocalFile()] = {u"slow text"_s, u"n"_s};
+    model->convertFiles({pdf});
+    EXPECT_TRUE(model->isConverting());
+    EXPECT_TRUE(model->inFlight().contains(pdf.toLocalFile()));
+    const QStringList before = statuses;
+    model->convertFiles({pdf});
+    EXPECT_EQ(statuses, before);
+    gate.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded == 1; }, 5000));
+    EXPECT_EQ(fakes->pdfCalls.size(), 1);
+    // Once the batch is over the file can be converted again, under a new name.
+    runBatch({pdf});
+    EXPECT_EQ(fakes->pdfCalls.size(), 2);
+    EXPECT_TRUE(QFileInfo::exists(outFolder() + u"/slow-2.md"_s));
+}
+
+TEST_F(ModelTest, overlapping_batches_keep_their_own_notes_and_the_first_end_clears_the_flag) {
+    Gate slowGate;
+    const QUrl slow = inputUrl(u"slow.pdf"_s);
+    const QUrl fast = inputUrl(u"fast.pdf"_s);
+    fakes->gates[slow.toLocalFile()] = &slowGate;
+    fakes->pdf[slow.toLocalFile()] = {u""_s, u"note of slow"_s};
+    fakes->pdf[fast.toLocalFile()] = {u"x"_s, u"note of fast"_s};
+
+    model->convertFiles({slow});
+    model->convertFiles({fast, slow}); // slow is already in flight
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded == 1; }, 5000));
+    EXPECT_EQ(model->status(), u"No text found in fast.pdf [note of fast]");
+    EXPECT_FALSE(model->isConverting()); // a plain flag: the first batch to end clears it
+    EXPECT_TRUE(model->inFlight().contains(slow.toLocalFile()));
+    EXPECT_FALSE(model->inFlight().contains(fast.toLocalFile()));
+
+    slowGate.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded == 2; }, 5000));
+    EXPECT_EQ(model->status(), u"No text found in slow.pdf [note of slow]");
+    EXPECT_TRUE(model->inFlight().isEmpty());
+    EXPECT_EQ(fakes->pdfCalls.size(), 2);
+}
+
+TEST_F(ModelTest, reveal_uses_the_settings_at_the_end_of_the_batch) {
+    Gate gate;
+    const QUrl first = inputUrl(u"first.docx"_s);
+    const QUrl second = inputUrl(u"second.docx"_s);
+    const QUrl third = inputUrl(u"third.docx"_s);
+    fakes->engine[u"first.docx"_s] = engineText(u"first body"_s);
+    fakes->engine[u"second.docx"_s] = ConvertResult::errorMessage(u"bad"_s);
+    fakes->engine[u"third.docx"_s] = engineText(u"third body"_s);
+    fakes->gates[u"third.docx"_s] = &gate;
+    model->convertFiles({first, second, third});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes->engineCalls.size() == 3; }, 5000));
+    model->setSettings({outFolder(), true});
+    gate.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded == 1; }, 5000));
+    EXPECT_EQ(model->status(), u"Converted 2 files ✓");
+    ASSERT_EQ(desktop.reveals.size(), 1);
+    EXPECT_EQ(desktop.reveals[0], (QList<QUrl>{QUrl::fromLocalFile(outFolder() + u"/first.md"_s),
+                                               QUrl::fromLocalFile(outFolder() + u"/third.md"_s)}));
+}
+
+TEST_F(ModelTest, one_failed_file_leaves_its_message_and_reveals_nothing) {
+    model->setSettings({outFolder(), true});
+    fakes->engine[u"x.docx"_s] = ConvertResult::errorMessage(u"not a Word document"_s);
+    runBatch({inputUrl(u"x.docx"_s)});
+    EXPECT_EQ(model->status(), u"Engine error: not a Word document — x.docx");
+    EXPECT_TRUE(desktop.reveals.isEmpty());
+}
+
+TEST_F(ModelTest, unwritable_output_folder_says_couldnt_save) {
+    writeFile(root.filePath(u"blocker"_s), "a file, not a folder");
+    model->setSettings({root.filePath(u"blocker/out"_s), true});
+    fakes->engine[u"x.docx"_s] = engineText(u"body"_s);
+    runBatch({inputUrl(u"x.docx"_s)});
+    EXPECT_EQ(statuses.last(), u"Couldn't save x.docx");
+    EXPECT_TRUE(model->recents().isEmpty());
+    EXPECT_TRUE(desktop.reveals.isEmpty());
+}
+
+class SavingTest : public ModelTest {
+protected:
+    std::optional<QUrl> save(const ConvertResult& result, const QString& fallback = u"report"_s) {
+        return model->saveAndRecord(result, u"report.docx"_s, fallback);
+    }
+};
+
+TEST_F(SavingTest, nothing_is_written_for_errors_or_empty_text) {
+    EXPECT_FALSE(save(ConvertResult::errorMessage(QString())));
+    EXPECT_FALSE(save(ConvertResult(u"body"_s, {}, {}, {}, u"e"_s)));
+    EXPECT_FALSE(save(engineText(QString())));
+    EXPECT_FALSE(QFileInfo::exists(outFolder()) && !QDir(outFolder()).isEmpty());
+}
+
+TEST_F(SavingTest, missing_output_folder_is_created_with_its_parents) {
+    model->setSettings({root.filePath(u"deep/er/out"_s), false});
+    const auto document = save(engineText(u"body"_s));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->toLocalFile(), root.filePath(u"deep/er/out/report.md"_s));
+}
+
+TEST_F(SavingTest, names_count_up_and_a_freed_name_is_reused) {
+    EXPECT_EQ(save(engineText(u"1"_s))->toLocalFile(), out(u"report.md"_s));
+    EXPECT_EQ(save(engineText(u"2"_s))->toLocalFile(), out(u"report-2.md"_s));
+    EXPECT_EQ(save(engineText(u"3"_s))->toLocalFile(), out(u"report-3.md"_s));
+    QFile::remove(out(u"report.md"_s));
+    EXPECT_EQ(save(engineText(u"4"_s))->toLocalFile(), out(u"report.md"_s));
+    EXPECT_TRUE(readFile(out(u"report-2.md"_s)).endsWith("\n2\n"));
+}
+
+TEST_F(SavingTest, unique_url_always_numbers_with_md) {
+    writeFile(out(u"notes.txt"_s), "x");
+    EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(u"notes.txt"_s))).toLocalFile(),
+              out(u"notes-2.md"_s));
+    QDir().mkpath(out(u"folder.md"_s));
+    EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(u"folder.md"_s))).toLocalFile(),
+              out(u"folder-2.md"_s));
+    EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(u"free.md"_s))).toLocalFile(),
+              out(u"free.md"_s));
+}
+
+TEST_F(SavingTest, a_name_taken_by_another_process_meanwhile_is_never_overwritten) {
+    auto writer = std::make_unique<ScriptedWriter>();
+    writer->takeFirst = out(u"report.md"_s);
+    makeModel(std::move(writer));
+    const auto document = save(
+        ConvertResult(u"![c](chart.png)"_s, {}, {{u"chart.png"_s, u"QUJD"_s}}, {}, std::nullopt));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->toLocalFile(), out(u"report-2.md"_s));
+    EXPECT_EQ(readFile(out(u"report.md"_s)), QByteArray("someone else's"));
+    EXPECT_TRUE(readFile(out(u"report-2.md"_s)).contains("](report-2-assets/chart.png)"));
+    EXPECT_EQ(readFile(out(u"report-2-assets/chart.png"_s)), QByteArray("ABC"));
+}
+
+TEST_F(SavingTest, a_failed_document_write_records_nothing) {
+    auto writer = std::make_unique<ScriptedWriter>();
+    writer->failDocuments = true;
+    makeModel(std::move(writer));
+    EXPECT_FALSE(
+        save(ConvertResult(u"![a](a.png)"_s, {}, {{u"a.png"_s, u"QUJD"_s}}, {}, std::nullopt)));
+    EXPECT_TRUE(model->recents().isEmpty());
+}
+
+TEST_F(SavingTest, assets_are_written_and_only_their_exact_links_rewritten) {
+    const ConvertResult result(
+        u"![one](a.png) ![two](b.png) [x](a.png \"t\") ![A](A.png) (a.png) ![again](a.png)"_s,
+        u"Quarterly"_s, {{u"a.png"_s, u"QUJD"_s}, {u"b.png"_s, u"QU JD"_s}}, {}, std::nullopt);
+    const auto document = save(result);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->toLocalFile(), out(u"Quarterly.md"_s));
+    EXPECT_EQ(readFile(out(u"Quarterly-assets/a.png"_s)), QByteArray("ABC"));
+    EXPECT_FALSE(QFileInfo::exists(out(u"Quarterly-assets/b.png"_s))); // blank inside: invalid
+    const QByteArray text = readFile(out(u"Quarterly.md"_s));
+    EXPECT_TRUE(text.contains("![one](Quarterly-assets/a.png) ![two](b.png) [x](a.png \"t\") "
+                              "![A](A.png) (a.png) ![again](Quarterly-assets/a.png)"));
+}
+
+TEST_F(SavingTest, no_assets_no_asset_folder) {
+    ASSERT_TRUE(save(engineText(u"body"_s)));
+    EXPECT_FALSE(QFileInfo::exists(out(u"report-assets"_s)));
+}
+
+TEST_F(SavingTest, hostile_asset_names_are_skipped_and_nothing_lands_outside) {
+    const QList<ConvertResult::Asset> assets{{u"../escape.png"_s, u"QUJD"_s},
+                                             {u"/tmp/abs.png"_s, u"QUJD"_s},
+                                             {u"sub/x.png"_s, u"QUJD"_s},
+                                             {u"..\\win.png"_s, u"QUJD"_s},
+                                             {u".."_s, u"QUJD"_s},
+                                             {u"."_s, u"QUJD"_s},
+                                             {QString(), u"QUJD"_s},
+                                             {u"nul"_s + QChar(0) + u".png"_s, u"QUJD"_s},
+                                             {u"fine.png"_s, u"QUJD"_s}};
+    const auto document =
+        save(ConvertResult(u"![](../escape.png) ![](fine.png)"_s, {}, assets, {}, std::nullopt));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(QDir(out(u"report-assets"_s))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{u"fine.png"_s});
+    EXPECT_FALSE(QFileInfo::exists(out(u"escape.png"_s)));
+    EXPECT_FALSE(QFileInfo::exists(u"/tmp/abs.png"_s));
+    EXPECT_TRUE(
+        readFile(out(u"report.md"_s)).contains("![](../escape.png) ![](report-assets/fine.png)"));
+}
+
+TEST_F(SavingTest, documents_sharing_a_slug_keep_their_own_images) {
+    const auto first = save(ConvertResult(u"![](chart.png)"_s, u"Report"_s,
+                                          {{u"chart.png"_s, u"Rmlyc3Q="_s}}, {}, std::nullopt));
+    const auto second = save(ConvertResult(u"![](chart.png)"_s, u"Report"_s,
+                                           {{u"chart.png"_s, u"U2Vjb25k"_s}}, {}, std::nullopt));
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(readFile(out(u"Report-assets/chart.png"_s)), QByteArray("First"));
+    EXPECT_EQ(readFile(out(u"Report-2-assets/chart.png"_s)), QByteArray("Second"));
+    EXPECT_TRUE(readFile(out(u"Report-2.md"_s)).contains("](Report-2-assets/chart.png)"));
+}
+
+TEST_F(SavingTest, an_asset_replaces_a_planted_symlink_instead_of_writing_through_it) {
+    const QString victim = root.filePath(u"victim.txt"_s);
+    writeFile(victim, "keep me");
+    QDir().mkpath(out(u"report-assets"_s));
+    ASSERT_TRUE(QFile::link(victim, out(u"report-assets/a.png"_s)));
+    ASSERT_TRUE(
+        save(ConvertResult(u"![](a.png)"_s, {}, {{u"a.png"_s, u"QUJD"_s}}, {}, std::nullopt)));
+    EXPECT_EQ(readFile(victim), QByteArray("keep me"));
+    EXPECT_EQ(readFile(out(u"report-assets/a.png"_s)), QByteArray("ABC"));
+}
+
+TEST_F(SavingTest, document_is_utf8_with_line_feeds_and_the_fallback_title) {
+    ASSERT_TRUE(model->saveAndRecord(engineText(u"Grüße"_s), u"brev.docx"_s, u"Brev"_s));
+    EXPECT_EQ(readFile(out(u"Brev.md"_s)),
+              QByteArray("---\ntitle: \"Brev\"\nsource: brev.docx\ndate: 2026-03-07\n"
+                         "converted_by: Morvane\n---\n\n# Brev\n\nGr\xc3\xbc\xc3\x9f"
+                         "e\n"));
+}
+
+TEST_F(ModelTest, today_is_the_local_date_in_iso_form) {
+    EXPECT_EQ(model->today(), u"2026-03-07");
+}
+
+TEST_F(ModelTest, recents_are_capped_newest_first_without_duplicate_paths) {
+    QList<QUrl> documents;
+    for (int i = 1; i <= 6; ++i) {
+        documents.append(
+            QUrl::fromLocalFile(outFolder() + u"/d"_s + QString::number(i) + u".md"_s));
+        writeFile(documents.last().toLocalFile(), "x");
+        model->addRecent(documents.last());
+    }
+    ASSERT_EQ(model->recents().size(), 5);
+    EXPECT_EQ(model->recents().first().name, u"d6.md");
+    EXPECT_EQ(model->recents().last().name, u"d2.md");
+
+    model->addRecent(documents[3]);
+    ASSERT_EQ(model->recents().size(), 5);
+    EXPECT_EQ(model->recents().first().name, u"d4.md");
+    EXPECT_EQ(model->recents().count(Recent::forDocument(documents[3])), 1);
+
+    const auto stored = Recent::listFromJson(
+        QSettings(u"Ombrix"_s, u"Morvane"_s).value(u"ombrix.morvane.recents"_s).toByteArray());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, model->recents());
+}
+
+TEST_F(ModelTest, deleted_files_vanish_from_the_list_but_stay_stored_until_the_next_add) {
+    QList<QUrl> documents;
+    for (int i = 1; i <= 5; ++i) {
+        documents.append(
+            QUrl::fromLocalFile(outFolder() + u"/d"_s + QString::number(i) + u".md"_s));
+        writeFile(documents.last().toLocalFile(), "x");
+        model->addRecent(documents.last());
+    }
+    QFile::remove(documents[0].toLocalFile());
+    QFile::remove(documents[2].toLocalFile());
+    makeModel();
+    model->loadRecents();
+    EXPECT_EQ(model->recents().size(), 3);
+    QSettings preferences(u"Ombrix"_s, u"Morvane"_s);
+    auto stored =
+        Recent::listFromJson(preferences.value(u"ombrix.morvane.recents"_s).toByteArray());
+    EXPECT_EQ(stored->size(), 5);
+
+    const QUrl fresh = QUrl::fromLocalFile(outFolder() + u"/fresh.md"_s);
+    writeFile(fresh.toLocalFile(), "x");
+    model->addRecent(fresh);
+    preferences.sync();
+    stored = Recent::listFromJson(preferences.value(u"ombrix.morvane.recents"_s).toByteArray());
+    EXPECT_EQ(stored->size(), 4);
+    EXPECT_EQ(stored->first().name, u"fresh.md");
+}
+
+TEST_F(ModelTest, undecodable_stored_recents_are_ignored) {
+    QSettings(u"Ombrix"_s, u"Morvane"_s)
+        .setValue(u"ombrix.morvane.recents"_s, QByteArray("[{\"name\":1}]"));
+    model->loadRecents();
+    EXPECT_TRUE(model->recents().isEmpty());
+}
+
+TEST_F(ModelTest, copy_recent_puts_the_whole_document_on_the_clipboard) {
+    fakes->engine[u"memo.docx"_s] = engineText(u"Memo body"_s, u"Memo"_s);
+    runBatch({inputUrl(u"memo.docx"_s)});
+    ASSERT_EQ(model->recents().size(), 1);
+    model->copyRecent(model->recents().first());
+    ASSERT_EQ(desktop.clipboard.size(), 1);
+    EXPECT_TRUE(desktop.clipboard[0].startsWith(u"---\ntitle: \"Memo\"\n"_s));
+    EXPECT_TRUE(desktop.clipboard[0].endsWith(u"Memo body\n"_s));
+    EXPECT_EQ(model->status(), u"Copied ✓ Memo.md");
+
+    writeFile(out(u"Memo.md"_s), "not utf-8 \xff");
+    model->copyRecent(model->recents().first());
+    QFile::remove(out(u"Memo.md"_s));
+    model->copyRecent(model->recents().first());
+    EXPECT_EQ(desktop.clipboard.size(), 1);
+}
+
+TEST_F(ModelTest, choose_folder_changes_the_next_save_and_cancel_changes_nothing) {
+    desktop.nextFolder.reset();
+    model->chooseFolder();
+    EXPECT_EQ(model->settings().folderPath, outFolder());
+    ASSERT_EQ(desktop.folderChoices.size(), 1);
+    EXPECT_EQ(desktop.folderChoices[0].buttonTitle, u"Choose");
+    EXPECT_EQ(desktop.folderChoices[0].message, u"Choose where converted Markdown is saved");
+    EXPECT_EQ(desktop.folderChoices[0].startFolder, outFolder());
+    EXPECT_EQ(desktop.activations, 1);
+
+    desktop.nextFolder = root.filePath(u"chosen"_s);
+    model->chooseFolder();
+    EXPECT_EQ(model->settings(), (MorvaneSettings{root.filePath(u"chosen"_s), false}));
+    EXPECT_EQ(MorvaneSettings::read(root.filePath(u"settings.json"_s)), model->settings());
+    fakes->engine[u"x.docx"_s] = engineText(u"body"_s);
+    runBatch({inputUrl(u"x.docx"_s)});
+    EXPECT_TRUE(QFileInfo::exists(root.filePath(u"chosen/x.md"_s)));
+}
+
+} // namespace

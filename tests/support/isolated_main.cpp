@@ -1,0 +1,34 @@
+// Test entry for executables that touch the user's folders: HOME and the XDG
+// folders point into a fresh temporary tree before Qt reads them.
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#ifdef MORVANE_TEST_GUI
+#include <QGuiApplication>
+#endif
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 2;
+    const QByteArray root = QFile::encodeName(home.path());
+    setenv("HOME", root.constData(), 1);
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QByteArray folder = root + '/' + QByteArray(name).toLower();
+        QDir().mkpath(QString::fromLocal8Bit(folder));
+        setenv(name, folder.constData(), 1);
+    }
+    QDir().mkpath(home.path() + QStringLiteral("/Documents"));
+    testing::InitGoogleTest(&argc, argv);
+#ifdef MORVANE_TEST_GUI
+    QGuiApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
+    return RUN_ALL_TESTS();
+}
