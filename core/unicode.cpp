@@ -4,6 +4,8 @@
 
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_err.h>
 #include <unicode/unorm2.h>
 
 #include <memory>
@@ -27,6 +29,29 @@ UBreakIterator* characterIterator() {
                                                                                       : nullptr);
     }();
     return iterator.get();
+}
+
+// ICU's windows-1252 passes the five bytes the code page leaves undefined
+// through as C1 controls; a strict decode must refuse them.
+bool isWindows1252(UConverter* converter) {
+    static const QByteArray canonical = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter* reference = ucnv_open("windows-1252", &status);
+        QByteArray name = U_SUCCESS(status) ? QByteArray(ucnv_getName(reference, &status)) : "";
+        ucnv_close(reference);
+        return name;
+    }();
+    UErrorCode status = U_ZERO_ERROR;
+    return !canonical.isEmpty() && canonical == ucnv_getName(converter, &status);
+}
+
+bool hasBytesUndefinedIn1252(QByteArrayView bytes) {
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -104,6 +129,38 @@ std::optional<QString> decodeUtf8Strict(QByteArrayView bytes) {
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         return std::nullopt;
+    return text;
+}
+
+std::optional<QString> decodeStrict(QByteArrayView bytes, const QByteArray& charsetName) {
+    if (charsetName.trimmed().isEmpty() || bytes.size() > INT32_MAX)
+        return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    // An empty or null name would open ICU's default converter: refused above.
+    UConverter* converter = ucnv_open(charsetName.trimmed().constData(), &status);
+    if (U_FAILURE(status) || !converter)
+        return std::nullopt;
+    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+    if (U_SUCCESS(status) && isWindows1252(converter) && hasBytesUndefinedIn1252(bytes)) {
+        ucnv_close(converter);
+        return std::nullopt;
+    }
+    const auto length = static_cast<int32_t>(bytes.size());
+    std::optional<QString> text;
+    if (U_SUCCESS(status)) {
+        const int32_t needed = ucnv_toUChars(converter, nullptr, 0, bytes.data(), length, &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR || status == U_STRING_NOT_TERMINATED_WARNING ||
+            U_SUCCESS(status)) {
+            status = U_ZERO_ERROR;
+            ucnv_reset(converter);
+            QString out(needed, Qt::Uninitialized);
+            ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()), needed, bytes.data(),
+                          length, &status);
+            if (U_SUCCESS(status))
+                text = std::move(out);
+        }
+    }
+    ucnv_close(converter);
     return text;
 }
 

@@ -31,4 +31,8 @@ QStringView trimmed(QStringView text);
 // encoded surrogates, nothing truncated); a leading byte-order mark is dropped.
 std::optional<QString> decodeUtf8Strict(QByteArrayView bytes);
 
+// The bytes in the named character set (any IANA name or alias ICU knows),
+// only when every byte sequence is valid there. Unknown names give nothing.
+std::optional<QString> decodeStrict(QByteArrayView bytes, const QByteArray& charsetName);
+
 } // namespace Unicode

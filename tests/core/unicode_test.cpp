@@ -74,4 +74,24 @@ TEST(UnicodeDecodeUtf8Strict, rejects_every_invalid_sequence) {
         EXPECT_FALSE(Unicode::decodeUtf8Strict(bad)) << bad;
 }
 
+TEST(UnicodeDecodeStrict, uses_the_named_character_set) {
+    EXPECT_EQ(Unicode::decodeStrict("caf\xe9", "iso-8859-1"), u"café"_s);
+    EXPECT_EQ(Unicode::decodeStrict("caf\xe9", "ISO_8859-1"), u"café"_s);
+    EXPECT_EQ(Unicode::decodeStrict("\x80 \x93q\x94", "windows-1252"), u"€ “q”"_s);
+    EXPECT_EQ(Unicode::decodeStrict("\x93\xfa\x96\x7b", "Shift_JIS"), u"日本"_s);
+    EXPECT_EQ(Unicode::decodeStrict("\xc3\xa9", "utf-8"), u"é"_s);
+    EXPECT_EQ(Unicode::decodeStrict("", "utf-8"), u""_s);
+}
+
+TEST(UnicodeDecodeStrict, refuses_invalid_bytes_and_unknown_names) {
+    EXPECT_FALSE(Unicode::decodeStrict("a\x81"
+                                       "b",
+                                       "windows-1252")); // undefined in 1252
+    EXPECT_FALSE(Unicode::decodeStrict("caf\xe9", "utf-8"));
+    EXPECT_FALSE(Unicode::decodeStrict("\x93", "Shift_JIS")); // truncated
+    EXPECT_FALSE(Unicode::decodeStrict("abc", "no-such-charset"));
+    EXPECT_FALSE(Unicode::decodeStrict("abc", ""));
+    EXPECT_FALSE(Unicode::decodeStrict("abc", "  "));
+}
+
 } // namespace
