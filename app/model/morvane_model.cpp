@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QNetworkAccessManager>
 #include <QPointer>
 #include <QSettings>
 
@@ -59,10 +60,17 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     , m_converters(std::move(converters))
     , m_desktop(services.desktop)
     , m_fileWriter(std::move(services.fileWriter))
-    , m_clock(std::move(services.clock)) {
+    , m_clock(std::move(services.clock))
+    , m_network(services.network)
+    , m_pageTimeout(services.pageTimeout)
+    , m_maxPageBytes(services.maxPageBytes) {
     if (!m_desktop) {
         m_ownedDesktop = std::make_unique<SystemDesktop>();
         m_desktop = m_ownedDesktop.get();
+    }
+    if (!m_network) {
+        m_ownedNetwork = std::make_unique<QNetworkAccessManager>();
+        m_network = m_ownedNetwork.get();
     }
     if (!m_fileWriter)
         m_fileWriter = std::make_unique<FileWriter>();

@@ -7,6 +7,7 @@
 #include "recent.h"
 #include "updater.h"
 
+#include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QDateTime>
 #include <QList>
@@ -15,9 +16,12 @@
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QNetworkAccessManager;
 
 // What the model works with besides its converters. Left empty, each part
 // is the real one.
@@ -27,6 +31,11 @@ struct ModelServices {
     // The settings file; an empty path keeps settings in memory only.
     std::optional<QString> settingsPath;
     std::function<QDateTime()> clock;
+    // The process's one HTTP session (pages, update feed, downloads).
+    QNetworkAccessManager* network = nullptr;
+    std::chrono::milliseconds pageTimeout = std::chrono::seconds(60);
+    // A page body beyond this is refused rather than read into memory.
+    qsizetype maxPageBytes = 64 * 1024 * 1024;
 };
 
 // The one observable model of the application: settings, the status line,
@@ -64,6 +73,7 @@ public:
     bool isCheckingForUpdate() const { return m_isCheckingForUpdate; }
     bool didCheck() const { return m_didCheck; }
     Desktop& desktop() const { return *m_desktop; }
+    QNetworkAccessManager& network() const { return *m_network; }
 
     // Starts one batch of the files not already in an unfinished batch.
     void convertFiles(const QList<QUrl>& urls);
@@ -76,6 +86,12 @@ public:
     QUrl uniqueURL(const QUrl& url) const;
     // The local date as yyyy-MM-dd.
     QString today() const;
+
+    // Fetches a pasted web address and saves its article.
+    void convertURL(const QString& text);
+    // The declared character set (from a Content-Type value), then strict
+    // UTF-8, then strict Windows-1252; empty when none fits.
+    static QString decodeHTML(const QByteArray& data, const QByteArray& contentType);
 
     void loadRecents();
     void addRecent(const QUrl& document);
@@ -92,10 +108,14 @@ Q_SIGNALS:
     void isCheckingForUpdateChanged();
     // A batch is over: what it took on and what it wrote, in order.
     void batchEnded(const QList<QUrl>& inputs, const QList<QUrl>& written);
+    // A web page conversion is over; `written` is empty when nothing was saved.
+    void pageEnded(const QUrl& address, const QList<QUrl>& written);
 
 private:
     QCoro::Task<> runBatch(QList<QUrl> batch);
     QCoro::Task<std::optional<QUrl>> convertOne(QUrl url);
+    QCoro::Task<> runPage(QUrl address, QString shownHost);
+    QCoro::Task<std::optional<QByteArray>> fetchPage(QUrl address, QByteArray& contentType);
     void setStatus(const QString& status);
     void setIsConverting(bool isConverting);
 
@@ -105,6 +125,10 @@ private:
     std::unique_ptr<FileWriter> m_fileWriter;
     QString m_settingsPath;
     std::function<QDateTime()> m_clock;
+    std::unique_ptr<QNetworkAccessManager> m_ownedNetwork;
+    QNetworkAccessManager* m_network = nullptr;
+    std::chrono::milliseconds m_pageTimeout{0};
+    qsizetype m_maxPageBytes = 0;
 
     MorvaneSettings m_settings;
     bool m_isConverting = false;

@@ -1,105 +1,11 @@
 #include "morvane_model.h"
 
-#include "fake_converters.h"
+#include "model_fixture.h"
 #include "qt_printers.h"
-#include "recording_desktop.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
 #include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
-
-using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-// A writer whose document writes fail, or clash once as if another process
-// had taken the name first.
-class ScriptedWriter : public FileWriter {
-public:
-    bool failDocuments = false;
-    QString takeFirst; // created by "someone else" just before our write
-
-    Outcome createNew(const QString& path, QByteArrayView bytes) override {
-        if (failDocuments)
-            return Outcome::failed;
-        if (!takeFirst.isEmpty() && path == takeFirst) {
-            writeFile(path, "someone else's");
-            takeFirst.clear();
-        }
-        return FileWriter::createNew(path, bytes);
-    }
-};
-
-class ModelTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(root.isValid());
-        QSettings(u"Ombrix"_s, u"Morvane"_s).clear();
-        makeModel();
-    }
-
-    void TearDown() override { QSettings(u"Ombrix"_s, u"Morvane"_s).clear(); }
-
-    void makeModel(std::unique_ptr<FileWriter> writer = nullptr) {
-        auto converters = std::make_unique<FakeConverters>();
-        fakes = converters.get();
-        ModelServices services;
-        services.desktop = &desktop;
-        services.fileWriter = std::move(writer);
-        services.settingsPath = root.filePath(u"settings.json"_s);
-        services.clock = [] { return QDateTime(QDate(2026, 3, 7), QTime(23, 59)); };
-        model = std::make_unique<MorvaneModel>(std::move(converters), std::move(services));
-        MorvaneSettings settings{outFolder(), false};
-        model->setSettings(settings);
-        QObject::connect(model.get(), &MorvaneModel::statusChanged,
-                         [this] { statuses.append(model->status()); });
-        QObject::connect(model.get(), &MorvaneModel::batchEnded,
-                         [this](const QList<QUrl>&, const QList<QUrl>&) { ++batchesEnded; });
-    }
-
-    QString outFolder() const { return root.filePath(u"out"_s); }
-    QString out(const QString& name) const { return outFolder() + u'/' + name; }
-    QString input(const QString& name) {
-        const QString path = root.filePath(u"in/"_s + name);
-        if (!QFileInfo::exists(path))
-            writeFile(path, "input bytes");
-        return path;
-    }
-    QUrl inputUrl(const QString& name) { return QUrl::fromLocalFile(input(name)); }
-
-    void runBatch(const QList<QUrl>& urls) {
-        const int before = batchesEnded;
-        model->convertFiles(urls);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded > before; }, 5000));
-    }
-
-    static ConvertResult engineText(const QString& markdown, const QString& title = {}) {
-        return ConvertResult(markdown, title, {}, {}, std::nullopt);
-    }
-
-    QTemporaryDir root;
-    RecordingDesktop desktop;
-    FakeConverters* fakes = nullptr;
-    std::unique_ptr<MorvaneModel> model;
-    QStringList statuses;
-    int batchesEnded = 0;
-};
 
 TEST_F(ModelTest, starts_with_the_documented_first_values) {
     EXPECT_FALSE(model->isConverting());

@@ -1,0 +1,117 @@
+#include "morvane_model.h"
+
+#include "unicode.h"
+
+#include <QCoro/QCoroNetworkReply>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray pageUserAgent =
+    "Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) "
+    "Version/17.0 Safari/605.1.15";
+
+} // namespace
+
+void MorvaneModel::convertURL(const QString& text) {
+    QString normalised = Unicode::trimmed(text).toString();
+    if (!normalised.isEmpty() && !normalised.contains(u"://"_s))
+        normalised.prepend(u"https://"_s);
+    const QUrl address(normalised, QUrl::TolerantMode);
+    // QUrl lower-cases the scheme, so "HTTPS://…" counts as the web address it is.
+    if (normalised.isEmpty() || !address.isValid() || !address.scheme().startsWith(u"http"_s)) {
+        setStatus(u"Not a valid URL"_s);
+        return;
+    }
+    runPage(address, address.host().isEmpty() ? normalised : address.host());
+}
+
+QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
+    QPointer<MorvaneModel> self(this);
+    setIsConverting(true);
+    setStatus(u"Fetching "_s + shownHost + u"…"_s);
+
+    QByteArray contentType;
+    const std::optional<QByteArray> body = co_await fetchPage(address, contentType);
+    if (!self)
+        co_return;
+    const QString text = body ? decodeHTML(*body, contentType) : QString();
+    if (text.isEmpty()) {
+        setStatus(u"Couldn't fetch the page"_s);
+        setIsConverting(false);
+        Q_EMIT pageEnded(address, {});
+        co_return;
+    }
+
+    const QString absolute = address.toString(QUrl::FullyEncoded);
+    const ConvertResult result = co_await m_converters->convert(ConvertKind::url, text, absolute);
+    if (!self)
+        co_return;
+    const QString host = address.host();
+    const std::optional<QUrl> document =
+        saveAndRecord(result, absolute, host.isEmpty() ? u"page"_s : host);
+    if (document) {
+        if (m_settings.openAfterConvert)
+            m_desktop->revealFiles({*document});
+        setStatus(u"Converted ✓"_s);
+    } else {
+        setStatus(u"Couldn't extract an article from that page"_s);
+    }
+    setIsConverting(false);
+    Q_EMIT pageEnded(address, document ? QList<QUrl>{*document} : QList<QUrl>());
+}
+
+QCoro::Task<std::optional<QByteArray>> MorvaneModel::fetchPage(QUrl address,
+                                                               QByteArray& contentType) {
+    QNetworkRequest request(address);
+    request.setRawHeader("User-Agent", pageUserAgent);
+    request.setTransferTimeout(static_cast<int>(m_pageTimeout.count()));
+    std::unique_ptr<QNetworkReply> reply(m_network->get(request));
+
+    QByteArray body;
+    bool tooBig = false;
+    auto readAvailable = [&] {
+        body += reply->readAll();
+        if (body.size() > m_maxPageBytes && !tooBig) {
+            tooBig = true;
+            reply->abort();
+        }
+    };
+    const QMetaObject::Connection reading =
+        connect(reply.get(), &QIODevice::readyRead, this, readAvailable);
+    if (!reply->isFinished())
+        co_await qCoro(reply.get()).waitForFinished();
+    disconnect(reading);
+    if (!tooBig)
+        readAvailable();
+
+    // Any HTTP answer counts, error pages included; only a transfer that never
+    // produced a whole response fails.
+    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
+                          (reply->error() == QNetworkReply::NoError || reply->error() >= 200);
+    if (tooBig || !answered)
+        co_return std::nullopt;
+    contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    co_return body;
+}
+
+QString MorvaneModel::decodeHTML(const QByteArray& data, const QByteArray& contentType) {
+    for (const QByteArray& parameter : contentType.split(';')) {
+        const QByteArray trimmed = parameter.trimmed();
+        if (trimmed.toLower().startsWith("charset=")) {
+            QByteArray name = trimmed.mid(8).trimmed();
+            if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"'))
+                name = name.mid(1, name.size() - 2);
+            if (std::optional<QString> text = Unicode::decodeStrict(data, name))
+                return *text;
+        }
+    }
+    if (std::optional<QString> text = Unicode::decodeUtf8Strict(data))
+        return *text;
+    return Unicode::decodeStrict(data, "windows-1252").value_or(QString());
+}

@@ -1,0 +1,179 @@
+#include "local_http_server.h"
+#include "model_fixture.h"
+#include "qt_printers.h"
+
+namespace {
+
+class WebTest : public ModelTest {
+protected:
+    void convert(const QString& text) {
+        const int before = pagesEnded;
+        model->convertURL(text);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pagesEnded > before; }, 10000));
+    }
+
+    // The engine's answer for a page, by its absolute address.
+    void answer(const QUrl& page, const ConvertResult& result) {
+        fakes->engine[page.toString(QUrl::FullyEncoded)] = result;
+    }
+
+    LocalHttpServer server;
+};
+
+TEST_F(WebTest, unusable_addresses_are_refused_without_a_task) {
+    for (const QString& text : {u""_s, u"   \n"_s, u"ftp://example.com/file"_s,
+                                u"example.com/?next=https://other.example/"_s}) {
+        statuses.clear();
+        model->convertURL(text);
+        EXPECT_EQ(statuses, QStringList{u"Not a valid URL"_s}) << text.toStdString();
+        EXPECT_FALSE(model->isConverting());
+    }
+    EXPECT_TRUE(fakes->engineCalls.isEmpty());
+}
+
+TEST_F(WebTest, a_page_is_fetched_converted_saved_and_revealed) {
+    model->setSettings({outFolder(), true});
+    server.answers["/article"] = {200,
+                                  {"Content-Type: text/html; charset=utf-8"},
+                                  "<h1>Hello</h1><p>Sm\xc3\xb8rrebr\xc3\xb8"
+                                  "d</p>"};
+    const QUrl page = server.url("/article");
+    answer(page, engineText(u"Some article text"_s, u"Hello World"_s));
+    convert(u"  "_s + page.toString() + u"\n"_s);
+
+    EXPECT_EQ(statuses, (QStringList{u"Fetching 127.0.0.1…"_s, u"Converted ✓"_s}));
+    ASSERT_EQ(fakes->engineCalls.size(), 1);
+    EXPECT_EQ(fakes->engineCalls[0].kind, ConvertKind::url);
+    EXPECT_EQ(fakes->engineCalls[0].payload, u"<h1>Hello</h1><p>Smørrebrød</p>");
+    EXPECT_EQ(fakes->engineCalls[0].name, page.toString(QUrl::FullyEncoded));
+    const QString document = out(u"Hello-World.md"_s);
+    EXPECT_TRUE(readFile(document).contains("source: " + page.toEncoded() + "\n"));
+    EXPECT_EQ(desktop.reveals, QList<QList<QUrl>>{{QUrl::fromLocalFile(document)}});
+    EXPECT_FALSE(model->isConverting());
+    ASSERT_EQ(server.requests.size(), 1);
+    EXPECT_TRUE(server.requests[0].contains(
+        "User-Agent: Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 "
+        "(KHTML, like Gecko) Version/17.0 Safari/605.1.15\r\n"));
+}
+
+TEST_F(WebTest, a_scheme_is_added_only_when_there_is_none) {
+    // No server speaks https here, so an added scheme shows as a failed fetch
+    // of the https address.
+    ModelServices services;
+    services.pageTimeout = std::chrono::milliseconds(500);
+    makeModel(nullptr, std::move(services));
+    convert(u"127.0.0.1:"_s + QString::number(server.port()) + u"/x"_s);
+    EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
+    server.answers["/x"] = {200, {}, "<p>x</p>"};
+    answer(server.url("/x"), engineText(u"kept http"_s));
+    convert(server.url("/x").toString());
+    EXPECT_EQ(statuses.last(), u"Converted ✓");
+    EXPECT_EQ(server.requests.size(), 1);
+}
+
+TEST_F(WebTest, an_error_page_with_a_body_is_converted_like_any_page) {
+    server.answers["/missing"] = {404, {"Content-Type: text/html"}, "<p>Not found, sorry</p>"};
+    answer(server.url("/missing"), engineText(u"Not found, sorry"_s));
+    convert(server.url("/missing").toString());
+    EXPECT_EQ(statuses.last(), u"Converted ✓");
+    EXPECT_EQ(fakes->engineCalls[0].payload, u"<p>Not found, sorry</p>");
+}
+
+TEST_F(WebTest, redirects_are_followed) {
+    server.answers["/a"] = {301, {"Location: /b"}, ""};
+    server.answers["/b"] = {302, {"Location: /c"}, ""};
+    server.answers["/c"] = {200, {}, "<p>final</p>"};
+    answer(server.url("/a"), engineText(u"final text"_s));
+    convert(server.url("/a").toString());
+    EXPECT_EQ(statuses.last(), u"Converted ✓");
+    EXPECT_EQ(fakes->engineCalls[0].payload, u"<p>final</p>");
+    EXPECT_EQ(server.requests.size(), 3);
+}
+
+TEST_F(WebTest, the_declared_charset_wins_then_utf8_then_windows_1252) {
+    server.answers["/latin1"] = {
+        200, {"Content-Type: text/html; charset=iso-8859-1"}, "caf\xe9 \x80"};
+    server.answers["/undeclared"] = {200, {"Content-Type: text/html"}, "caf\xe9 \x80"};
+    server.answers["/sjis"] = {
+        200, {"Content-Type: text/html; charset=\"Shift_JIS\""}, "\x93\xfa\x96{"};
+    answer(server.url("/latin1"), engineText(u"a b c"_s));
+    answer(server.url("/undeclared"), engineText(u"a b c"_s));
+    answer(server.url("/sjis"), engineText(u"a b c"_s));
+    convert(server.url("/latin1").toString());
+    convert(server.url("/undeclared").toString());
+    convert(server.url("/sjis").toString());
+    ASSERT_EQ(fakes->engineCalls.size(), 3);
+    EXPECT_EQ(fakes->engineCalls[0].payload, u"café \u0080"_s);
+    EXPECT_EQ(fakes->engineCalls[1].payload, u"café €"_s);
+    EXPECT_EQ(fakes->engineCalls[2].payload, u"日本"_s);
+}
+
+TEST_F(WebTest, decode_html_rules) {
+    EXPECT_EQ(MorvaneModel::decodeHTML("caf\xc3\xa9", "text/html; charset=no-such"), u"café");
+    EXPECT_EQ(MorvaneModel::decodeHTML("caf\xe9", "text/html;charset=UTF-8"), u"café");
+    EXPECT_EQ(MorvaneModel::decodeHTML("caf\xe9", ""), u"café");
+    EXPECT_EQ(MorvaneModel::decodeHTML("\x81\xff", "text/html"), QString());
+    EXPECT_EQ(MorvaneModel::decodeHTML("", "text/html"), QString());
+}
+
+TEST_F(WebTest, an_undecodable_or_empty_body_is_a_failed_fetch) {
+    server.answers["/binary"] = {200, {"Content-Type: text/html"}, "\x81\x8d\x8f\xff"};
+    server.answers["/empty"] = {200, {"Content-Type: text/html"}, ""};
+    convert(server.url("/binary").toString());
+    EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
+    convert(server.url("/empty").toString());
+    EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
+    EXPECT_TRUE(fakes->engineCalls.isEmpty());
+    EXPECT_FALSE(model->isConverting());
+}
+
+TEST_F(WebTest, refused_and_silent_servers_fail_the_fetch) {
+    convert(u"http://127.0.0.1:"_s + QString::number(LocalHttpServer::closedPort()) + u"/"_s);
+    EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
+
+    ModelServices services;
+    services.pageTimeout = std::chrono::milliseconds(300);
+    makeModel(nullptr, std::move(services));
+    server.answers["/hang"] = {200, {}, {}, true};
+    convert(server.url("/hang").toString());
+    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
+    EXPECT_FALSE(model->isConverting());
+}
+
+TEST_F(WebTest, a_body_beyond_the_ceiling_is_refused) {
+    ModelServices services;
+    services.maxPageBytes = 1024 * 1024;
+    makeModel(nullptr, std::move(services));
+    server.answers["/huge"] = {200, {}, QByteArray(2 * 1024 * 1024, 'a')};
+    server.answers["/fits"] = {200, {}, QByteArray(1024 * 1024, 'a')};
+    answer(server.url("/fits"), engineText(u"fits"_s));
+    convert(server.url("/huge").toString());
+    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
+    convert(server.url("/fits").toString());
+    EXPECT_EQ(model->status(), u"Converted ✓");
+}
+
+TEST_F(WebTest, empty_markdown_fails_but_blanks_are_saved) {
+    server.answers["/empty"] = {200, {}, "<p></p>"};
+    server.answers["/blank"] = {200, {}, "<p> </p>"};
+    answer(server.url("/empty"), engineText(QString()));
+    answer(server.url("/blank"), engineText(u"  \n "_s));
+    convert(server.url("/empty").toString());
+    EXPECT_EQ(model->status(), u"Couldn't extract an article from that page");
+    convert(server.url("/blank").toString());
+    EXPECT_EQ(model->status(), u"Converted ✓");
+}
+
+TEST_F(WebTest, engine_errors_are_not_shown_and_untitled_pages_take_the_host) {
+    server.answers["/err"] = {200, {}, "<p>x</p>"};
+    server.answers["/untitled"] = {200, {}, "<p>x</p>"};
+    answer(server.url("/err"), ConvertResult::errorMessage(u"secret engine words"_s));
+    answer(server.url("/untitled"), engineText(u"untitled body"_s));
+    convert(server.url("/err").toString());
+    EXPECT_EQ(model->status(), u"Couldn't extract an article from that page");
+    convert(server.url("/untitled").toString());
+    EXPECT_TRUE(QFileInfo::exists(out(u"127-0-0-1.md"_s)));
+    EXPECT_TRUE(readFile(out(u"127-0-0-1.md"_s)).contains("title: \"127.0.0.1\""));
+}
+
+} // namespace
