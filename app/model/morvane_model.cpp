@@ -63,7 +63,8 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     , m_clock(std::move(services.clock))
     , m_network(services.network)
     , m_pageTimeout(services.pageTimeout)
-    , m_maxPageBytes(services.maxPageBytes) {
+    , m_maxPageBytes(services.maxPageBytes)
+    , m_updates(std::move(services.updates)) {
     if (!m_desktop) {
         m_ownedDesktop = std::make_unique<SystemDesktop>();
         m_desktop = m_ownedDesktop.get();

@@ -5,6 +5,7 @@
 #include "file_writer.h"
 #include "morvane_settings.h"
 #include "recent.h"
+#include "update_service.h"
 #include "updater.h"
 
 #include <QByteArray>
@@ -36,6 +37,8 @@ struct ModelServices {
     std::chrono::milliseconds pageTimeout = std::chrono::seconds(60);
     // A page body beyond this is refused rather than read into memory.
     qsizetype maxPageBytes = 64 * 1024 * 1024;
+    // Without one, the model never finds an update.
+    std::unique_ptr<UpdateService> updates;
 };
 
 // The one observable model of the application: settings, the status line,
@@ -98,6 +101,15 @@ public:
     void copyRecent(const Recent& recent);
     void chooseFolder();
 
+    // After launch: the stored recents, then the quiet update check once.
+    void start();
+    // The update feed, made once: https://HOST/morvane/latest.json.
+    static const QUrl& manifest();
+    void checkForUpdatesOnLaunch();
+    void checkForUpdatesManually();
+    void promptForUpdate();
+    void installUpdate();
+
 Q_SIGNALS:
     void settingsChanged();
     void isConvertingChanged();
@@ -118,6 +130,12 @@ private:
     QCoro::Task<std::optional<QByteArray>> fetchPage(QUrl address, QByteArray& contentType);
     void setStatus(const QString& status);
     void setIsConverting(bool isConverting);
+    void setAvailableUpdate(const std::optional<UpdateInfo>& update);
+    void setIsUpdating(bool isUpdating);
+    void setIsCheckingForUpdate(bool isChecking);
+    QCoro::Task<> runLaunchCheck();
+    QCoro::Task<> runManualCheck();
+    QCoro::Task<> runInstall();
 
     std::unique_ptr<Converters> m_converters;
     std::unique_ptr<Desktop> m_ownedDesktop;
@@ -129,6 +147,7 @@ private:
     QNetworkAccessManager* m_network = nullptr;
     std::chrono::milliseconds m_pageTimeout{0};
     qsizetype m_maxPageBytes = 0;
+    std::unique_ptr<UpdateService> m_updates;
 
     MorvaneSettings m_settings;
     bool m_isConverting = false;

@@ -1,0 +1,146 @@
+#include "morvane_model.h"
+
+#include <QPointer>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString promptedVersionKey = u"ombrix.morvane.update.promptedVersion"_s;
+
+// The feed's address without its last component and scheme.
+QString productPage() {
+    QString page = MorvaneModel::manifest().toString(QUrl::RemoveScheme);
+    if (page.startsWith(u"//"_s))
+        page.remove(0, 2);
+    if (page.endsWith(u"/latest.json"_s))
+        page.chop(12);
+    return page;
+}
+
+} // namespace
+
+const QUrl& MorvaneModel::manifest() {
+    static const QUrl url(u"https://"_s + QStringLiteral(MORVANE_UPDATE_HOST) +
+                          u"/morvane/latest.json"_s);
+    return url;
+}
+
+void MorvaneModel::setAvailableUpdate(const std::optional<UpdateInfo>& update) {
+    m_availableUpdate = update;
+    Q_EMIT availableUpdateChanged();
+}
+
+void MorvaneModel::setIsUpdating(bool isUpdating) {
+    m_isUpdating = isUpdating;
+    Q_EMIT isUpdatingChanged();
+}
+
+void MorvaneModel::setIsCheckingForUpdate(bool isChecking) {
+    m_isCheckingForUpdate = isChecking;
+    Q_EMIT isCheckingForUpdateChanged();
+}
+
+void MorvaneModel::start() {
+    loadRecents();
+    if (m_didCheck)
+        return;
+    m_didCheck = true;
+    checkForUpdatesOnLaunch();
+}
+
+void MorvaneModel::checkForUpdatesOnLaunch() {
+    runLaunchCheck();
+}
+
+QCoro::Task<> MorvaneModel::runLaunchCheck() {
+    QPointer<MorvaneModel> self(this);
+    std::optional<UpdateInfo> update;
+    if (m_updates)
+        update = co_await m_updates->check(manifest(), m_version);
+    if (!self)
+        co_return;
+    setAvailableUpdate(update);
+    if (!update)
+        co_return;
+    const QVariant declined = QSettings(u"Ombrix"_s, u"Morvane"_s).value(promptedVersionKey);
+    if (declined.isValid() && declined.toString() == update->version)
+        co_return;
+    promptForUpdate();
+}
+
+void MorvaneModel::checkForUpdatesManually() {
+    if (m_isUpdating || m_isCheckingForUpdate)
+        return;
+    setIsCheckingForUpdate(true);
+    runManualCheck();
+}
+
+QCoro::Task<> MorvaneModel::runManualCheck() {
+    QPointer<MorvaneModel> self(this);
+    std::optional<UpdateInfo> update;
+    if (m_updates)
+        update = co_await m_updates->check(manifest(), m_version);
+    if (!self)
+        co_return;
+    setIsCheckingForUpdate(false);
+    setAvailableUpdate(update);
+    if (!update) {
+        m_desktop->activate();
+        m_desktop->showAlert(
+            {u"You're up to date"_s, u"Morvane "_s + m_version + u" is the latest version."_s, {}});
+        co_return;
+    }
+    promptForUpdate();
+}
+
+void MorvaneModel::promptForUpdate() {
+    if (!m_availableUpdate || m_isUpdating)
+        return;
+    const UpdateInfo update = *m_availableUpdate;
+    m_desktop->activate();
+    const int answer =
+        m_desktop->showAlert({u"A new version of Morvane is available"_s,
+                              u"Morvane "_s + update.version + u" is ready — you have "_s +
+                                  m_version + u". It will update itself and relaunch."_s,
+                              {u"Install"_s, u"Later"_s}});
+    if (answer == 0)
+        installUpdate();
+    else
+        QSettings(u"Ombrix"_s, u"Morvane"_s).setValue(promptedVersionKey, update.version);
+}
+
+void MorvaneModel::installUpdate() {
+    if (!m_availableUpdate || m_isUpdating)
+        return;
+    setIsUpdating(true);
+    runInstall();
+}
+
+QCoro::Task<> MorvaneModel::runInstall() {
+    QPointer<MorvaneModel> self(this);
+    // The update is captured now; a check finishing meanwhile cannot take it away.
+    const UpdateInfo update = *m_availableUpdate;
+    UpdateService::InstallOutcome outcome = UpdateService::InstallOutcome::failed;
+    if (m_updates)
+        outcome = co_await m_updates->install(update);
+    if (!self)
+        co_return;
+    if (outcome == UpdateService::InstallOutcome::installed) {
+        m_desktop->quit();
+        co_return;
+    }
+    setIsUpdating(false);
+    if (outcome == UpdateService::InstallOutcome::readOnlyLocation)
+        m_desktop->showAlert({u"Move Morvane to Applications"_s,
+                              u"It's running from a read-only location (a disk image or "
+                              "Downloads). Move it to Applications, reopen, then check again."_s,
+                              {}});
+    else
+        m_desktop->showAlert({u"Update failed"_s,
+                              u"Couldn't install the update. Try again later, or download it "
+                              "from "_s +
+                                  productPage() + u"."_s,
+                              {}});
+}
