@@ -168,17 +168,22 @@ QCoro::Task<std::optional<Failure>> install(UpdateInfo update, QNetworkAccessMan
         co_return UpdateError::download;
 
     // Unpacking and hashing take long; they run on a worker thread.
-    if (!co_await QtConcurrent::run(SecureArchive::extract, archivePath, unpacked))
+    // (Each co_await stands alone: g++ 12 mishandles temporaries of a
+    // co_await inside a condition.)
+    QFuture<bool> extraction = QtConcurrent::run(SecureArchive::extract, archivePath, unpacked);
+    const bool extracted = co_await extraction;
+    if (!extracted)
         co_return UpdateError::unpack;
     if (!QFileInfo(unpacked).isDir())
         co_return fileError(u"Couldn't list"_s, unpacked);
     const std::optional<QString> newApp = findApp(unpacked);
     if (!newApp)
         co_return UpdateError::notFound;
-    const Trust trust = environment.trust;
-    if (auto failure = co_await QtConcurrent::run(
-            [path = *newApp, trust] { return verifySignature(path, trust); }))
-        co_return *failure;
+    QFuture<std::optional<UpdateError>> verification = QtConcurrent::run(
+        [path = *newApp, trust = environment.trust] { return verifySignature(path, trust); });
+    const std::optional<UpdateError> badSignature = co_await verification;
+    if (badSignature)
+        co_return *badSignature;
 
     co_return launchSwap(*newApp, dest, environment);
 }
