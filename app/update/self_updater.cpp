@@ -199,9 +199,9 @@ std::optional<UpdateError> verifySignature(const QString& appLocation, const Tru
 
 QString swapScript(qint64 processId, const QString& executableName) {
     // $1 is the new folder, $2 the one to replace. The backup is only made
-    // from a folder that exists and is only dropped once the copy is whole;
-    // a failed or partial copy is removed and the backup put back, and a
-    // backup that can't be put back stays where it is.
+    // from a folder that exists and only dropped once the copy is whole. A
+    // failed or partial copy is removed and the backup put back where nothing
+    // else stands; a backup that can't be put back stays where it is.
     const QStringList lines = {
         u"#!/bin/sh"_s,
         u"while kill -0 %1 2>/dev/null; do sleep 0.2; done"_s.arg(processId),
@@ -209,7 +209,7 @@ QString swapScript(qint64 processId, const QString& executableName) {
         uR"(if [ -n "$moved" ] && cp -a "$1" "$2" 2>/dev/null; then)"_s,
         uR"(  rm -rf "$2.bak")"_s,
         u"else"_s,
-        uR"(  [ -n "$moved" ] && rm -rf "$2" && mv -T "$2.bak" "$2")"_s,
+        uR"(  [ -n "$moved" ] && rm -rf "$2"; [ -d "$2.bak" ] && [ ! -e "$2" ] && mv -T "$2.bak" "$2")"_s,
         u"fi"_s,
         uR"(setsid -f "$2"/)"_s + shellQuoted(executableName) + u" >/dev/null 2>&1 </dev/null"_s,
     };

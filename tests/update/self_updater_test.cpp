@@ -507,13 +507,40 @@ TEST_F(SelfUpdaterSwapScript, restores_the_old_app_when_the_new_one_is_gone) {
     EXPECT_TRUE(started("1.0\n"));
 }
 
-TEST_F(SelfUpdaterSwapScript, never_deletes_a_backup_that_is_the_only_copy) {
+TEST_F(SelfUpdaterSwapScript, puts_back_a_backup_that_is_the_only_copy) {
     ReleaseFixture::writeApp(m_dest + u".bak"_s, u"1.0"_s, m_startedLog);
 
     runScript();
 
-    EXPECT_EQ(ReleaseFixture::readFile(m_dest + u".bak/VERSION"_s), "1.0");
-    EXPECT_FALSE(QFileInfo::exists(m_dest));
+    EXPECT_EQ(ReleaseFixture::readFile(m_dest + u"/VERSION"_s), "1.0");
+    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
+    EXPECT_TRUE(started("1.0\n"));
+}
+
+TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_removed) {
+    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
+    // cp leaves a partial copy behind, and rm can't remove it.
+    const QString fakeBin = m_root.filePath(u"fakebin"_s);
+    ReleaseFixture::writeFile(
+        fakeBin + u"/cp"_s,
+        "#!/bin/sh\nmkdir -p \"$3\" && echo partial > \"$3/partial\"\nexit 1\n");
+    ReleaseFixture::writeFile(
+        fakeBin + u"/rm"_s,
+        "#!/bin/sh\ncase \"$2\" in *.bak) exec /bin/rm \"$@\";; esac\nexit 1\n");
+    for (const char* tool : {"cp", "rm"})
+        QFile::setPermissions(fakeBin + u'/' + QLatin1String(tool),
+                              QFile::ReadOwner | QFile::ExeOwner);
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"PATH"_s, fakeBin + u':' + environment.value(u"PATH"_s));
+    shell.setProcessEnvironment(environment);
+    shell.start(u"/bin/sh"_s, {m_script, m_newApp, m_dest});
+    ASSERT_TRUE(shell.waitForFinished(10000));
+
+    const QString reference = m_root.filePath(u"reference"_s);
+    ReleaseFixture::writeApp(reference, u"1.0"_s, m_startedLog);
+    EXPECT_TRUE(QFileInfo::exists(m_dest + u"/partial"_s));
+    EXPECT_EQ(AppSignature::manifest(m_dest + u".bak"_s), AppSignature::manifest(reference));
 }
 
 TEST_F(SelfUpdaterSwapScript, quotes_the_executable_name) {
