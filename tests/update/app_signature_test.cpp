@@ -16,14 +16,8 @@ namespace {
 class AppSignatureTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        keys = new QTemporaryDir;
-        key = new ReleaseFixture::SigningKey(ReleaseFixture::makeKey(keys->filePath(u"a"_s)));
-        otherKey = new ReleaseFixture::SigningKey(ReleaseFixture::makeKey(keys->filePath(u"b"_s)));
-    }
-    static void TearDownTestSuite() {
-        delete key;
-        delete otherKey;
-        delete keys;
+        key = &ReleaseFixture::releaseKey();
+        otherKey = &ReleaseFixture::otherKey();
     }
 
     // minisign's own signature file for `message`, with `trustedComment`.
@@ -40,9 +34,8 @@ protected:
         return ReleaseFixture::readFile(path + u".minisig"_s);
     }
 
-    static inline QTemporaryDir* keys = nullptr;
-    static inline ReleaseFixture::SigningKey* key = nullptr;
-    static inline ReleaseFixture::SigningKey* otherKey = nullptr;
+    static inline const ReleaseFixture::SigningKey* key = nullptr;
+    static inline const ReleaseFixture::SigningKey* otherKey = nullptr;
     QTemporaryDir m_folder;
 };
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -47,6 +48,25 @@ SigningKey makeKey(const QString& folder) {
              {u"-G"_s, u"-f"_s, u"-W"_s, u"-p"_s, key.publicKeyFile, u"-s"_s, key.secretKeyFile},
              &output))
         throw std::runtime_error("minisign -G failed: " + output.toStdString());
+    return key;
+}
+
+namespace {
+
+QString keyFolder(const char* name) {
+    static QTemporaryDir folder;
+    return folder.filePath(QString::fromLatin1(name));
+}
+
+} // namespace
+
+const SigningKey& releaseKey() {
+    static const SigningKey key = makeKey(keyFolder("release"));
+    return key;
+}
+
+const SigningKey& otherKey() {
+    static const SigningKey key = makeKey(keyFolder("other"));
     return key;
 }
 

@@ -23,6 +23,11 @@ struct SigningKey {
 // A throwaway minisign key pair without a password, in `folder`.
 SigningKey makeKey(const QString& folder);
 
+// Two such pairs, made on first use and kept for the process: the one that
+// signs the tests' releases and another.
+const SigningKey& releaseKey();
+const SigningKey& otherKey();
+
 // An install folder of version `version`: an executable "morvane" that
 // appends its version as a line to `startedLog` when run, a VERSION file, the
 // resource bundle with a page, and a library with its link.

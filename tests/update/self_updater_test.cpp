@@ -82,14 +82,8 @@ private:
 class SelfUpdaterInstall : public testing::Test {
 public:
     static void SetUpTestSuite() {
-        keys = new QTemporaryDir;
-        key = new ReleaseFixture::SigningKey(ReleaseFixture::makeKey(keys->filePath(u"a"_s)));
-        otherKey = new ReleaseFixture::SigningKey(ReleaseFixture::makeKey(keys->filePath(u"b"_s)));
-    }
-    static void TearDownTestSuite() {
-        delete key;
-        delete otherKey;
-        delete keys;
+        key = &ReleaseFixture::releaseKey();
+        otherKey = &ReleaseFixture::otherKey();
     }
 
     void SetUp() override {
@@ -150,9 +144,8 @@ public:
         EXPECT_TRUE(m_started.isEmpty()) << "the swap script was started";
     }
 
-    static inline QTemporaryDir* keys = nullptr;
-    static inline ReleaseFixture::SigningKey* key = nullptr;
-    static inline ReleaseFixture::SigningKey* otherKey = nullptr;
+    static inline const ReleaseFixture::SigningKey* key = nullptr;
+    static inline const ReleaseFixture::SigningKey* otherKey = nullptr;
 
     LocalHttpsServer server;
     QTemporaryDir m_root;
