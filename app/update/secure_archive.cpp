@@ -6,6 +6,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,6 +61,30 @@ bool linkStaysInside(std::string_view linkPath, std::string_view target) {
         }
     }
     return true;
+}
+
+// Links that each stay inside can still lead out together (x/up -> .. and
+// out -> x/up/..), so once everything is written every link is followed on
+// disk as well. A loop or an unreadable link counts as leading out; the
+// first link found leading out is removed.
+bool linksStayInside(const std::filesystem::path& root) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const std::string inside = root.native() + '/';
+    fs::recursive_directory_iterator entry(root, error);
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        if (!entry->is_symlink(error))
+            continue;
+        const fs::path target = fs::read_symlink(entry->path(), error);
+        if (error)
+            return false;
+        const fs::path resolved = fs::weakly_canonical(entry->path().parent_path() / target, error);
+        if (error || (resolved != root && !resolved.native().starts_with(inside))) {
+            fs::remove(entry->path(), error);
+            return false;
+        }
+    }
+    return !error;
 }
 
 bool copyData(archive* reader, archive* writer) {
@@ -132,7 +157,7 @@ bool extract(const QString& archivePath, const QString& folder) {
         if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN)
             return false;
     }
-    return archive_write_close(writer.get()) == ARCHIVE_OK;
+    return archive_write_close(writer.get()) == ARCHIVE_OK && linksStayInside(root);
 }
 
 } // namespace SecureArchive

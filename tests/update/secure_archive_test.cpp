@@ -129,6 +129,17 @@ INSTANTIATE_TEST_SUITE_P(
                     [](const QByteArray& target) {
                         return QList<ZipEntry>{{"owned", ZipEntry::link, target}};
                     }},
+        HostileCase{"links_leading_out_together",
+                    [](const QByteArray&) {
+                        return QList<ZipEntry>{{"x/", ZipEntry::folder, {}},
+                                               {"x/up", ZipEntry::link, ".."},
+                                               {"owned", ZipEntry::link, "x/up/.."}};
+                    }},
+        HostileCase{
+            "link_loop",
+            [](const QByteArray&) {
+                return QList<ZipEntry>{{"a", ZipEntry::link, "b"}, {"b", ZipEntry::link, "a"}};
+            }},
         HostileCase{"file_written_through_a_link_out",
                     [](const QByteArray&) {
                         return QList<ZipEntry>{{"escape", ZipEntry::link, ".."},

@@ -111,6 +111,21 @@ TEST(UpdaterCheck, yields_nothing_when_nothing_listens) {
     EXPECT_FALSE(checkOnce(manifest, u"1.0"_s, session).has_value());
 }
 
+TEST(UpdaterCheck, yields_nothing_when_the_certificate_names_another_host) {
+    LocalHttpsServer server;
+    server.setRoute(feedPath, {200,
+                               R"({"version":"2.0","url":"https://updates.example.com/a.zip"})",
+                               "application/json",
+                               {},
+                               0});
+    QNetworkAccessManager session;
+    QUrl manifest = server.url(feedPath);
+    manifest.setHost(u"localhost"_s); // the certificate is for 127.0.0.1 only
+
+    EXPECT_FALSE(checkOnce(manifest, u"1.0"_s, session).has_value());
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
 TEST(UpdaterCheck, yields_nothing_without_a_session) {
     EXPECT_FALSE(QCoro::waitFor(Updater::check(QUrl(u"https://127.0.0.1/"_s), u"1.0"_s, nullptr))
                      .has_value());
