@@ -470,14 +470,6 @@ protected:
     QString m_script = m_root.filePath(u"swap.sh"_s);
 };
 
-TEST_F(SelfUpdaterSwapScript, has_nine_lines_and_waits_for_the_given_process) {
-    const QStringList lines = SelfUpdater::swapScript(31337, u"morvane"_s).split(u'\n');
-    ASSERT_EQ(lines.size(), 9);
-    EXPECT_EQ(lines[0], u"#!/bin/sh"_s);
-    EXPECT_EQ(lines[1], u"while kill -0 31337 2>/dev/null; do sleep 0.2; done"_s);
-    EXPECT_FALSE(SelfUpdater::swapScript(1, u"morvane"_s).endsWith(u'\n'));
-}
-
 TEST_F(SelfUpdaterSwapScript, drops_a_stale_backup_and_keeps_no_new_one) {
     ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
     ReleaseFixture::writeFile(m_dest + u".bak/stale"_s, "stale");
