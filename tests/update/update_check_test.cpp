@@ -23,6 +23,13 @@ std::optional<UpdateInfo> checkOnce(const QUrl& manifest, const QString& current
     return QCoro::waitFor(Updater::check(manifest, currentVersion, &session, timeout));
 }
 
+const QByteArray newerFeed = R"({"version":"2.0","url":"https://updates.example.com/a.zip"})";
+
+LocalHttpsServer::Route jsonAnswer(const QByteArray& body, int delayMs = 0,
+                                   const QByteArray& extraHeaders = {}) {
+    return {200, body, "application/json", extraHeaders, delayMs};
+}
+
 struct FeedCase {
     const char* name;
     int status;
@@ -93,11 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UpdaterCheck, yields_nothing_when_the_server_is_slower_than_the_timeout) {
     LocalHttpsServer server;
-    server.setRoute(feedPath, {200,
-                               R"({"version":"2.0","url":"https://updates.example.com/a.zip"})",
-                               "application/json",
-                               {},
-                               1500});
+    server.setRoute(feedPath, jsonAnswer(newerFeed, 1500));
     QNetworkAccessManager session;
 
     EXPECT_FALSE(checkOnce(server.url(feedPath), u"1.0"_s, session, 200ms).has_value());
@@ -113,11 +116,7 @@ TEST(UpdaterCheck, yields_nothing_when_nothing_listens) {
 
 TEST(UpdaterCheck, yields_nothing_when_the_certificate_names_another_host) {
     LocalHttpsServer server;
-    server.setRoute(feedPath, {200,
-                               R"({"version":"2.0","url":"https://updates.example.com/a.zip"})",
-                               "application/json",
-                               {},
-                               0});
+    server.setRoute(feedPath, jsonAnswer(newerFeed));
     QNetworkAccessManager session;
     QUrl manifest = server.url(feedPath);
     manifest.setHost(u"localhost"_s); // the certificate is for 127.0.0.1 only
@@ -134,9 +133,7 @@ TEST(UpdaterCheck, yields_nothing_without_a_session) {
 TEST(UpdaterCheck, asks_the_server_again_despite_a_cacheable_answer) {
     LocalHttpsServer server;
     const QByteArray cacheable = "Cache-Control: max-age=3600\r\n";
-    server.setRoute(feedPath,
-                    {200, R"({"version":"2.0","url":"https://updates.example.com/2.zip"})",
-                     "application/json", cacheable, 0});
+    server.setRoute(feedPath, jsonAnswer(newerFeed, 0, cacheable));
     QNetworkAccessManager session;
     QTemporaryDir cacheFolder;
     auto* cache = new QNetworkDiskCache(&session);
@@ -144,9 +141,9 @@ TEST(UpdaterCheck, asks_the_server_again_despite_a_cacheable_answer) {
     session.setCache(cache);
 
     ASSERT_EQ(checkOnce(server.url(feedPath), u"1.0"_s, session)->version, u"2.0"_s);
-    server.setRoute(feedPath,
-                    {200, R"({"version":"3.0","url":"https://updates.example.com/3.zip"})",
-                     "application/json", cacheable, 0});
+    server.setRoute(
+        feedPath,
+        jsonAnswer(R"({"version":"3.0","url":"https://updates.example.com/3.zip"})", 0, cacheable));
     const std::optional<UpdateInfo> second = checkOnce(server.url(feedPath), u"1.0"_s, session);
 
     ASSERT_TRUE(second.has_value());
