@@ -1,5 +1,7 @@
 #include "morvane_model.h"
 
+#include "update_settings.h"
+
 #include <QPointer>
 #include <QSettings>
 
@@ -9,21 +11,10 @@ namespace {
 
 const QString promptedVersionKey = u"ombrix.morvane.update.promptedVersion"_s;
 
-// The feed's address without its last component and scheme.
-QString productPage() {
-    QString page = MorvaneModel::manifest().toString(QUrl::RemoveScheme);
-    if (page.startsWith(u"//"_s))
-        page.remove(0, 2);
-    if (page.endsWith(u"/latest.json"_s))
-        page.chop(12);
-    return page;
-}
-
 } // namespace
 
 const QUrl& MorvaneModel::manifest() {
-    static const QUrl url(u"https://"_s + QStringLiteral(MORVANE_UPDATE_HOST) +
-                          u"/morvane/latest.json"_s);
+    static const QUrl url = UpdateSettings::feedURL();
     return url;
 }
 
@@ -141,6 +132,6 @@ QCoro::Task<> MorvaneModel::runInstall() {
         m_desktop->showAlert({u"Update failed"_s,
                               u"Couldn't install the update. Try again later, or download it "
                               "from "_s +
-                                  productPage() + u"."_s,
+                                  UpdateSettings::productPage() + u"."_s,
                               {}});
 }

@@ -4,8 +4,10 @@
 #include "morvane_model.h"
 #include "pdf_extract.h"
 #include "pdf_layout.h"
+#include "real_update_service.h"
 
 #include <QCoro/QCoroFuture>
+#include <QNetworkAccessManager>
 #include <QtConcurrent/QtConcurrentRun>
 
 RealConverters::RealConverters()
@@ -26,7 +28,14 @@ QCoro::Task<ConvertResult> RealConverters::convert(ConvertKind kind, QString pay
 }
 
 MorvaneModel& MorvaneModel::shared() {
-    // Made once, on first use, and never released.
-    static MorvaneModel* const model = new MorvaneModel(std::make_unique<RealConverters>());
+    // Made once, on first use, and never released; one HTTP session serves
+    // pages, the feed and downloads.
+    static MorvaneModel* const model = [] {
+        auto* network = new QNetworkAccessManager();
+        ModelServices services;
+        services.network = network;
+        services.updates = std::make_unique<RealUpdateService>(*network);
+        return new MorvaneModel(std::make_unique<RealConverters>(), std::move(services));
+    }();
     return *model;
 }

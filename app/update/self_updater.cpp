@@ -1,0 +1,219 @@
+#include "self_updater.h"
+
+#include "app_signature.h"
+#include "secure_archive.h"
+#include "update_settings.h"
+
+#include <QCoreApplication>
+#include <QCoro/QCoroFuture>
+#include <QCoro/QCoroNetworkReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStorageInfo>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <unistd.h>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct DeleteLater {
+    void operator()(QObject* object) const { object->deleteLater(); }
+};
+
+SelfUpdater::PlatformError fileError(const QString& what, const QString& path,
+                                     const QString& reason = {}) {
+    QString message = what + u' ' + QDir::toNativeSeparators(path);
+    if (!reason.isEmpty())
+        message += u": "_s + reason;
+    return {QNetworkReply::NoError, message};
+}
+
+// A package-manager install or a build tree is no install folder of ours: only
+// a "*.app" folder is ever swapped, so that /usr/bin and the like are never
+// replaced, not even by root.
+bool isReplaceable(const QString& appLocation) {
+    const QFileInfo app(appLocation);
+    if (!app.isDir() || app.isSymLink() || !app.fileName().endsWith(".app"_L1) ||
+        app.fileName().size() <= 4)
+        return false;
+    const QStorageInfo volume(appLocation);
+    if (volume.isValid() && volume.isReadOnly())
+        return false;
+    // access() asks the kernel, so read-only mounts, ACLs and immutable
+    // folders count as well as the mode bits.
+    return ::access(QFile::encodeName(app.absolutePath()).constData(), W_OK) == 0;
+}
+
+// Makes `path` anew as an empty folder of this user. The temporary folder is
+// shared, so a link planted under the work folder's name is dropped, never
+// followed.
+std::optional<SelfUpdater::PlatformError> freshFolder(const QString& path) {
+    const QFileInfo existing(path);
+    if (existing.isSymLink() || (existing.exists() && !existing.isDir()))
+        QFile::remove(path);
+    else if (existing.isDir())
+        QDir(path).removeRecursively();
+    if (!QDir().mkpath(path))
+        return fileError(u"Couldn't create"_s, path);
+    const QFileInfo made(path);
+    if (!made.isDir() || made.isSymLink() || made.ownerId() != ::geteuid())
+        return fileError(u"Couldn't create"_s, path, u"taken by someone else"_s);
+    return std::nullopt;
+}
+
+QString shellQuoted(const QString& text) {
+    QString quoted = text;
+    quoted.replace(u'\'', u"'\\''"_s);
+    return u'\'' + quoted + u'\'';
+}
+
+// The first top-level item named "*.app", in the order the folder lists it.
+std::optional<QString> findApp(const QString& unpacked) {
+    const QStringList names = QDir(unpacked).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
+    for (const QString& name : names)
+        if (name.endsWith(".app"_L1) && name.size() > 4)
+            return QDir(unpacked).filePath(name);
+    return std::nullopt;
+}
+
+std::optional<SelfUpdater::Failure> launchSwap(const QString& newApp, const QString& dest,
+                                               const SelfUpdater::Environment& environment) {
+    const QString scriptPath =
+        QDir(environment.tempFolder).filePath(u"ombrix-update-%1.sh"_s.arg(environment.processId));
+    QSaveFile script(scriptPath);
+    if (!script.open(QIODevice::WriteOnly) ||
+        script.write(
+            SelfUpdater::swapScript(environment.processId, environment.executableName).toUtf8()) <
+            0 ||
+        !script.commit())
+        return fileError(u"Couldn't write"_s, scriptPath, script.errorString());
+    if (!environment.startDetached ||
+        !environment.startDetached(u"/bin/sh"_s, {scriptPath, newApp, dest}))
+        return SelfUpdater::PlatformError{QNetworkReply::NoError, u"Couldn't start /bin/sh"_s};
+    return std::nullopt;
+}
+
+} // namespace
+
+namespace SelfUpdater {
+
+Trust Trust::configured() {
+    return {UpdateSettings::publicKey(), UpdateSettings::teamId()};
+}
+
+Environment Environment::running() {
+    Environment environment;
+    environment.appLocation = QCoreApplication::applicationDirPath();
+    environment.tempFolder = QDir::tempPath();
+    environment.processId = QCoreApplication::applicationPid();
+    environment.executableName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    environment.trust = Trust::configured();
+    environment.startDetached = [](const QString& program, const QStringList& arguments) {
+        return QProcess::startDetached(program, arguments);
+    };
+    return environment;
+}
+
+QCoro::Task<std::optional<Failure>> install(UpdateInfo update, QNetworkAccessManager* session,
+                                            Environment environment) {
+    const QString dest = QDir::cleanPath(QDir(environment.appLocation).absolutePath());
+    if (!isReplaceable(dest))
+        co_return UpdateError::readOnlyLocation;
+
+    const QString workFolder =
+        QDir(environment.tempFolder).filePath(u"ombrix-update-%1"_s.arg(environment.processId));
+    if (auto failure = freshFolder(workFolder))
+        co_return *failure;
+    const QString archivePath = QDir(workFolder).filePath(u"update.zip"_s);
+    const QString unpacked = QDir(workFolder).filePath(u"unpacked"_s);
+
+    QFile archiveFile(archivePath);
+    if (!archiveFile.open(QIODevice::WriteOnly))
+        co_return fileError(u"Couldn't write"_s, archivePath, archiveFile.errorString());
+    if (!session)
+        co_return PlatformError{QNetworkReply::UnknownNetworkError, u"No network session"_s};
+    const std::unique_ptr<QNetworkReply, DeleteLater> reply(
+        session->get(QNetworkRequest(update.downloadURL)));
+    bool written = true;
+    // Written as it arrives: a release holds the whole toolkit and needn't sit in memory.
+    QObject::connect(reply.get(), &QIODevice::readyRead, reply.get(), [&] {
+        if (written && archiveFile.write(reply->readAll()) < 0) {
+            written = false;
+            reply->abort();
+        }
+    });
+    co_await qCoro(reply.get()).waitForFinished();
+    if (written && archiveFile.write(reply->readAll()) < 0)
+        written = false;
+    archiveFile.close();
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid() && status.toInt() != 200)
+        co_return UpdateError::download;
+    if (!written)
+        co_return fileError(u"Couldn't write"_s, archivePath, archiveFile.errorString());
+    if (reply->error() != QNetworkReply::NoError)
+        co_return PlatformError{reply->error(), reply->errorString()};
+    if (!status.isValid())
+        co_return UpdateError::download;
+
+    // Unpacking and hashing take long; they run on a worker thread.
+    // (Each co_await stands alone: g++ 12 mishandles temporaries of a
+    // co_await inside a condition.)
+    QFuture<bool> extraction = QtConcurrent::run(SecureArchive::extract, archivePath, unpacked);
+    const bool extracted = co_await extraction;
+    if (!extracted)
+        co_return UpdateError::unpack;
+    if (!QFileInfo(unpacked).isDir())
+        co_return fileError(u"Couldn't list"_s, unpacked);
+    const std::optional<QString> newApp = findApp(unpacked);
+    if (!newApp)
+        co_return UpdateError::notFound;
+    QFuture<std::optional<UpdateError>> verification = QtConcurrent::run(
+        [path = *newApp, trust = environment.trust] { return verifySignature(path, trust); });
+    const std::optional<UpdateError> badSignature = co_await verification;
+    if (badSignature)
+        co_return *badSignature;
+
+    co_return launchSwap(*newApp, dest, environment);
+}
+
+std::optional<UpdateError> verifySignature(const QString& appLocation, const Trust& trust) {
+    const std::optional<QByteArray> manifest = AppSignature::manifest(appLocation);
+    QFile signature(QDir(appLocation).filePath(QString::fromLatin1(AppSignature::signaturePath)));
+    if (!manifest || !signature.open(QIODevice::ReadOnly) ||
+        !AppSignature::verify(*manifest, signature.read(64 * 1024), trust.publicKey, trust.teamId))
+        return UpdateError::badSignature;
+    return std::nullopt;
+}
+
+QString swapScript(qint64 processId, const QString& executableName) {
+    // $1 is the new folder, $2 the one to replace. The backup is only made
+    // from a folder that exists and only dropped once the copy is whole. A
+    // failed or partial copy is removed and the backup put back where nothing
+    // else stands; a backup that can't be put back stays where it is.
+    const QStringList lines = {
+        u"#!/bin/sh"_s,
+        u"while kill -0 %1 2>/dev/null; do sleep 0.2; done"_s.arg(processId),
+        uR"(moved=; [ -d "$2" ] && rm -rf "$2.bak" && mv -T "$2" "$2.bak" 2>/dev/null && moved=1)"_s,
+        uR"(if [ -n "$moved" ] && cp -a "$1" "$2" 2>/dev/null; then)"_s,
+        uR"(  rm -rf "$2.bak")"_s,
+        u"else"_s,
+        uR"(  [ -n "$moved" ] && rm -rf "$2"; [ -d "$2.bak" ] && [ ! -e "$2" ] && mv -T "$2.bak" "$2")"_s,
+        u"fi"_s,
+        uR"(setsid -f "$2"/)"_s + shellQuoted(executableName) + u" >/dev/null 2>&1 </dev/null"_s,
+    };
+    return lines.join(u'\n');
+}
+
+} // namespace SelfUpdater

@@ -1,0 +1,164 @@
+#include "release_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
+
+namespace ReleaseFixture {
+
+namespace {
+
+QString packagingScript(const char* name) {
+    return QStringLiteral(MORVANE_SOURCE_DIR "/packaging/") + QString::fromLatin1(name);
+}
+
+} // namespace
+
+bool run(const QString& program, const QStringList& arguments, QByteArray* output) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool finished = process.waitForFinished(120000);
+    if (output)
+        *output = process.readAll();
+    return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QByteArray SigningKey::publicKey() const {
+    return readFile(publicKeyFile);
+}
+
+SigningKey makeKey(const QString& folder) {
+    QDir().mkpath(folder);
+    SigningKey key{QDir(folder).filePath(u"release.pub"_s),
+                   QDir(folder).filePath(u"release.key"_s)};
+    QByteArray output;
+    if (!run(u"minisign"_s,
+             {u"-G"_s, u"-f"_s, u"-W"_s, u"-p"_s, key.publicKeyFile, u"-s"_s, key.secretKeyFile},
+             &output))
+        throw std::runtime_error("minisign -G failed: " + output.toStdString());
+    return key;
+}
+
+namespace {
+
+QString keyFolder(const char* name) {
+    static QTemporaryDir folder;
+    return folder.filePath(QString::fromLatin1(name));
+}
+
+} // namespace
+
+const SigningKey& releaseKey() {
+    static const SigningKey key = makeKey(keyFolder("release"));
+    return key;
+}
+
+const SigningKey& otherKey() {
+    static const SigningKey key = makeKey(keyFolder("other"));
+    return key;
+}
+
+void writeApp(const QString& folder, const QString& version, const QString& startedLog) {
+    QDir().mkpath(folder + u"/lib"_s);
+    QDir().mkpath(folder + u"/Morvane_Morvane.bundle/converter"_s);
+    const QString executable = folder + u"/morvane"_s;
+    writeFile(executable,
+              "#!/bin/sh\necho " + version.toUtf8() + " >> '" + startedLog.toUtf8() + "'\n");
+    QFile::setPermissions(executable, QFile::permissions(executable) | QFile::ExeOwner);
+    writeFile(folder + u"/VERSION"_s, version.toUtf8());
+    writeFile(folder + u"/Morvane_Morvane.bundle/converter/host.html"_s,
+              "<!doctype html><title>" + version.toUtf8() + "</title>");
+    writeFile(folder + u"/lib/libconvert.so.1"_s, "library " + version.toUtf8());
+    QFile::link(u"libconvert.so.1"_s, folder + u"/lib/libconvert.so"_s);
+}
+
+bool signApp(const QString& folder, const SigningKey& key, const QString& team) {
+    return run(packagingScript("sign-app"), {folder, key.secretKeyFile, team});
+}
+
+bool makeRelease(const QString& app, const SigningKey& key, const QString& version,
+                 const QString& baseUrl, const QString& outFolder, const QString& team) {
+    return run(packagingScript("make-release"),
+               {app, key.secretKeyFile, team, version, baseUrl, outFolder});
+}
+
+void writeZip(const QString& zipPath, const QList<ZipEntry>& entries) {
+    archive* writer = archive_write_new();
+    archive_write_set_format_zip(writer);
+    if (archive_write_open_filename(writer, QFile::encodeName(zipPath).constData()) != ARCHIVE_OK)
+        throw std::runtime_error("can't write " + zipPath.toStdString());
+    for (const ZipEntry& zipEntry : entries) {
+        archive_entry* entry = archive_entry_new();
+        archive_entry_set_pathname(entry, zipEntry.path.constData());
+        switch (zipEntry.kind) {
+        case ZipEntry::file:
+            archive_entry_set_filetype(entry, AE_IFREG);
+            archive_entry_set_perm(entry, 0755);
+            archive_entry_set_size(entry, zipEntry.content.size());
+            break;
+        case ZipEntry::folder:
+            archive_entry_set_filetype(entry, AE_IFDIR);
+            archive_entry_set_perm(entry, 0755);
+            break;
+        case ZipEntry::link:
+            archive_entry_set_filetype(entry, AE_IFLNK);
+            archive_entry_set_perm(entry, 0777);
+            archive_entry_set_symlink(entry, zipEntry.content.constData());
+            break;
+        }
+        if (archive_write_header(writer, entry) != ARCHIVE_OK)
+            throw std::runtime_error("can't add " + zipEntry.path.toStdString());
+        if (zipEntry.kind == ZipEntry::file)
+            archive_write_data(writer, zipEntry.content.constData(),
+                               static_cast<size_t>(zipEntry.content.size()));
+        archive_entry_free(entry);
+    }
+    archive_write_close(writer);
+    archive_write_free(writer);
+}
+
+void zipFolder(const QString& root, const QString& zipPath) {
+    const fs::path base(QFile::encodeName(root).toStdString());
+    QList<ZipEntry> entries;
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(base)) {
+        const QByteArray path =
+            QByteArray::fromStdString(item.path().lexically_relative(base).generic_string());
+        if (item.is_symlink())
+            entries.append({path, ZipEntry::link,
+                            QByteArray::fromStdString(fs::read_symlink(item.path()).native())});
+        else if (item.is_directory())
+            entries.append({path + '/', ZipEntry::folder, {}});
+        else
+            entries.append({path, ZipEntry::file,
+                            readFile(QFile::decodeName(QByteArray::fromStdString(item.path())))});
+    }
+    writeZip(zipPath, entries);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        throw std::runtime_error("can't write " + path.toStdString());
+}
+
+} // namespace ReleaseFixture

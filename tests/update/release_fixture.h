@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Install folders, signing keys, releases and hand-made ZIP archives for the
+// updater's tests, made at test time in folders the tests own.
+namespace ReleaseFixture {
+
+inline constexpr char teamId[] = "TESTTEAM42";
+
+// Runs `program` and waits; true on exit status 0. Output goes to `output`.
+bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr);
+
+struct SigningKey {
+    QString publicKeyFile;
+    QString secretKeyFile;
+    QByteArray publicKey() const; // the key file's text
+};
+
+// A throwaway minisign key pair without a password, in `folder`.
+SigningKey makeKey(const QString& folder);
+
+// Two such pairs, made on first use and kept for the process: the one that
+// signs the tests' releases and another.
+const SigningKey& releaseKey();
+const SigningKey& otherKey();
+
+// An install folder of version `version`: an executable "morvane" that
+// appends its version as a line to `startedLog` when run, a VERSION file, the
+// resource bundle with a page, and a library with its link.
+void writeApp(const QString& folder, const QString& version, const QString& startedLog);
+
+// packaging/sign-app and packaging/make-release.
+bool signApp(const QString& folder, const SigningKey& key,
+             const QString& team = QString::fromLatin1(teamId));
+bool makeRelease(const QString& app, const SigningKey& key, const QString& version,
+                 const QString& baseUrl, const QString& outFolder,
+                 const QString& team = QString::fromLatin1(teamId));
+
+struct ZipEntry {
+    enum Kind { file, folder, link };
+    QByteArray path;
+    Kind kind = file;
+    QByteArray content; // a file's bytes, a link's target
+};
+
+void writeZip(const QString& zipPath, const QList<ZipEntry>& entries);
+
+// Zips everything below `root` (files, folders, links as links), paths
+// relative to `root`.
+void zipFolder(const QString& root, const QString& zipPath);
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& content);
+
+} // namespace ReleaseFixture

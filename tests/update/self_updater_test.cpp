@@ -1,0 +1,542 @@
+#include "self_updater.h"
+
+#include "app_signature.h"
+#include "local_https_server.h"
+#include "qt_printers.h"
+#include "release_fixture.h"
+
+#include <QCoro/QCoroTask>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using ReleaseFixture::ZipEntry;
+using SelfUpdater::Failure;
+using SelfUpdater::PlatformError;
+using SelfUpdater::UpdateError;
+
+namespace {
+
+const QString team = QString::fromLatin1(ReleaseFixture::teamId);
+constexpr qint64 fakeProcessId = 4242;
+
+std::string describe(const std::optional<Failure>& failure) {
+    if (!failure)
+        return "success";
+    if (const auto* error = std::get_if<UpdateError>(&*failure))
+        return "UpdateError " + std::to_string(static_cast<int>(*error));
+    const auto& platform = std::get<PlatformError>(*failure);
+    return "PlatformError " + std::to_string(platform.network) + " " +
+           platform.message.toStdString();
+}
+
+// A process id that no process has: the kernel hands out ids below pid_max.
+qint64 deadProcessId() {
+    return ReleaseFixture::readFile(u"/proc/sys/kernel/pid_max"_s).trimmed().toLongLong();
+}
+
+// Polls until `done` holds or ten seconds have passed.
+bool eventually(const std::function<bool()>& done) {
+    QDeadlineTimer deadline(10000);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// Takes write access to a folder away, also from root (who needs the
+// immutable attribute for that); gives it back when it goes.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(const QString& path)
+        : m_path(path) {
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                          QFile::ExeGroup);
+        if (isWritable())
+            m_immutable = ReleaseFixture::run(u"chattr"_s, {u"+i"_s, m_path});
+    }
+    ~UnwritableFolder() {
+        if (m_immutable)
+            ReleaseFixture::run(u"chattr"_s, {u"-i"_s, m_path});
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    bool isWritable() const { return ::access(QFile::encodeName(m_path).constData(), W_OK) == 0; }
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+};
+
+class SelfUpdaterInstall : public testing::Test {
+public:
+    static void SetUpTestSuite() {
+        key = &ReleaseFixture::releaseKey();
+        otherKey = &ReleaseFixture::otherKey();
+    }
+
+    void SetUp() override {
+        m_installed = path(u"Applications/Morvane.app"_s);
+        ReleaseFixture::writeApp(m_installed, u"1.0"_s, startedLog());
+        m_installedManifest = AppSignature::manifest(m_installed).value();
+        QDir().mkpath(path(u"tmp"_s));
+        m_environment.appLocation = m_installed;
+        m_environment.tempFolder = path(u"tmp"_s);
+        m_environment.processId = fakeProcessId;
+        m_environment.executableName = u"morvane"_s;
+        m_environment.trust = {key->publicKey(), team};
+        m_environment.startDetached = [this](const QString& program, const QStringList& arguments) {
+            m_started.append(QStringList{program} + arguments);
+            return true;
+        };
+    }
+
+    QString path(const QString& relative) const { return m_root.filePath(relative); }
+    QString startedLog() const { return path(u"started.log"_s); }
+    QString workFolder() const { return path(u"tmp/ombrix-update-%1"_s.arg(fakeProcessId)); }
+
+    // A new version's install folder at `folder`, not yet signed.
+    void writeNewApp(const QString& folder) const {
+        ReleaseFixture::writeApp(folder, u"2.0"_s, startedLog());
+    }
+
+    // The archive of whatever `prepare` puts in a fresh staging folder.
+    QByteArray zipOf(const std::function<void(const QString& staging)>& prepare) {
+        const QString staging = path(u"staging-%1"_s.arg(++m_stagings));
+        QDir().mkpath(staging);
+        prepare(staging);
+        const QString zip = staging + u".zip"_s;
+        ReleaseFixture::zipFolder(staging, zip);
+        return ReleaseFixture::readFile(zip);
+    }
+
+    // The release that packaging/make-release builds from a new version.
+    QByteArray signedRelease() {
+        writeNewApp(path(u"build/app"_s));
+        EXPECT_TRUE(ReleaseFixture::makeRelease(path(u"build/app"_s), *key, u"2.0"_s,
+                                                server.url(u"/"_s).toString(), path(u"out"_s)));
+        return ReleaseFixture::readFile(path(u"out/Morvane-2.0.zip"_s));
+    }
+
+    UpdateInfo serve(const QByteArray& archive, int status = 200) {
+        server.setRoute(u"/Morvane-2.0.zip"_s, {status, archive, "application/zip", {}, 0});
+        return {u"2.0"_s, server.url(u"/Morvane-2.0.zip"_s), QString()};
+    }
+
+    std::optional<Failure> install(const UpdateInfo& update) {
+        return QCoro::waitFor(SelfUpdater::install(update, &m_session, m_environment));
+    }
+
+    void expectInstalledUntouched() const {
+        EXPECT_EQ(AppSignature::manifest(m_installed), m_installedManifest);
+        EXPECT_FALSE(QFileInfo::exists(m_installed + u".bak"_s));
+        EXPECT_TRUE(m_started.isEmpty()) << "the swap script was started";
+    }
+
+    static inline const ReleaseFixture::SigningKey* key = nullptr;
+    static inline const ReleaseFixture::SigningKey* otherKey = nullptr;
+
+    LocalHttpsServer server;
+    QTemporaryDir m_root;
+    QString m_installed;
+    QByteArray m_installedManifest;
+    SelfUpdater::Environment m_environment;
+    QList<QStringList> m_started;
+    QNetworkAccessManager m_session;
+    int m_stagings = 0;
+};
+
+TEST_F(SelfUpdaterInstall, refuses_a_folder_whose_parent_it_cannot_write_before_any_request) {
+    const UpdateInfo update = serve(signedRelease());
+    const UnwritableFolder parent(path(u"Applications"_s));
+    if (parent.isWritable())
+        GTEST_SKIP() << "can't take write access away here";
+
+    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation));
+
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+    expectInstalledUntouched();
+}
+
+TEST_F(SelfUpdaterInstall, refuses_a_build_tree_or_system_folder_before_any_request) {
+    const UpdateInfo update = serve(signedRelease());
+    for (const QString& location : {path(u"build/bin"_s), path(u"Applications/Morvane.app.d"_s),
+                                    path(u"Applications/missing/Morvane.app"_s)}) {
+        ReleaseFixture::writeApp(location, u"1.0"_s, startedLog());
+        if (location.contains(u"missing"_s))
+            QDir(location).removeRecursively();
+        m_environment.appLocation = location;
+        EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation))
+            << location.toStdString();
+    }
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+}
+
+TEST_F(SelfUpdaterInstall, fails_with_download_on_any_status_but_200) {
+    const QByteArray archive = signedRelease();
+    for (int status : {404, 500, 201}) {
+        EXPECT_EQ(install(serve(archive, status)), Failure(UpdateError::download)) << status;
+    }
+    expectInstalledUntouched();
+}
+
+TEST_F(SelfUpdaterInstall, passes_the_network_error_on_when_it_cannot_connect) {
+    const UpdateInfo update{
+        u"2.0"_s, QUrl(u"https://127.0.0.1:%1/Morvane-2.0.zip"_s.arg(closedPort())), QString()};
+
+    const std::optional<Failure> failure = install(update);
+
+    ASSERT_TRUE(failure.has_value());
+    const auto* platform = std::get_if<PlatformError>(&*failure);
+    ASSERT_NE(platform, nullptr) << describe(failure);
+    EXPECT_EQ(platform->network, QNetworkReply::ConnectionRefusedError);
+    EXPECT_FALSE(platform->message.isEmpty());
+    expectInstalledUntouched();
+}
+
+// Every archive below is downloaded fine and fails a later step.
+struct ArchiveCase {
+    const char* name;
+    QByteArray (*archive)(SelfUpdaterInstall& test);
+    Failure expected;
+};
+
+void PrintTo(const ArchiveCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SelfUpdaterInstallArchive : public SelfUpdaterInstall,
+                                  public testing::WithParamInterface<ArchiveCase> {};
+
+TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
+    const UpdateInfo update = serve(GetParam().archive(*this));
+
+    const std::optional<Failure> failure = install(update);
+
+    EXPECT_EQ(failure, std::optional<Failure>(GetParam().expected)) << describe(failure);
+    EXPECT_EQ(server.requestCount(), 1);
+    expectInstalledUntouched();
+    EXPECT_FALSE(QFileInfo::exists(path(u"tmp/owned"_s)));
+    EXPECT_FALSE(QFileInfo::exists(path(u"owned"_s)));
+}
+
+// A signed new version in the staging folder, changed by `change` afterwards.
+QByteArray signedThen(SelfUpdaterInstall& test, const std::function<void(const QString&)>& change,
+                      const ReleaseFixture::SigningKey* key = SelfUpdaterInstall::key,
+                      const QString& signingTeam = team) {
+    return test.zipOf([&](const QString& staging) {
+        const QString app = staging + u"/Morvane.app"_s;
+        test.writeNewApp(app);
+        EXPECT_TRUE(ReleaseFixture::signApp(app, *key, signingTeam));
+        change(app);
+    });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SelfUpdaterInstallArchive,
+    testing::Values(
+        ArchiveCase{
+            "not_a_zip",
+            [](SelfUpdaterInstall&) { return QByteArray("<!doctype html><title>Moved</title>"); },
+            UpdateError::unpack},
+        ArchiveCase{"dot_dot_entry",
+                    [](SelfUpdaterInstall& test) {
+                        const QString zip = test.path(u"dotdot.zip"_s);
+                        ReleaseFixture::writeZip(
+                            zip, {{"Morvane.app/morvane", ZipEntry::file, "x"},
+                                  {"Morvane.app/../../owned", ZipEntry::file, "gotcha"}});
+                        return ReleaseFixture::readFile(zip);
+                    },
+                    UpdateError::unpack},
+        ArchiveCase{"absolute_entry",
+                    [](SelfUpdaterInstall& test) {
+                        const QString zip = test.path(u"absolute.zip"_s);
+                        ReleaseFixture::writeZip(zip,
+                                                 {{QFile::encodeName(test.path(u"tmp/owned"_s)),
+                                                   ZipEntry::file, "gotcha"}});
+                        return ReleaseFixture::readFile(zip);
+                    },
+                    UpdateError::unpack},
+        ArchiveCase{"link_leading_out",
+                    [](SelfUpdaterInstall& test) {
+                        const QString zip = test.path(u"link.zip"_s);
+                        ReleaseFixture::writeZip(
+                            zip, {{"Morvane.app/escape", ZipEntry::link, "../../.."},
+                                  {"Morvane.app/escape/owned", ZipEntry::file, "gotcha"}});
+                        return ReleaseFixture::readFile(zip);
+                    },
+                    UpdateError::unpack},
+        ArchiveCase{"app_nested_one_level_down",
+                    [](SelfUpdaterInstall& test) {
+                        return test.zipOf([&](const QString& staging) {
+                            const QString app = staging + u"/Morvane 2.0/Morvane.app"_s;
+                            test.writeNewApp(app);
+                            EXPECT_TRUE(ReleaseFixture::signApp(app, *SelfUpdaterInstall::key));
+                        });
+                    },
+                    UpdateError::notFound},
+        ArchiveCase{"extension_in_capitals",
+                    [](SelfUpdaterInstall& test) {
+                        return test.zipOf([&](const QString& staging) {
+                            const QString app = staging + u"/Morvane.APP"_s;
+                            test.writeNewApp(app);
+                            EXPECT_TRUE(ReleaseFixture::signApp(app, *SelfUpdaterInstall::key));
+                        });
+                    },
+                    UpdateError::notFound},
+        ArchiveCase{"tampered_file",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(test, [](const QString& app) {
+                            ReleaseFixture::writeFile(app + u"/morvane"_s, "#!/bin/sh\nevil\n");
+                        });
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"file_added",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(test, [](const QString& app) {
+                            ReleaseFixture::writeFile(app + u"/lib/libextra.so"_s, "extra");
+                        });
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"file_removed",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(
+                            test, [](const QString& app) { QFile::remove(app + u"/VERSION"_s); });
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"link_retargeted",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(test, [](const QString& app) {
+                            QFile::remove(app + u"/lib/libconvert.so"_s);
+                            QFile::link(u"../VERSION"_s, app + u"/lib/libconvert.so"_s);
+                        });
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"extra_file_beside_the_signature",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(test, [](const QString& app) {
+                            ReleaseFixture::writeFile(app + u"/signature/notes"_s, "extra");
+                        });
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"unsigned",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(test, [](const QString& app) {
+                            QDir(app + u"/signature"_s).removeRecursively();
+                        });
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"other_key",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(
+                            test, [](const QString&) {}, SelfUpdaterInstall::otherKey);
+                    },
+                    UpdateError::badSignature},
+        ArchiveCase{"other_team",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(
+                            test, [](const QString&) {}, SelfUpdaterInstall::key, u"OTHERTEAM1"_s);
+                    },
+                    UpdateError::badSignature}),
+    [](const testing::TestParamInfo<ArchiveCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SelfUpdaterInstall, starts_the_swap_script_and_leaves_the_swap_to_it) {
+    const UpdateInfo update = serve(signedRelease());
+
+    const std::optional<Failure> failure = install(update);
+
+    ASSERT_FALSE(failure.has_value()) << describe(failure);
+    const QString script = path(u"tmp/ombrix-update-%1.sh"_s.arg(fakeProcessId));
+    const QString newApp = workFolder() + u"/unpacked/Morvane.app"_s;
+    ASSERT_EQ(m_started.size(), 1);
+    EXPECT_EQ(m_started[0], (QStringList{u"/bin/sh"_s, script, newApp, m_installed}));
+    EXPECT_EQ(ReleaseFixture::readFile(script),
+              SelfUpdater::swapScript(fakeProcessId, u"morvane"_s).toUtf8());
+    EXPECT_EQ(ReleaseFixture::readFile(newApp + u"/VERSION"_s), "2.0");
+    EXPECT_TRUE(QFileInfo::exists(workFolder() + u"/update.zip"_s));
+    EXPECT_EQ(AppSignature::manifest(m_installed), m_installedManifest);
+}
+
+TEST_F(SelfUpdaterInstall, makes_the_work_folder_fresh_without_following_a_planted_link) {
+    const UpdateInfo update = serve(signedRelease());
+    ReleaseFixture::writeFile(workFolder() + u"/unpacked/Old.app/stale"_s, "old");
+    EXPECT_FALSE(install(update).has_value());
+    EXPECT_FALSE(QFileInfo::exists(workFolder() + u"/unpacked/Old.app"_s));
+
+    QDir(workFolder()).removeRecursively();
+    ReleaseFixture::writeFile(path(u"elsewhere/keep"_s), "keep");
+    QFile::link(path(u"elsewhere"_s), workFolder());
+    m_started.clear();
+
+    EXPECT_FALSE(install(update).has_value());
+
+    EXPECT_EQ(ReleaseFixture::readFile(path(u"elsewhere/keep"_s)), "keep");
+    EXPECT_FALSE(QFileInfo(workFolder()).isSymLink());
+    EXPECT_TRUE(QFileInfo(workFolder() + u"/unpacked/Morvane.app"_s).isDir());
+}
+
+// The whole update with the real shell: a stand-in for the running
+// application, the swap after it ends, and the new version started.
+class SelfUpdaterSwap : public SelfUpdaterInstall {
+public:
+    void SetUp() override {
+        SelfUpdaterInstall::SetUp();
+        m_environment.startDetached = [](const QString& program, const QStringList& arguments) {
+            return QProcess::startDetached(program, arguments);
+        };
+    }
+
+    // Installs while a stand-in process runs and waits until the swap script
+    // has started an application after the stand-in ended.
+    void installAndQuit(const UpdateInfo& update) {
+        QProcess standIn;
+        standIn.start(u"sleep"_s, {u"1"_s});
+        ASSERT_TRUE(standIn.waitForStarted());
+        m_environment.processId = standIn.processId();
+
+        const std::optional<Failure> failure = install(update);
+        ASSERT_FALSE(failure.has_value()) << describe(failure);
+        EXPECT_EQ(ReleaseFixture::readFile(m_installed + u"/VERSION"_s), "1.0")
+            << "swapped before the application ended";
+
+        ASSERT_TRUE(standIn.waitForFinished(5000));
+        ASSERT_TRUE(eventually([&] { return !ReleaseFixture::readFile(startedLog()).isEmpty(); }))
+            << "no application was started";
+    }
+};
+
+TEST_F(SelfUpdaterSwap, replaces_the_app_once_the_process_ends_and_starts_the_new_one) {
+    const UpdateInfo update = serve(signedRelease());
+
+    installAndQuit(update);
+
+    EXPECT_EQ(ReleaseFixture::readFile(m_installed + u"/VERSION"_s), "2.0");
+    EXPECT_EQ(SelfUpdater::verifySignature(m_installed, m_environment.trust), std::nullopt);
+    EXPECT_TRUE(QFileInfo(m_installed + u"/lib/libconvert.so"_s).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(m_installed + u".bak"_s));
+    EXPECT_EQ(ReleaseFixture::readFile(startedLog()), "2.0\n");
+}
+
+TEST_F(SelfUpdaterSwap, restores_the_old_app_when_the_copy_fails_part_way) {
+    const UpdateInfo update = serve(signedRelease());
+    // A cp that copies one file and then fails, found first on the PATH the script inherits.
+    const QString fakeBin = path(u"fakebin"_s);
+    ReleaseFixture::writeFile(
+        fakeBin + u"/cp"_s,
+        "#!/bin/sh\nmkdir -p \"$3\" && echo partial > \"$3/partial\"\nexit 1\n");
+    QFile::setPermissions(fakeBin + u"/cp"_s, QFile::ReadOwner | QFile::ExeOwner);
+    const QByteArray originalPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(fakeBin) + ':' + originalPath);
+
+    installAndQuit(update);
+    qputenv("PATH", originalPath);
+
+    EXPECT_EQ(AppSignature::manifest(m_installed), m_installedManifest);
+    EXPECT_FALSE(QFileInfo::exists(m_installed + u"/partial"_s));
+    EXPECT_FALSE(QFileInfo::exists(m_installed + u".bak"_s));
+    EXPECT_EQ(ReleaseFixture::readFile(startedLog()), "1.0\n");
+}
+
+// The swap script alone, run to its end with a process id that has ended.
+class SelfUpdaterSwapScript : public testing::Test {
+protected:
+    void SetUp() override {
+        ReleaseFixture::writeApp(m_newApp, u"2.0"_s, m_startedLog);
+        ReleaseFixture::writeFile(m_script,
+                                  SelfUpdater::swapScript(deadProcessId(), u"morvane"_s).toUtf8());
+    }
+    bool runScript() { return ReleaseFixture::run(u"/bin/sh"_s, {m_script, m_newApp, m_dest}); }
+    bool started(const QByteArray& log) {
+        return eventually([&] { return ReleaseFixture::readFile(m_startedLog) == log; });
+    }
+
+    QTemporaryDir m_root;
+    QString m_newApp = m_root.filePath(u"new/Morvane.app"_s);
+    QString m_dest = m_root.filePath(u"Applications/Morvane.app"_s);
+    QString m_startedLog = m_root.filePath(u"started.log"_s);
+    QString m_script = m_root.filePath(u"swap.sh"_s);
+};
+
+TEST_F(SelfUpdaterSwapScript, drops_a_stale_backup_and_keeps_no_new_one) {
+    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
+    ReleaseFixture::writeFile(m_dest + u".bak/stale"_s, "stale");
+
+    ASSERT_TRUE(runScript());
+
+    EXPECT_EQ(ReleaseFixture::readFile(m_dest + u"/VERSION"_s), "2.0");
+    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
+    EXPECT_TRUE(started("2.0\n"));
+}
+
+TEST_F(SelfUpdaterSwapScript, restores_the_old_app_when_the_new_one_is_gone) {
+    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
+    QDir(m_newApp).removeRecursively();
+
+    runScript();
+
+    EXPECT_EQ(ReleaseFixture::readFile(m_dest + u"/VERSION"_s), "1.0");
+    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
+    EXPECT_TRUE(started("1.0\n"));
+}
+
+TEST_F(SelfUpdaterSwapScript, puts_back_a_backup_that_is_the_only_copy) {
+    ReleaseFixture::writeApp(m_dest + u".bak"_s, u"1.0"_s, m_startedLog);
+
+    runScript();
+
+    EXPECT_EQ(ReleaseFixture::readFile(m_dest + u"/VERSION"_s), "1.0");
+    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
+    EXPECT_TRUE(started("1.0\n"));
+}
+
+TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_removed) {
+    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
+    // cp leaves a partial copy behind, and rm can't remove it.
+    const QString fakeBin = m_root.filePath(u"fakebin"_s);
+    ReleaseFixture::writeFile(
+        fakeBin + u"/cp"_s,
+        "#!/bin/sh\nmkdir -p \"$3\" && echo partial > \"$3/partial\"\nexit 1\n");
+    ReleaseFixture::writeFile(
+        fakeBin + u"/rm"_s,
+        "#!/bin/sh\ncase \"$2\" in *.bak) exec /bin/rm \"$@\";; esac\nexit 1\n");
+    for (const char* tool : {"cp", "rm"})
+        QFile::setPermissions(fakeBin + u'/' + QLatin1String(tool),
+                              QFile::ReadOwner | QFile::ExeOwner);
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"PATH"_s, fakeBin + u':' + environment.value(u"PATH"_s));
+    shell.setProcessEnvironment(environment);
+    shell.start(u"/bin/sh"_s, {m_script, m_newApp, m_dest});
+    ASSERT_TRUE(shell.waitForFinished(10000));
+
+    const QString reference = m_root.filePath(u"reference"_s);
+    ReleaseFixture::writeApp(reference, u"1.0"_s, m_startedLog);
+    EXPECT_TRUE(QFileInfo::exists(m_dest + u"/partial"_s));
+    EXPECT_EQ(AppSignature::manifest(m_dest + u".bak"_s), AppSignature::manifest(reference));
+}
+
+TEST_F(SelfUpdaterSwapScript, quotes_the_executable_name) {
+    const QString odd = u"it's $HOME"_s;
+    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
+    QFile::copy(m_newApp + u"/morvane"_s, m_newApp + u'/' + odd);
+    ReleaseFixture::writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), odd).toUtf8());
+
+    ASSERT_TRUE(runScript());
+
+    EXPECT_TRUE(started("2.0\n"));
+}
+
+} // namespace

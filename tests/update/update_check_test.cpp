@@ -1,0 +1,154 @@
+#include "update_check.h"
+
+#include "local_https_server.h"
+#include "qt_printers.h"
+
+#include <QCoro/QCoroTask>
+#include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString feedPath = u"/morvane/latest.json"_s;
+
+std::optional<UpdateInfo> checkOnce(const QUrl& manifest, const QString& currentVersion,
+                                    QNetworkAccessManager& session,
+                                    std::chrono::milliseconds timeout = 10s) {
+    return QCoro::waitFor(Updater::check(manifest, currentVersion, &session, timeout));
+}
+
+const QByteArray newerFeed = R"({"version":"2.0","url":"https://updates.example.com/a.zip"})";
+
+LocalHttpsServer::Route jsonAnswer(const QByteArray& body, int delayMs = 0,
+                                   const QByteArray& extraHeaders = {}) {
+    return {200, body, "application/json", extraHeaders, delayMs};
+}
+
+struct FeedCase {
+    const char* name;
+    int status;
+    QByteArray contentType;
+    QByteArray body;
+    std::optional<UpdateInfo> expected;
+};
+
+void PrintTo(const FeedCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class UpdaterCheckFeed : public testing::TestWithParam<FeedCase> {};
+
+TEST_P(UpdaterCheckFeed, applies_the_feed_rules_to_any_answer) {
+    const FeedCase& c = GetParam();
+    LocalHttpsServer server;
+    server.setRoute(feedPath, {c.status, c.body, c.contentType, {}, 0});
+    QNetworkAccessManager session;
+
+    const std::optional<UpdateInfo> found = checkOnce(server.url(feedPath), u"1.0"_s, session);
+
+    EXPECT_EQ(found.has_value(), c.expected.has_value());
+    if (found && c.expected) {
+        EXPECT_EQ(*found, *c.expected) << found->version.toStdString();
+    }
+    EXPECT_EQ(server.requestCount(), 1);
+}
+
+const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
+                     u"Faster tables."_s};
+
+INSTANTIATE_TEST_SUITE_P(
+    Feeds, UpdaterCheckFeed,
+    testing::Values(
+        FeedCase{"newer_version", 200, "application/json",
+                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
+                 R"("notes":"Faster tables."})",
+                 two},
+        FeedCase{"not_found_status_with_a_good_body", 404, "application/json",
+                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
+                 R"("notes":"Faster tables."})",
+                 two},
+        FeedCase{"server_error_status_with_a_good_body", 500, "application/json",
+                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
+                 R"("notes":"Faster tables."})",
+                 two},
+        FeedCase{"html_page", 200, "text/html",
+                 "<!doctype html><html><body>version 2.0</body></html>", std::nullopt},
+        FeedCase{"http_download_address", 200, "application/json",
+                 R"({"version":"99.0","url":"http://updates.example.com/Morvane-99.zip"})",
+                 std::nullopt},
+        FeedCase{"capital_https_scheme", 200, "application/json",
+                 R"({"version":"2.0","url":"HTTPS://updates.example.com/Morvane-2.0.zip"})",
+                 std::nullopt},
+        FeedCase{"version_as_a_number", 200, "application/json",
+                 R"({"version":2,"url":"https://updates.example.com/Morvane-2.0.zip"})",
+                 std::nullopt},
+        FeedCase{"same_version", 200, "application/json",
+                 R"({"version":"1.0","url":"https://updates.example.com/Morvane-1.0.zip"})",
+                 std::nullopt},
+        FeedCase{"no_notes", 200, "application/json",
+                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip"})",
+                 UpdateInfo{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
+                            QString()}},
+        FeedCase{"empty_body", 200, "application/json", "", std::nullopt}),
+    [](const testing::TestParamInfo<FeedCase>& info) { return std::string(info.param.name); });
+
+TEST(UpdaterCheck, yields_nothing_when_the_server_is_slower_than_the_timeout) {
+    LocalHttpsServer server;
+    server.setRoute(feedPath, jsonAnswer(newerFeed, 1500));
+    QNetworkAccessManager session;
+
+    EXPECT_FALSE(checkOnce(server.url(feedPath), u"1.0"_s, session, 200ms).has_value());
+    // The same feed answered in time is an update: the timeout alone made the difference.
+    EXPECT_TRUE(checkOnce(server.url(feedPath), u"1.0"_s, session, 5s).has_value());
+}
+
+TEST(UpdaterCheck, yields_nothing_when_nothing_listens) {
+    QNetworkAccessManager session;
+    const QUrl manifest(u"https://127.0.0.1:%1/morvane/latest.json"_s.arg(closedPort()));
+    EXPECT_FALSE(checkOnce(manifest, u"1.0"_s, session).has_value());
+}
+
+TEST(UpdaterCheck, yields_nothing_when_the_certificate_names_another_host) {
+    LocalHttpsServer server;
+    server.setRoute(feedPath, jsonAnswer(newerFeed));
+    QNetworkAccessManager session;
+    QUrl manifest = server.url(feedPath);
+    manifest.setHost(u"localhost"_s); // the certificate is for 127.0.0.1 only
+
+    EXPECT_FALSE(checkOnce(manifest, u"1.0"_s, session).has_value());
+    EXPECT_EQ(server.requestCount(), 0);
+}
+
+TEST(UpdaterCheck, yields_nothing_without_a_session) {
+    EXPECT_FALSE(QCoro::waitFor(Updater::check(QUrl(u"https://127.0.0.1/"_s), u"1.0"_s, nullptr))
+                     .has_value());
+}
+
+TEST(UpdaterCheck, asks_the_server_again_despite_a_cacheable_answer) {
+    LocalHttpsServer server;
+    const QByteArray cacheable = "Cache-Control: max-age=3600\r\n";
+    server.setRoute(feedPath, jsonAnswer(newerFeed, 0, cacheable));
+    QNetworkAccessManager session;
+    QTemporaryDir cacheFolder;
+    auto* cache = new QNetworkDiskCache(&session);
+    cache->setCacheDirectory(cacheFolder.path());
+    session.setCache(cache);
+
+    ASSERT_EQ(checkOnce(server.url(feedPath), u"1.0"_s, session)->version, u"2.0"_s);
+    server.setRoute(
+        feedPath,
+        jsonAnswer(R"({"version":"3.0","url":"https://updates.example.com/3.zip"})", 0, cacheable));
+    const std::optional<UpdateInfo> second = checkOnce(server.url(feedPath), u"1.0"_s, session);
+
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->version, u"3.0"_s);
+    EXPECT_EQ(server.requestCount(), 2);
+}
+
+} // namespace
