@@ -53,4 +53,32 @@ TEST(UnicodeBlank, uses_the_white_space_property) {
     EXPECT_FALSE(Unicode::isBlank(u"😀"));
 }
 
+TEST(UnicodeProperties, follow_alphabetic_and_lowercase) {
+    EXPECT_TRUE(Unicode::isAlphabetic(U'a'));
+    EXPECT_TRUE(Unicode::isAlphabetic(U'Ø'));
+    EXPECT_TRUE(Unicode::isAlphabetic(U'\U00010400')); // Deseret, outside the BMP
+    EXPECT_FALSE(Unicode::isAlphabetic(U'2'));
+    EXPECT_FALSE(Unicode::isAlphabetic(U'-'));
+    EXPECT_TRUE(Unicode::isLowercase(U'ø'));
+    EXPECT_TRUE(Unicode::isLowercase(U'ß'));
+    EXPECT_FALSE(Unicode::isLowercase(U'A'));
+    EXPECT_FALSE(Unicode::isLowercase(U'1'));
+    EXPECT_EQ(Unicode::firstCodePoint(u"\U00010400x"), U'\U00010400');
+}
+
+TEST(UnicodeTrimmed, removes_white_space_at_both_ends_only) {
+    EXPECT_EQ(Unicode::trimmed(u"\u00A0 a  b\u2029\n"), u"a  b");
+    EXPECT_EQ(Unicode::trimmed(u" \t "), u"");
+    EXPECT_EQ(Unicode::trimmed(u"\u200Bx"), u"\u200Bx");
+}
+
+TEST(UnicodeCodePages, convert_strictly) {
+    EXPECT_EQ(Unicode::encode(u"\u00AF\u2248", "macintosh"), QByteArray("\xF8\xC5"));
+    EXPECT_EQ(Unicode::decode(QByteArray("\xF8\x96"), "windows-1252"), u"ø\u2013"_s);
+    EXPECT_EQ(Unicode::encode(u"\u20AC\u4E00", "macintosh"), std::nullopt);
+    EXPECT_EQ(Unicode::decode(QByteArray("\x81"), "windows-1252"), std::nullopt);
+    EXPECT_EQ(Unicode::encode(u"a", "no-such-code-page"), std::nullopt);
+    EXPECT_EQ(Unicode::decode(QByteArray(), "windows-1252"), u""_s);
+}
+
 } // namespace
