@@ -1,9 +1,9 @@
 #include "unicode.h"
 
 #include <unicode/ubrk.h>
+#include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
-#include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 
 #include <memory>
@@ -168,9 +168,9 @@ std::optional<QByteArray> encode(QStringView text, const char* codePage) {
     QByteArray out(UCNV_GET_MAX_BYTES_FOR_STRING(length, ucnv_getMaxCharSize(converter.get())),
                    Qt::Uninitialized);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t written = ucnv_fromUChars(converter.get(), out.data(),
-                                            static_cast<int32_t>(out.size()), icuChars(text),
-                                            length, &status);
+    const int32_t written =
+        ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
+                        icuChars(text), length, &status);
     if (U_FAILURE(status))
         return std::nullopt;
     out.truncate(written);

@@ -9,7 +9,6 @@
 #include <dlfcn.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -19,20 +18,19 @@ struct OcrModule {
     MorvaneOcrOpen open = nullptr;
     MorvaneOcrRecognise recognise = nullptr;
     MorvaneOcrClose close = nullptr;
-    int (*threadLimit)() = nullptr;
 };
 
 // The module sits beside this library, in the build tree and when installed.
 QByteArray modulePath() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&PDFExtract::ocrThreadLimit), &info) == 0 ||
-        !info.dli_fname)
+    if (dladdr(reinterpret_cast<void*>(&PDFExtract::ocrOrder), &info) == 0 || !info.dli_fname)
         return {};
     const QString directory = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
     return QFile::encodeName(QDir(directory).filePath(QStringLiteral("libMorvanePdfOcr.so")));
 }
 
-template <typename Function> Function symbol(void* handle, const char* name) {
+template <typename Function>
+Function symbol(void* handle, const char* name) {
     return reinterpret_cast<Function>(dlsym(handle, name));
 }
 
@@ -40,10 +38,6 @@ const OcrModule& ocrModule() {
     static OcrModule module;
     static std::once_flag loaded;
     std::call_once(loaded, [] {
-        // The recogniser parallelises inside a page with OpenMP, which fights
-        // our own page threads; its runtime reads the limit only when it loads,
-        // so the variable must be set before the module comes in.
-        setenv("OMP_THREAD_LIMIT", "1", 1);
         const QByteArray path = modulePath();
         void* handle = path.isEmpty() ? nullptr : dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle)
@@ -52,7 +46,6 @@ const OcrModule& ocrModule() {
         module.open = symbol<MorvaneOcrOpen>(handle, "morvane_ocr_open");
         module.recognise = symbol<MorvaneOcrRecognise>(handle, "morvane_ocr_recognise");
         module.close = symbol<MorvaneOcrClose>(handle, "morvane_ocr_close");
-        module.threadLimit = symbol<int (*)()>(handle, "omp_get_thread_limit");
         if (!module.open || !module.recognise || !module.close)
             module.open = nullptr;
     });
@@ -69,11 +62,12 @@ void collectLine(void* context, const char* text, int /*left*/, int top, int /*r
                  int bottom) {
     auto* collected = static_cast<Collected*>(context);
     QString line = QString::fromUtf8(text);
-    // The recogniser ends every line with a line feed; it is a terminator, not text.
-    if (line.endsWith(u'\n'))
+    // The recogniser ends a line with one line feed, the last line of a block
+    // with two: terminators, not text.
+    while (line.endsWith(u'\n'))
         line.chop(1);
-    collected->lines.append({line, 1.0 - bottom / collected->height,
-                             (bottom - top) / collected->height});
+    collected->lines.append(
+        {line, 1.0 - bottom / collected->height, (bottom - top) / collected->height});
 }
 
 bool isSpaceOrTab(QChar c) {
@@ -90,9 +84,8 @@ QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight) {
         if (!std::all_of(result.text.cbegin(), result.text.cend(), isSpaceOrTab))
             kept.append(result);
     }
-    std::stable_sort(kept.begin(), kept.end(), [](const Recognised& a, const Recognised& b) {
-        return a.bottom > b.bottom;
-    });
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const Recognised& a, const Recognised& b) { return a.bottom > b.bottom; });
     QList<Line> lines;
     lines.reserve(kept.size());
     for (const Recognised& result : kept)
@@ -110,7 +103,8 @@ std::unique_ptr<OcrEngine> OcrEngine::create() {
     return std::unique_ptr<OcrEngine>(new OcrEngine(handle));
 }
 
-OcrEngine::OcrEngine(void* handle) : m_handle(handle) {}
+OcrEngine::OcrEngine(void* handle)
+    : m_handle(handle) {}
 
 OcrEngine::~OcrEngine() {
     ocrModule().close(m_handle);
@@ -121,14 +115,9 @@ QList<Recognised> OcrEngine::recognise(const GreyImage& image) {
     collected.width = image.width;
     collected.height = image.height;
     if (image.pixels && image.width > 0 && image.height > 0)
-        ocrModule().recognise(m_handle, image.pixels, image.width, image.height,
-                              image.bytesPerLine, image.pixelsPerInch, collectLine, &collected);
+        ocrModule().recognise(m_handle, image.pixels, image.width, image.height, image.bytesPerLine,
+                              image.pixelsPerInch, collectLine, &collected);
     return collected.lines;
-}
-
-int ocrThreadLimit() {
-    const OcrModule& module = ocrModule();
-    return module.threadLimit ? module.threadLimit() : 0;
 }
 
 } // namespace PDFExtract

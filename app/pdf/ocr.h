@@ -33,6 +33,8 @@ struct GreyImage {
 };
 
 // One recogniser instance for one thread; not shareable between threads.
+// The recogniser and its dependencies live in a module loaded on first use,
+// so that documents with a text layer never load them.
 class OcrEngine {
 public:
     // Null when the OCR module or its language data cannot be loaded.
@@ -48,9 +50,5 @@ private:
     explicit OcrEngine(void* handle);
     void* m_handle;
 };
-
-// The OpenMP thread limit the OCR module's runtime started with, or 0 when
-// the module is not loaded; for checks that the limit took effect.
-int ocrThreadLimit();
 
 } // namespace PDFExtract

@@ -3,6 +3,8 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
+#include <omp.h>
+
 #include <memory>
 
 extern "C" {
@@ -19,11 +21,16 @@ __attribute__((visibility("default"))) void* morvane_ocr_open(const char* langua
 
 __attribute__((visibility("default"))) void
 morvane_ocr_recognise(void* engine, const unsigned char* pixels, int width, int height,
-                      int bytesPerLine, int pixelsPerInch, MorvaneOcrLineSink sink,
-                      void* context) {
+                      int bytesPerLine, int pixelsPerInch, MorvaneOcrLineSink sink, void* context) {
     auto* api = static_cast<tesseract::TessBaseAPI*>(engine);
     if (!api || !pixels || width <= 0 || height <= 0)
         return;
+    // Pages run in parallel on our own threads; the recogniser's OpenMP
+    // regions inside a page must not add threads of their own. Qt Core loads
+    // the OpenMP runtime at start-up (through libb2), so OMP_THREAD_LIMIT set
+    // later is not read: no active parallel level, on this thread, has the
+    // same effect.
+    omp_set_max_active_levels(0);
     api->SetImage(pixels, width, height, 1, bytesPerLine);
     api->SetSourceResolution(pixelsPerInch);
     // A failed run is ignored: whatever it recognised is still used.

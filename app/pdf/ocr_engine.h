@@ -1,8 +1,7 @@
 #pragma once
 
-// The C interface of the OCR module (libMorvanePdfOcr.so). The module holds
-// the recogniser and its OpenMP runtime, and is loaded only after the thread
-// limit is in the environment: the runtime reads it once, when it loads.
+// The C interface of the OCR module (libMorvanePdfOcr.so), which holds the
+// recogniser and is loaded only when a page needs recognition.
 
 extern "C" {
 
@@ -15,7 +14,8 @@ typedef void (*MorvaneOcrLineSink)(void* context, const char* text, int left, in
 typedef void* (*MorvaneOcrOpen)(const char* languages);
 
 // Recognises an 8-bit grey image with automatic page segmentation and hands
-// every text line to `sink`, in the recogniser's order.
+// every text line to `sink`, in the recogniser's order. Adds no threads: the
+// caller parallelises by page.
 typedef void (*MorvaneOcrRecognise)(void* engine, const unsigned char* pixels, int width,
                                     int height, int bytesPerLine, int pixelsPerInch,
                                     MorvaneOcrLineSink sink, void* context);

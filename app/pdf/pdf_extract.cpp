@@ -96,7 +96,9 @@ public:
         }
         m_doc = doc;
         m_pageCount = count;
-        return m_doc && m_pageCount >= 0;
+        // The count is the file's own claim; one far beyond what its bytes
+        // could hold would only make a huge list of empty pages.
+        return m_doc && m_pageCount >= 0 && m_pageCount <= qMax<qsizetype>(bytes.size(), 1);
     }
 
     ~Reader() {

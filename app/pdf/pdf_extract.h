@@ -8,7 +8,7 @@
 namespace PDFExtract {
 
 struct Line {
-    QString text; // as the page gave it: untrimmed, without line terminator
+    QString text;    // as the page gave it: untrimmed, without line terminator
     double size = 0; // points; whole for text-layer lines, measured for OCR lines
 
     friend bool operator==(const Line&, const Line&) = default;

@@ -48,8 +48,8 @@ bool mendsHyphen(QStringView previous, QStringView next) {
     if (clusters.size() < 2 || clusters.last() != u"-")
         return false;
     return startsWithLowercase(clusters[clusters.size() - 2]) &&
-           startsWithLowercase(Unicode::graphemes(next.first(qMin<qsizetype>(next.size(), 8)))
-                                   .value(0));
+           startsWithLowercase(
+               Unicode::graphemes(next.first(qMin<qsizetype>(next.size(), 8))).value(0));
 }
 
 } // namespace

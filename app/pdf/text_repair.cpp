@@ -21,9 +21,9 @@ struct Ligature {
 // U+019F, U+01A9, U+0147 and U+014C are real letters that some fonts map
 // their ti, tt, fl and ft ligatures to; they are replaced everywhere.
 constexpr Ligature ligatures[] = {
-    {0xFB00, u"ff"}, {0xFB01, u"fi"}, {0xFB02, u"fl"}, {0xFB03, u"ffi"},
+    {0xFB00, u"ff"},  {0xFB01, u"fi"}, {0xFB02, u"fl"}, {0xFB03, u"ffi"},
     {0xFB04, u"ffl"}, {0xFB05, u"ft"}, {0xFB06, u"st"}, {0x019F, u"ti"},
-    {0x01A9, u"tt"}, {0x0147, u"fl"}, {0x014C, u"ft"},
+    {0x01A9, u"tt"},  {0x0147, u"fl"}, {0x014C, u"ft"},
 };
 
 QStringView ligatureLetters(QStringView cluster) {
