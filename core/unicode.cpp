@@ -60,6 +60,19 @@ QList<QStringView> graphemes(QStringView text) {
     return clusters;
 }
 
+qsizetype graphemeCount(QStringView text) {
+    // Below U+0300 every code unit is a cluster of its own, except CR LF.
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit >= 0x300)
+            return graphemes(text).size();
+        if (!(unit == u'\n' && i > 0 && text[i - 1] == u'\r'))
+            ++count;
+    }
+    return count;
+}
+
 QString nfc(QStringView text) {
     UErrorCode status = U_ZERO_ERROR;
     const UNormalizer2* normalizer = unorm2_getNFCInstance(&status);

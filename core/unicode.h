@@ -16,6 +16,10 @@ namespace Unicode {
 // into `text`.
 QList<QStringView> graphemes(QStringView text);
 
+// The number of grapheme clusters in `text`; quick for text without
+// combining marks.
+qsizetype graphemeCount(QStringView text);
+
 // Canonical composition; two texts are canonically equivalent exactly when
 // their NFC forms are equal.
 QString nfc(QStringView text);

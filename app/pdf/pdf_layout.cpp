@@ -13,10 +13,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-qsizetype characterCount(QStringView text) {
-    return Unicode::graphemes(text).size();
-}
-
 // Number of non-empty runs between White_Space characters, stopping early
 // once `limit` is passed.
 int wordCount(QStringView text, int limit) {
@@ -44,6 +40,8 @@ bool startsWithLowercase(QStringView cluster) {
 // A word split at the line end: lowercase letter, hyphen-minus, then a line
 // that starts with a lowercase letter.
 bool mendsHyphen(QStringView previous, QStringView next) {
+    if (!previous.endsWith(u'-'))
+        return false;
     const QList<QStringView> clusters = Unicode::graphemes(previous);
     if (clusters.size() < 2 || clusters.last() != u"-")
         return false;
@@ -73,7 +71,7 @@ SizeStats sizeStats(const QList<PDFExtract::Line>& lines) {
     qint64 total = 0;
     for (const PDFExtract::Line& line : lines) {
         const int key = sizeKey(line.size);
-        const qsizetype count = characterCount(line.text);
+        const qsizetype count = Unicode::graphemeCount(line.text);
         characters[key] += count;
         total += count;
         lineCounts[key] += 1;
@@ -101,8 +99,11 @@ bool isHeading(QStringView text, double size, const SizeStats& stats) {
         return false;
     if (wordCount(text, 9) > 9)
         return false;
-    const QList<QStringView> clusters = Unicode::graphemes(text);
-    if (clusters.isEmpty() || clusters.size() > 70)
+    if (Unicode::graphemeCount(text) > 70)
+        return false;
+    const QList<QStringView> clusters =
+        Unicode::graphemes(text.last(qMin<qsizetype>(text.size(), 16)));
+    if (clusters.isEmpty())
         return false;
     const QStringView last = clusters.last();
     return last != u"." && last != u"," && last != u";" && last != u":";

@@ -5,6 +5,9 @@
 #include <QHash>
 #include <QList>
 
+#include <algorithm>
+#include <iterator>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -79,12 +82,26 @@ QString collapseWs(QStringView text) {
 }
 
 QString fixLigatures(QStringView text) {
+    // Most texts hold neither ligatures nor tell-tales: they need no clusters.
+    const bool anyLigature = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return std::any_of(std::begin(ligatures), std::end(ligatures),
+                           [c](const Ligature& l) { return c.unicode() == l.codePoint; });
+    });
     QString expanded;
-    expanded.reserve(text.size());
-    for (QStringView cluster : Unicode::graphemes(text)) {
-        const QStringView letters = ligatureLetters(cluster);
-        expanded.append(letters.isNull() ? cluster : letters);
+    if (anyLigature) {
+        expanded.reserve(text.size());
+        for (QStringView cluster : Unicode::graphemes(text)) {
+            const QStringView letters = ligatureLetters(cluster);
+            expanded.append(letters.isNull() ? cluster : letters);
+        }
+    } else {
+        expanded = text.toString();
     }
+    const qsizetype triggerUnits = std::count_if(expanded.cbegin(), expanded.cend(), [](QChar c) {
+        return c == u'\u00AF' || c == u'\u00CA' || c == u'\u00C2';
+    });
+    if (triggerUnits < 3)
+        return expanded;
 
     const QList<QStringView> clusters = Unicode::graphemes(expanded);
     int triggers = 0;

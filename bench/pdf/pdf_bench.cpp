@@ -25,6 +25,13 @@ double peakResidentMegabytes() {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 int printLines(const QString& path, int workers) {
     const PDFExtract::Extraction extraction = PDFExtract::extract(path, workers);
     std::printf("%s\n", qPrintable(extraction.note));
@@ -67,9 +74,9 @@ int main(int argc, char** argv) {
         note = extraction.note;
     }
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    std::printf("pages=%lld seconds=%.3f pages_per_s=%.1f s_per_page=%.3f chars=%lld "
+    std::printf("pages=%lld seconds=%.3f cpu_s=%.3f pages_per_s=%.1f s_per_page=%.3f chars=%lld "
                 "peak_rss_mb=%.1f note=%s\n",
-                static_cast<long long>(pageCount), seconds,
+                static_cast<long long>(pageCount), seconds, cpuSeconds(),
                 seconds > 0 ? static_cast<double>(pageCount) / seconds : 0.0,
                 pageCount > 0 ? seconds / static_cast<double>(pageCount) : 0.0,
                 static_cast<long long>(characters), peakResidentMegabytes(), qPrintable(note));
