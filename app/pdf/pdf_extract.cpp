@@ -32,6 +32,7 @@ constexpr float renderScale = 2.0f;
 // A hostile page size must not exhaust memory: larger renderings are scaled
 // down to this many pixels (a 2 px/pt A0 page is 22 million).
 constexpr double maxRenderPixels = 64.0 * 1024 * 1024;
+constexpr int maxWorkers = 4;
 // Per context; the default of 256 MB per thread would be most of the budget.
 constexpr size_t storeBytes = 32u << 20;
 
@@ -109,7 +110,8 @@ public:
     int pageCount() const { return m_pageCount; }
 
     // The page's lines from its text layer, then by recognition when that
-    // gave none. `loaded` is false when the document gave no page.
+    // gave none; no lines and no recognition when the document has no page
+    // for the index.
     struct PageResult {
         Page lines;
         qsizetype textLines = 0;
@@ -331,7 +333,9 @@ Extraction extract(const QString& path, int workers) {
 }
 
 Extraction pages(const QString& path) {
-    return extract(path, QThread::idealThreadCount());
+    // Each recognising thread holds an engine of about 160 MB: a few threads
+    // give most of the gain without a large machine paying in memory.
+    return extract(path, qBound(1, QThread::idealThreadCount(), maxWorkers));
 }
 
 QString lastNote() {

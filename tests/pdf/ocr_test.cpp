@@ -98,7 +98,8 @@ TEST(Ocr, reads_a_rendered_page_of_known_text) {
     const QString expected = u"The quick brown fox jumps over the lazy dog.\n"
                              u"Pack my box with five dozen liquor jugs.\n"
                              u"Sphinx of black quartz, judge my vow.\n"
-                             u"How vexingly quick daft zebras jump!"_s;
+                             u"How vexingly quick daft zebras jump!\n"
+                             u"Bl\u00E5b\u00E6rgr\u00F8d p\u00E5 \u00C6r\u00F8 er s\u00F8d."_s;
     const QString recognised = texts.join(u'\n');
     const double errorRate = static_cast<double>(editDistance(recognised, expected)) /
                              static_cast<double>(expected.size());
@@ -107,6 +108,20 @@ TEST(Ocr, reads_a_rendered_page_of_known_text) {
     EXPECT_TRUE(extraction.pages[1].isEmpty());
     EXPECT_EQ(extraction.note,
               u"2p \u00B7 %1 lines (text 0, ocr %1 on 1p)"_s.arg(extraction.pages[0].size()));
+}
+
+TEST(Ocr, reads_a_page_whose_text_layer_holds_only_spaces) {
+    const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("scan_under_spaces.pdf"));
+    ASSERT_EQ(extraction.pages.size(), 1);
+    EXPECT_GE(extraction.pages[0].size(), 4);
+    EXPECT_TRUE(extraction.note.endsWith(u"on 1p)"_s)) << extraction.note.toStdString();
+}
+
+TEST(Ocr, leaves_a_page_with_one_text_line_unrecognised) {
+    const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("scan_under_text.pdf"));
+    ASSERT_EQ(extraction.pages.size(), 1);
+    EXPECT_EQ(extraction.pages[0], (PDFExtract::Page{{u"Only line"_s, 12}}));
+    EXPECT_EQ(extraction.note, u"1p \u00B7 1 lines (text 1, ocr 0 on 0p)"_s);
 }
 
 TEST(Ocr, gives_the_same_lines_in_parallel_as_in_series) {
