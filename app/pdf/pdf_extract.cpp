@@ -30,8 +30,8 @@ using PDFExtract::Page;
 // Rendering for recognition is two pixels per point, as measured sufficient.
 constexpr float renderScale = 2.0f;
 // A hostile page size must not exhaust memory: larger renderings are scaled
-// down to this many pixels (a 2 px/pt A0 page is 22 million).
-constexpr double maxRenderPixels = 64.0 * 1024 * 1024;
+// down to this many pixels (an A0 page at 2 px/pt has 32 million).
+constexpr double maxRenderPixels = 36e6;
 constexpr int maxWorkers = 4;
 // Per context; the default of 256 MB per thread would be most of the budget.
 constexpr size_t storeBytes = 32u << 20;

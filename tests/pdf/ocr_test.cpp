@@ -1,7 +1,7 @@
 #include "ocr.h"
 
 #include "pdf_extract_p.h"
-#include "pdf_printers.h"
+#include "pdf_test_support.h"
 #include "qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +18,6 @@ using PDFExtract::Recognised;
 
 namespace {
 
-QString fixture(const char* name) {
-    return QDir(QStringLiteral(MORVANE_PDF_FIXTURES)).filePath(QString::fromLatin1(name));
-}
-
 TEST(OcrOrder, sizes_lines_by_box_height_in_points) {
     const QList<Line> lines = PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03}}, 800);
     ASSERT_EQ(lines.size(), 1);
@@ -37,11 +33,8 @@ TEST(OcrOrder, sorts_by_bottom_edge_highest_first_and_keeps_ties_in_order) {
                                                     {u"a hair higher, right"_s, 0.5000001, 0.01},
                                                     {u"top"_s, 0.9, 0.01}},
                                                    100);
-    QStringList texts;
-    for (const Line& line : lines)
-        texts.append(line.text);
-    EXPECT_EQ(texts, (QStringList{u"top"_s, u"a hair higher, right"_s, u"tie first"_s,
-                                  u"tie second"_s, u"low"_s}));
+    EXPECT_EQ(texts(lines), (QStringList{u"top"_s, u"a hair higher, right"_s, u"tie first"_s,
+                                         u"tie second"_s, u"low"_s}));
 }
 
 TEST(OcrOrder, interleaves_two_scanned_columns_by_height) {
@@ -51,10 +44,7 @@ TEST(OcrOrder, interleaves_two_scanned_columns_by_height) {
                                                     {u"right 1"_s, 0.79, 0.01},
                                                     {u"right 2"_s, 0.69, 0.01}},
                                                    100);
-    QStringList texts;
-    for (const Line& line : lines)
-        texts.append(line.text);
-    EXPECT_EQ(texts, (QStringList{u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}));
+    EXPECT_EQ(texts(lines), (QStringList{u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}));
 }
 
 TEST(OcrOrder, keeps_spaces_and_skips_results_of_only_spaces_and_tabs) {
@@ -88,9 +78,7 @@ qsizetype editDistance(const QString& a, const QString& b) {
 TEST(Ocr, reads_a_rendered_page_of_known_text) {
     const PDFExtract::Extraction extraction = PDFExtract::extract(fixture("scanned.pdf"), 1);
     ASSERT_EQ(extraction.pages.size(), 2);
-    QStringList texts;
     for (const Line& line : extraction.pages[0]) {
-        texts.append(line.text);
         // Box heights of 16 pt text measure a little under the font size.
         EXPECT_GT(line.size, 11);
         EXPECT_LT(line.size, 20);
@@ -100,7 +88,7 @@ TEST(Ocr, reads_a_rendered_page_of_known_text) {
                              u"Sphinx of black quartz, judge my vow.\n"
                              u"How vexingly quick daft zebras jump!\n"
                              u"Bl\u00E5b\u00E6rgr\u00F8d p\u00E5 \u00C6r\u00F8 er s\u00F8d."_s;
-    const QString recognised = texts.join(u'\n');
+    const QString recognised = texts(extraction.pages[0]).join(u'\n');
     const double errorRate = static_cast<double>(editDistance(recognised, expected)) /
                              static_cast<double>(expected.size());
     EXPECT_LT(errorRate, 0.05) << recognised.toStdString();

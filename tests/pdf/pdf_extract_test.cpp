@@ -2,7 +2,7 @@
 
 #include "pdf_extract_p.h"
 #include "pdf_layout.h"
-#include "pdf_printers.h"
+#include "pdf_test_support.h"
 #include "qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +19,6 @@ using PDFExtract::Line;
 using PDFExtract::Page;
 
 namespace {
-
-QString fixture(const char* name) {
-    return QDir(QStringLiteral(MORVANE_PDF_FIXTURES)).filePath(QString::fromLatin1(name));
-}
-
-QStringList texts(const Page& page) {
-    QStringList out;
-    for (const Line& line : page)
-        out.append(line.text);
-    return out;
-}
 
 TEST(PdfExtract, gives_each_line_its_dominant_rounded_size) {
     const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("sizes.pdf"));

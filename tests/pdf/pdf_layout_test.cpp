@@ -1,6 +1,6 @@
 #include "pdf_layout.h"
 
-#include "pdf_printers.h"
+#include "pdf_test_support.h"
 #include "qt_printers.h"
 
 #include <gtest/gtest.h>
