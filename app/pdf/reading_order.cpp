@@ -18,9 +18,14 @@ bool sameRow(const Box& a, const Box& b) {
     return overlap > 0.5 * qMin(a.height(), b.height());
 }
 
-// Table rows are drawn cell by cell and must stay so; alternating columns are
-// only taken for prose when the lines are long.
-constexpr double proseCharactersPerLine = 20;
+// Table rows and numbered entries (a number, then its text on the same row)
+// are drawn left to right and must stay so; alternating columns count only
+// when every line involved is a long line of prose.
+constexpr qsizetype proseCharacters = 20;
+
+bool isProse(const PlacedLine& placed) {
+    return placed.line.text.size() >= proseCharacters;
+}
 
 // Share of steps that go the wrong way before a page counts as out of order;
 // a running header drawn after the body is one such step and stays alone.
@@ -33,12 +38,6 @@ namespace PDFExtract {
 bool drawnInReadingOrder(const QList<PlacedLine>& lines) {
     if (lines.size() < 2)
         return true;
-    qint64 characters = 0;
-    for (const PlacedLine& placed : lines)
-        characters += placed.line.text.size();
-    const bool prose = static_cast<double>(characters) / static_cast<double>(lines.size()) >=
-                       proseCharactersPerLine;
-
     int wrongSteps = 0;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const Box& previous = lines[i - 1].box;
@@ -48,8 +47,9 @@ bool drawnInReadingOrder(const QList<PlacedLine>& lines) {
         const bool up = next.y1 <= previous.y0 + 0.5 * qMin(previous.height(), next.height());
         if (up && overlapHorizontally(previous, next))
             ++wrongSteps; // back up the same column
-        else if (!up && prose && !overlapHorizontally(previous, next) && next.x1 <= previous.x0 &&
-                 i >= 2 && sameRow(lines[i - 2].box, previous))
+        else if (!up && !overlapHorizontally(previous, next) && next.x1 <= previous.x0 && i >= 2 &&
+                 sameRow(lines[i - 2].box, previous) && isProse(lines[i - 2]) &&
+                 isProse(lines[i - 1]) && isProse(lines[i]))
             ++wrongSteps; // down and back to the left column after a row
     }
     return wrongSteps < 2 ||

@@ -74,6 +74,17 @@ TEST(ReadingOrder, keeps_a_table_drawn_row_by_row) {
     EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
 }
 
+TEST(ReadingOrder, keeps_numbered_entries_drawn_number_then_text) {
+    QList<PlacedLine> lines;
+    for (int row = 0; row < 8; ++row) {
+        lines.append(prose(u"2.%1"_s.arg(row), 72, row, 20));
+        lines.append(prose(u"Section title with its dot leaders . . . . . . . %1"_s.arg(row), 100,
+                           row, 400));
+    }
+    EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines));
+    EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
+}
+
 TEST(ReadingOrder, keeps_a_page_whose_running_header_is_drawn_last) {
     QList<PlacedLine> lines;
     for (int row = 2; row < 12; ++row)
