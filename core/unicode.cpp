@@ -85,6 +85,19 @@ QList<QStringView> graphemes(QStringView text) {
     return clusters;
 }
 
+qsizetype graphemeCount(QStringView text) {
+    // Below U+0300 every code unit is a cluster of its own, except CR LF.
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit >= 0x300)
+            return graphemes(text).size();
+        if (!(unit == u'\n' && i > 0 && text[i - 1] == u'\r'))
+            ++count;
+    }
+    return count;
+}
+
 QString nfc(QStringView text) {
     UErrorCode status = U_ZERO_ERROR;
     const UNormalizer2* normalizer = unorm2_getNFCInstance(&status);
@@ -109,19 +122,48 @@ bool isWhiteSpace(char32_t codePoint) {
     return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_WHITE_SPACE);
 }
 
-bool isBlank(QStringView text) {
-    return trimmed(text).isEmpty();
+bool isAlphabetic(char32_t codePoint) {
+    return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_ALPHABETIC);
+}
+
+bool isLowercase(char32_t codePoint) {
+    return u_hasBinaryProperty(static_cast<UChar32>(codePoint), UCHAR_LOWERCASE);
+}
+
+char32_t firstCodePoint(QStringView text) {
+    if (text.isEmpty())
+        return 0xFFFF;
+    if (text.size() > 1 && text[0].isHighSurrogate() && text[1].isLowSurrogate())
+        return QChar::surrogateToUcs4(text[0], text[1]);
+    return text[0].unicode();
 }
 
 QStringView trimmed(QStringView text) {
-    // Every White_Space code point is in the BMP, so surrogates never match.
-    qsizetype begin = 0;
+    qsizetype start = 0;
     qsizetype end = text.size();
-    while (begin < end && isWhiteSpace(text[begin].unicode()))
-        ++begin;
-    while (end > begin && isWhiteSpace(text[end - 1].unicode()))
-        --end;
-    return text.sliced(begin, end - begin);
+    while (start < end) {
+        const qsizetype length =
+            text[start].isHighSurrogate() && start + 1 < end && text[start + 1].isLowSurrogate()
+                ? 2
+                : 1;
+        if (!isWhiteSpace(firstCodePoint(text.mid(start, length))))
+            break;
+        start += length;
+    }
+    while (end > start) {
+        const qsizetype length =
+            text[end - 1].isLowSurrogate() && end - 2 >= start && text[end - 2].isHighSurrogate()
+                ? 2
+                : 1;
+        if (!isWhiteSpace(firstCodePoint(text.mid(end - length, length))))
+            break;
+        end -= length;
+    }
+    return text.mid(start, end - start);
+}
+
+bool isBlank(QStringView text) {
+    return trimmed(text).isEmpty();
 }
 
 std::optional<QString> decodeUtf8Strict(QByteArrayView bytes) {
@@ -162,6 +204,62 @@ std::optional<QString> decodeStrict(QByteArrayView bytes, const QByteArray& char
     }
     ucnv_close(converter);
     return text;
+}
+
+namespace {
+
+struct ConverterCloser {
+    void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using Converter = std::unique_ptr<UConverter, ConverterCloser>;
+
+// A converter that stops at the first unmapped or invalid character instead
+// of substituting one.
+Converter strictConverter(const char* codePage) {
+    UErrorCode status = U_ZERO_ERROR;
+    Converter converter(ucnv_open(codePage, &status));
+    if (U_FAILURE(status))
+        return nullptr;
+    ucnv_setFromUCallBack(converter.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                          &status);
+    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr,
+                        &status);
+    return U_SUCCESS(status) ? std::move(converter) : nullptr;
+}
+
+} // namespace
+
+std::optional<QByteArray> encode(QStringView text, const char* codePage) {
+    Converter converter = strictConverter(codePage);
+    if (!converter || text.size() > INT32_MAX / 4)
+        return std::nullopt;
+    const auto length = static_cast<int32_t>(text.size());
+    QByteArray out(UCNV_GET_MAX_BYTES_FOR_STRING(length, ucnv_getMaxCharSize(converter.get())),
+                   Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t written =
+        ucnv_fromUChars(converter.get(), out.data(), static_cast<int32_t>(out.size()),
+                        icuChars(text), length, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    out.truncate(written);
+    return out;
+}
+
+std::optional<QString> decode(QByteArrayView bytes, const char* codePage) {
+    Converter converter = strictConverter(codePage);
+    if (!converter || bytes.size() > INT32_MAX / 2)
+        return std::nullopt;
+    const auto length = static_cast<int32_t>(bytes.size());
+    QString out(2 * length, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t written =
+        ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(out.data()),
+                      static_cast<int32_t>(out.size()), bytes.data(), length, &status);
+    if (U_FAILURE(status))
+        return std::nullopt;
+    out.truncate(written);
+    return out;
 }
 
 } // namespace Unicode

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -15,11 +16,20 @@ namespace Unicode {
 // into `text`.
 QList<QStringView> graphemes(QStringView text);
 
+// The number of grapheme clusters in `text`; quick for text without
+// combining marks.
+qsizetype graphemeCount(QStringView text);
+
 // Canonical composition; two texts are canonically equivalent exactly when
 // their NFC forms are equal.
 QString nfc(QStringView text);
 
 bool isWhiteSpace(char32_t codePoint);
+bool isAlphabetic(char32_t codePoint);
+bool isLowercase(char32_t codePoint);
+
+// The first code point of `text`, or U+FFFF for "".
+char32_t firstCodePoint(QStringView text);
 
 // True when every code point of `text` is White_Space (so also for "").
 bool isBlank(QStringView text);
@@ -34,5 +44,11 @@ std::optional<QString> decodeUtf8Strict(QByteArrayView bytes);
 // The bytes in the named character set (any IANA name or alias ICU knows),
 // only when every byte sequence is valid there. Unknown names give nothing.
 std::optional<QString> decodeStrict(QByteArrayView bytes, const QByteArray& charsetName);
+
+// Strict conversions to and from a single-byte or multi-byte code page named
+// as ICU knows it ("macintosh", "windows-1252"): nothing when a character has
+// no mapping, the code page is unknown or the bytes are not valid.
+std::optional<QByteArray> encode(QStringView text, const char* codePage);
+std::optional<QString> decode(QByteArrayView bytes, const char* codePage);
 
 } // namespace Unicode

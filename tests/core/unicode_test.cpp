@@ -38,6 +38,14 @@ TEST(UnicodeGraphemes, is_safe_from_several_threads) {
     EXPECT_EQ(wrong, 0);
 }
 
+TEST(UnicodeGraphemes, counts_clusters_with_and_without_combining_marks) {
+    EXPECT_EQ(Unicode::graphemeCount(u""), 0);
+    EXPECT_EQ(Unicode::graphemeCount(u"plain text"), 10);
+    EXPECT_EQ(Unicode::graphemeCount(u"a\r\nb\n\r"), 5);
+    EXPECT_EQ(Unicode::graphemeCount(u"e\u0301t\u00E9"), 3);
+    EXPECT_EQ(Unicode::graphemeCount(u"\U0001F469\u200D\U0001F4BB!"), 2);
+}
+
 TEST(UnicodeNfc, composes_and_keeps_composed_text) {
     EXPECT_EQ(Unicode::nfc(u"e\u0301"), u"é");
     EXPECT_EQ(Unicode::nfc(u"é"), u"é");
@@ -53,8 +61,21 @@ TEST(UnicodeBlank, uses_the_white_space_property) {
     EXPECT_FALSE(Unicode::isBlank(u"😀"));
 }
 
-TEST(UnicodeTrimmed, drops_white_space_at_both_ends_only) {
-    EXPECT_EQ(Unicode::trimmed(u"\u00A0 a b\n\u3000"), u"a b");
+TEST(UnicodeProperties, follow_alphabetic_and_lowercase) {
+    EXPECT_TRUE(Unicode::isAlphabetic(U'a'));
+    EXPECT_TRUE(Unicode::isAlphabetic(U'Ø'));
+    EXPECT_TRUE(Unicode::isAlphabetic(U'\U00010400')); // Deseret, outside the BMP
+    EXPECT_FALSE(Unicode::isAlphabetic(U'2'));
+    EXPECT_FALSE(Unicode::isAlphabetic(U'-'));
+    EXPECT_TRUE(Unicode::isLowercase(U'ø'));
+    EXPECT_TRUE(Unicode::isLowercase(U'ß'));
+    EXPECT_FALSE(Unicode::isLowercase(U'A'));
+    EXPECT_FALSE(Unicode::isLowercase(U'1'));
+    EXPECT_EQ(Unicode::firstCodePoint(u"\U00010400x"), U'\U00010400');
+}
+
+TEST(UnicodeTrimmed, removes_white_space_at_both_ends_only) {
+    EXPECT_EQ(Unicode::trimmed(u"\u00A0 a  b\u2029\n"), u"a  b");
     EXPECT_EQ(Unicode::trimmed(u" \t "), u"");
     EXPECT_EQ(Unicode::trimmed(u"\u200Bx"), u"\u200Bx");
 }
@@ -92,6 +113,15 @@ TEST(UnicodeDecodeStrict, refuses_invalid_bytes_and_unknown_names) {
     EXPECT_FALSE(Unicode::decodeStrict("abc", "no-such-charset"));
     EXPECT_FALSE(Unicode::decodeStrict("abc", ""));
     EXPECT_FALSE(Unicode::decodeStrict("abc", "  "));
+}
+
+TEST(UnicodeCodePages, convert_strictly) {
+    EXPECT_EQ(Unicode::encode(u"\u00AF\u2248", "macintosh"), QByteArray("\xF8\xC5"));
+    EXPECT_EQ(Unicode::decode(QByteArray("\xF8\x96"), "windows-1252"), u"ø\u2013"_s);
+    EXPECT_EQ(Unicode::encode(u"a\u4E00", "macintosh"), std::nullopt);
+    EXPECT_EQ(Unicode::decode(QByteArray("a\xC3\x28"), "UTF-8"), std::nullopt);
+    EXPECT_EQ(Unicode::encode(u"a", "no-such-code-page"), std::nullopt);
+    EXPECT_EQ(Unicode::decode(QByteArray(), "windows-1252"), u""_s);
 }
 
 } // namespace

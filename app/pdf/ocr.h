@@ -1,0 +1,54 @@
+#pragma once
+
+#include "pdf_extract.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+// Recognition of rendered pages without a text layer.
+namespace PDFExtract {
+
+// One recognised line with its box in normalised page coordinates, origin at
+// the bottom left (0 is the page's bottom edge, 1 its top edge).
+struct Recognised {
+    QString text;
+    double bottom = 0;
+    double height = 0;
+};
+
+// Lines whose text is more than spaces and tabs, sized by box height times
+// the page height in points, highest bottom edge first; equal edges keep the
+// recogniser's order.
+QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight);
+
+// An 8-bit grey rendering, rows top to bottom.
+struct GreyImage {
+    const unsigned char* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int bytesPerLine = 0;
+    int pixelsPerInch = 144;
+};
+
+// One recogniser instance for one thread; not shareable between threads.
+// The recogniser and its dependencies live in a module loaded on first use,
+// so that documents with a text layer never load them.
+class OcrEngine {
+public:
+    // Null when the OCR module or its language data cannot be loaded.
+    static std::unique_ptr<OcrEngine> create();
+    ~OcrEngine();
+    OcrEngine(const OcrEngine&) = delete;
+    OcrEngine& operator=(const OcrEngine&) = delete;
+
+    // Recognised lines in the recogniser's order, boxes normalised.
+    QList<Recognised> recognise(const GreyImage& image);
+
+private:
+    explicit OcrEngine(void* handle);
+    void* m_handle;
+};
+
+} // namespace PDFExtract

@@ -1,0 +1,25 @@
+#pragma once
+
+// The C interface of the OCR module (libMorvanePdfOcr.so), which holds the
+// recogniser and is loaded only when a page needs recognition.
+
+extern "C" {
+
+// Receives one recognised text line: UTF-8 text as the recogniser gave it and
+// its box in pixels, origin at the top left.
+typedef void (*MorvaneOcrLineSink)(void* context, const char* text, int left, int top, int right,
+                                   int bottom);
+
+// An engine for `languages` ("dan+eng"), or null when it cannot start.
+typedef void* (*MorvaneOcrOpen)(const char* languages);
+
+// Recognises an 8-bit grey image with automatic page segmentation and hands
+// every text line to `sink`, in the recogniser's order. Adds no threads: the
+// caller parallelises by page.
+typedef void (*MorvaneOcrRecognise)(void* engine, const unsigned char* pixels, int width,
+                                    int height, int bytesPerLine, int pixelsPerInch,
+                                    MorvaneOcrLineSink sink, void* context);
+
+typedef void (*MorvaneOcrClose)(void* engine);
+
+} // extern "C"

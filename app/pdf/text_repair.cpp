@@ -1,0 +1,157 @@
+#include "text_repair.h"
+
+#include "unicode.h"
+
+#include <QHash>
+#include <QList>
+
+#include <algorithm>
+#include <iterator>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool isCollapsible(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
+}
+
+struct Ligature {
+    char16_t codePoint;
+    QStringView letters;
+};
+
+// U+019F, U+01A9, U+0147 and U+014C are real letters that some fonts map
+// their ti, tt, fl and ft ligatures to; they are replaced everywhere.
+constexpr Ligature ligatures[] = {
+    {0xFB00, u"ff"},  {0xFB01, u"fi"}, {0xFB02, u"fl"}, {0xFB03, u"ffi"},
+    {0xFB04, u"ffl"}, {0xFB05, u"ft"}, {0xFB06, u"st"}, {0x019F, u"ti"},
+    {0x01A9, u"tt"},  {0x0147, u"fl"}, {0x014C, u"ft"},
+};
+
+QStringView ligatureLetters(QStringView cluster) {
+    if (cluster.size() != 1)
+        return {};
+    for (const Ligature& ligature : ligatures) {
+        if (cluster[0].unicode() == ligature.codePoint)
+            return ligature.letters;
+    }
+    return {};
+}
+
+// Each tell-tale character of a Windows-1252 text read as Mac OS Roman,
+// mapped to the character it stood for. Built once through the code pages
+// themselves; a function-local static is initialised safely from any thread.
+const QHash<QString, QString>& macRomanTells() {
+    static const QHash<QString, QString> tells = [] {
+        QHash<QString, QString> table;
+        for (QStringView tell : Unicode::graphemes(u"¯ÊÂß≈∆ÿÈñîì")) {
+            const std::optional<QByteArray> macRoman = Unicode::encode(tell, "macintosh");
+            const std::optional<QString> windows =
+                macRoman ? Unicode::decode(*macRoman, "windows-1252") : std::nullopt;
+            table.insert(tell.toString(), windows ? *windows : tell.toString());
+        }
+        return table;
+    }();
+    return tells;
+}
+
+bool isTrigger(QStringView cluster) {
+    return cluster == u"\u00AF" || cluster == u"\u00CA" || cluster == u"\u00C2";
+}
+
+} // namespace
+
+namespace PDFLayout {
+
+QString collapseWs(QStringView text) {
+    QString out;
+    out.reserve(text.size());
+    bool pendingSpace = false;
+    for (QChar c : text) {
+        if (isCollapsible(c)) {
+            pendingSpace = !out.isEmpty();
+            continue;
+        }
+        if (pendingSpace)
+            out.append(u' ');
+        pendingSpace = false;
+        out.append(c);
+    }
+    return out;
+}
+
+QString fixLigatures(QStringView text) {
+    // Most texts hold neither ligatures nor tell-tales: they need no clusters.
+    const bool anyLigature = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return std::any_of(std::begin(ligatures), std::end(ligatures),
+                           [c](const Ligature& l) { return c.unicode() == l.codePoint; });
+    });
+    QString expanded;
+    if (anyLigature) {
+        expanded.reserve(text.size());
+        for (QStringView cluster : Unicode::graphemes(text)) {
+            const QStringView letters = ligatureLetters(cluster);
+            expanded.append(letters.isNull() ? cluster : letters);
+        }
+    } else {
+        expanded = text.toString();
+    }
+    const qsizetype triggerUnits = std::count_if(expanded.cbegin(), expanded.cend(), [](QChar c) {
+        return c == u'\u00AF' || c == u'\u00CA' || c == u'\u00C2';
+    });
+    if (triggerUnits < 3)
+        return expanded;
+
+    const QList<QStringView> clusters = Unicode::graphemes(expanded);
+    int triggers = 0;
+    for (QStringView cluster : clusters) {
+        if (isTrigger(cluster) && ++triggers >= 3)
+            break;
+    }
+    if (triggers < 3)
+        return expanded;
+
+    const QHash<QString, QString>& tells = macRomanTells();
+    QString repaired;
+    repaired.reserve(expanded.size());
+    for (QStringView cluster : clusters) {
+        if (cluster == u"\uF0A1") {
+            repaired.append(u'\u2022');
+            continue;
+        }
+        const auto tell = tells.constFind(cluster.toString());
+        repaired.append(tell == tells.constEnd() ? cluster : QStringView(*tell));
+    }
+    return repaired;
+}
+
+QString tidy(QStringView text) {
+    QString joined;
+    joined.reserve(text.size() + 1);
+    bool first = true;
+    for (QStringView line : text.split(u'\n')) {
+        qsizetype end = line.size();
+        while (end > 0 && (line[end - 1] == u' ' || line[end - 1] == u'\t'))
+            --end;
+        if (!first)
+            joined.append(u'\n');
+        first = false;
+        joined.append(line.first(end));
+    }
+
+    // Every run of three or more line feeds becomes exactly two.
+    QString collapsed;
+    collapsed.reserve(joined.size());
+    int feeds = 0;
+    for (QChar c : joined) {
+        feeds = c == u'\n' ? feeds + 1 : 0;
+        if (feeds <= 2)
+            collapsed.append(c);
+    }
+    QString out = Unicode::trimmed(collapsed).toString();
+    out.append(u'\n');
+    return out;
+}
+
+} // namespace PDFLayout

@@ -1,0 +1,142 @@
+#include "ocr.h"
+
+#include "pdf_extract_p.h"
+#include "pdf_test_support.h"
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using PDFExtract::Line;
+using PDFExtract::Recognised;
+
+namespace {
+
+TEST(OcrOrder, sizes_lines_by_box_height_in_points) {
+    const QList<Line> lines = PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03}}, 800);
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_DOUBLE_EQ(lines[0].size, 24);
+    // Not rounded: the layout rounds when it counts.
+    EXPECT_DOUBLE_EQ(PDFExtract::ocrOrder({{u"x"_s, 0.5, 0.017}}, 800)[0].size, 13.6);
+}
+
+TEST(OcrOrder, sorts_by_bottom_edge_highest_first_and_keeps_ties_in_order) {
+    const QList<Line> lines = PDFExtract::ocrOrder({{u"low"_s, 0.2, 0.01},
+                                                    {u"tie first"_s, 0.5, 0.01},
+                                                    {u"tie second"_s, 0.5, 0.01},
+                                                    {u"a hair higher, right"_s, 0.5000001, 0.01},
+                                                    {u"top"_s, 0.9, 0.01}},
+                                                   100);
+    EXPECT_EQ(texts(lines), (QStringList{u"top"_s, u"a hair higher, right"_s, u"tie first"_s,
+                                         u"tie second"_s, u"low"_s}));
+}
+
+TEST(OcrOrder, interleaves_two_scanned_columns_by_height) {
+    // The recogniser answers column by column; the lines come out by height.
+    const QList<Line> lines = PDFExtract::ocrOrder({{u"left 1"_s, 0.80, 0.01},
+                                                    {u"left 2"_s, 0.70, 0.01},
+                                                    {u"right 1"_s, 0.79, 0.01},
+                                                    {u"right 2"_s, 0.69, 0.01}},
+                                                   100);
+    EXPECT_EQ(texts(lines), (QStringList{u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}));
+}
+
+TEST(OcrOrder, keeps_spaces_and_skips_results_of_only_spaces_and_tabs) {
+    const QList<Line> lines = PDFExtract::ocrOrder({{u"  padded  "_s, 0.5, 0.01},
+                                                    {u" \t "_s, 0.4, 0.01},
+                                                    {u""_s, 0.3, 0.01},
+                                                    {u"\u00A0"_s, 0.2, 0.01}},
+                                                   100);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].text, u"  padded  "_s);
+    EXPECT_EQ(lines[1].text, u"\u00A0"_s); // only spaces and tabs count as blank here
+}
+
+// Levenshtein distance over characters, for a character error rate.
+qsizetype editDistance(const QString& a, const QString& b) {
+    std::vector<qsizetype> previous(static_cast<size_t>(b.size() + 1));
+    std::vector<qsizetype> current(previous.size());
+    for (size_t j = 0; j < previous.size(); ++j)
+        previous[j] = static_cast<qsizetype>(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        current[0] = i;
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const qsizetype substitution = previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, substitution});
+        }
+        std::swap(previous, current);
+    }
+    return previous[static_cast<size_t>(b.size())];
+}
+
+TEST(Ocr, reads_a_rendered_page_of_known_text) {
+    const PDFExtract::Extraction extraction = PDFExtract::extract(fixture("scanned.pdf"), 1);
+    ASSERT_EQ(extraction.pages.size(), 2);
+    for (const Line& line : extraction.pages[0]) {
+        // Box heights of 16 pt text measure a little under the font size.
+        EXPECT_GT(line.size, 11);
+        EXPECT_LT(line.size, 20);
+    }
+    const QString expected = u"The quick brown fox jumps over the lazy dog.\n"
+                             u"Pack my box with five dozen liquor jugs.\n"
+                             u"Sphinx of black quartz, judge my vow.\n"
+                             u"How vexingly quick daft zebras jump!\n"
+                             u"Bl\u00E5b\u00E6rgr\u00F8d p\u00E5 \u00C6r\u00F8 er s\u00F8d."_s;
+    const QString recognised = texts(extraction.pages[0]).join(u'\n');
+    const double errorRate = static_cast<double>(editDistance(recognised, expected)) /
+                             static_cast<double>(expected.size());
+    EXPECT_LT(errorRate, 0.05) << recognised.toStdString();
+    // The blank scanned page gives no lines and does not count as recognised.
+    EXPECT_TRUE(extraction.pages[1].isEmpty());
+    EXPECT_EQ(extraction.note,
+              u"2p \u00B7 %1 lines (text 0, ocr %1 on 1p)"_s.arg(extraction.pages[0].size()));
+}
+
+TEST(Ocr, reads_a_page_whose_text_layer_holds_only_spaces) {
+    const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("scan_under_spaces.pdf"));
+    ASSERT_EQ(extraction.pages.size(), 1);
+    EXPECT_GE(extraction.pages[0].size(), 4);
+    EXPECT_TRUE(extraction.note.endsWith(u"on 1p)"_s)) << extraction.note.toStdString();
+}
+
+TEST(Ocr, leaves_a_page_with_one_text_line_unrecognised) {
+    const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("scan_under_text.pdf"));
+    ASSERT_EQ(extraction.pages.size(), 1);
+    EXPECT_EQ(extraction.pages[0], (PDFExtract::Page{{u"Only line"_s, 12}}));
+    EXPECT_EQ(extraction.note, u"1p \u00B7 1 lines (text 1, ocr 0 on 0p)"_s);
+}
+
+TEST(Ocr, gives_the_same_lines_in_parallel_as_in_series) {
+    const PDFExtract::Extraction serial = PDFExtract::extract(fixture("scanned.pdf"), 1);
+    const PDFExtract::Extraction parallel = PDFExtract::extract(fixture("scanned.pdf"), 2);
+    EXPECT_EQ(parallel.pages, serial.pages);
+    EXPECT_EQ(parallel.note, serial.note);
+}
+
+qsizetype threadCount() {
+    return QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
+
+TEST(Ocr, adds_no_threads_of_its_own) {
+    // OpenMP keeps the threads of a parallel region parked for as long as the
+    // thread that started it lives; a fresh thread shows any it would start.
+    qsizetype before = 0;
+    qsizetype after = 0;
+    qsizetype lines = 0;
+    std::thread worker([&] {
+        before = threadCount();
+        lines = PDFExtract::extract(fixture("scanned.pdf"), 1).pages.value(0).size();
+        after = threadCount();
+    });
+    worker.join();
+    EXPECT_GT(lines, 0);
+    EXPECT_EQ(after, before);
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+#include "pdf_layout.h"
+
+#include "pdf_test_support.h"
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+using PDFExtract::Line;
+using PDFExtract::Page;
+
+namespace {
+
+QString repeated(const QString& word, qsizetype length) {
+    QString text;
+    while (text.size() < length)
+        text += word;
+    return text.left(length);
+}
+
+// 96 body lines of 60 characters at 10 pt and 4 title lines of 20 at `titleSize`.
+QList<Page> titledDocument(double titleSize) {
+    Page page;
+    for (int title = 0; title < 4; ++title) {
+        page.append({u"Title number %1 here"_s.arg(title), titleSize});
+        for (int body = 0; body < 24; ++body)
+            page.append({repeated(u"body text "_s, 60), 10});
+    }
+    return {page};
+}
+
+QList<Line> allLines(const QList<Page>& pages) {
+    QList<Line> lines;
+    for (const Page& page : pages)
+        lines.append(page);
+    return lines;
+}
+
+TEST(SizeKey, rounds_halves_away_from_zero) {
+    EXPECT_EQ(PDFLayout::sizeKey(12.5), 13);
+    EXPECT_EQ(PDFLayout::sizeKey(12.49), 12);
+    EXPECT_EQ(PDFLayout::sizeKey(11.6), 12);
+    EXPECT_EQ(PDFLayout::sizeKey(-0.5), -1);
+    EXPECT_EQ(PDFLayout::sizeKey(std::nan("")), 0);
+    EXPECT_EQ(PDFLayout::sizeKey(std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(PDFLayout::sizeKey(1e300), std::numeric_limits<int>::max());
+}
+
+TEST(SizeStats, takes_the_largest_size_with_a_tenth_of_the_characters) {
+    const PDFLayout::SizeStats stats = PDFLayout::sizeStats(allLines(titledDocument(20)));
+    EXPECT_EQ(stats.bodySize, 10);
+    EXPECT_EQ(stats.headingSizes, QSet<int>{20});
+
+    // 14 pt holds 12 % of the characters, 10 pt 80 %: the body is 14.
+    const QList<Line> mixed = {
+        {repeated(u"a"_s, 12), 14}, {repeated(u"b"_s, 80), 10}, {repeated(u"c"_s, 8), 9}};
+    EXPECT_EQ(PDFLayout::sizeStats(mixed).bodySize, 14);
+}
+
+TEST(SizeStats, compares_the_tenth_inclusively) {
+    EXPECT_EQ(
+        PDFLayout::sizeStats({{repeated(u"a"_s, 10), 14}, {repeated(u"b"_s, 90), 10}}).bodySize,
+        14);
+    EXPECT_EQ(
+        PDFLayout::sizeStats({{repeated(u"a"_s, 9), 14}, {repeated(u"b"_s, 91), 10}}).bodySize, 10);
+}
+
+TEST(SizeStats, counts_user_perceived_characters_and_rounded_sizes) {
+    // Ten accented letters of two code points each are ten characters.
+    const QString accented = repeated(u"e\u0301"_s, 20);
+    EXPECT_EQ(PDFLayout::sizeStats({{accented, 14.4}, {repeated(u"b"_s, 91), 10}}).bodySize, 10);
+    EXPECT_EQ(PDFLayout::sizeStats({{accented, 13.6}, {repeated(u"b"_s, 90), 10}}).bodySize, 14);
+}
+
+TEST(SizeStats, keeps_only_sizes_with_less_than_eight_percent_of_lines) {
+    QList<Line> lines;
+    for (int i = 0; i < 92; ++i)
+        lines.append({u"body"_s, 10});
+    for (int i = 0; i < 8; ++i)
+        lines.append({u"big"_s, 20});
+    EXPECT_TRUE(PDFLayout::sizeStats(lines).headingSizes.isEmpty());
+    lines.removeLast();
+    lines.append({u"body"_s, 10});
+    EXPECT_EQ(PDFLayout::sizeStats(lines).headingSizes, QSet<int>{20});
+}
+
+TEST(SizeStats, of_no_lines_or_one_size_has_no_heading_sizes) {
+    const PDFLayout::SizeStats empty = PDFLayout::sizeStats({});
+    EXPECT_EQ(empty.bodySize, 0);
+    EXPECT_TRUE(empty.headingSizes.isEmpty());
+    const PDFLayout::SizeStats single = PDFLayout::sizeStats({{u"a"_s, 11}, {u"b"_s, 11}});
+    EXPECT_EQ(single.bodySize, 11);
+    EXPECT_TRUE(single.headingSizes.isEmpty());
+}
+
+struct HeadingCase {
+    const char* name;
+    QString text;
+    double size;
+    bool heading;
+};
+
+class IsHeading : public testing::TestWithParam<HeadingCase> {};
+
+TEST_P(IsHeading, needs_all_five_tests) {
+    const PDFLayout::SizeStats stats{10, {20, 14}};
+    EXPECT_EQ(PDFLayout::isHeading(GetParam().text, GetParam().size, stats), GetParam().heading);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IsHeading,
+    testing::Values(
+        HeadingCase{"plain_title", u"Results and discussion"_s, 20, true},
+        HeadingCase{"rounded_into_a_heading_size", u"Results"_s, 13.6, true},
+        HeadingCase{"size_not_a_heading_size", u"Results"_s, 16, false},
+        HeadingCase{"body_size", u"Results"_s, 10, false},
+        HeadingCase{"size_zero", u"Results"_s, 0, false},
+        HeadingCase{"no_letter", u"2024"_s, 20, false},
+        HeadingCase{"letter_outside_latin", u"2024 \u65E5"_s, 20, true},
+        HeadingCase{"ends_with_colon", u"Results:"_s, 20, false},
+        HeadingCase{"ends_with_full_stop", u"Results."_s, 20, false},
+        HeadingCase{"ends_with_comma", u"Results,"_s, 20, false},
+        HeadingCase{"ends_with_semicolon", u"Results;"_s, 20, false},
+        HeadingCase{"ends_with_question_mark", u"Results?"_s, 20, true},
+        HeadingCase{"nine_words", u"one two three four five six seven eight nine"_s, 20, true},
+        HeadingCase{"ten_words", u"one two three four five six seven eight nine ten"_s, 20, false},
+        HeadingCase{"words_split_by_any_white_space",
+                    u"one\u00A0two\u2003three four five six seven eight nine ten"_s, 20, false},
+        HeadingCase{"seventy_characters", repeated(u"Abcdefghij"_s, 70), 20, true},
+        HeadingCase{"seventy_one_characters", repeated(u"Abcdefghij"_s, 71), 20, false},
+        HeadingCase{"seventy_accented_characters", repeated(u"e\u0301"_s, 140), 20, true}),
+    [](const testing::TestParamInfo<HeadingCase>& info) { return std::string(info.param.name); });
+
+struct MarkerCase {
+    const char* name;
+    double size;
+    int bodySize;
+    const char* marker;
+};
+
+class HeadingMarker : public testing::TestWithParam<MarkerCase> {};
+
+TEST_P(HeadingMarker, follows_the_unrounded_ratio) {
+    EXPECT_EQ(PDFLayout::headingMarker(GetParam().size, GetParam().bodySize),
+              QString::fromLatin1(GetParam().marker));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ratios, HeadingMarker,
+                         testing::Values(MarkerCase{"two", 20, 10, "#"},
+                                         MarkerCase{"exactly_1_9", 19, 10, "#"},
+                                         MarkerCase{"just_below_1_9", 18.99, 10, "##"},
+                                         MarkerCase{"one_and_a_half", 15, 10, "##"},
+                                         MarkerCase{"exactly_1_4", 14, 10, "##"},
+                                         MarkerCase{"recognised_1_36", 13.6, 10, "###"},
+                                         MarkerCase{"one_point_three", 13, 10, "###"},
+                                         MarkerCase{"no_body_size", 40, 0, "###"}),
+                         [](const testing::TestParamInfo<MarkerCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(FlushPara, joins_collapses_and_empties_the_paragraph) {
+    QStringList para{u"one  two"_s, u"three\tfour"_s};
+    QStringList blocks{u"# Before"_s};
+    PDFLayout::flushPara(para, blocks);
+    EXPECT_EQ(blocks, (QStringList{u"# Before"_s, u"one two three four"_s}));
+    EXPECT_TRUE(para.isEmpty());
+    PDFLayout::flushPara(para, blocks);
+    EXPECT_EQ(blocks.size(), 2);
+}
+
+struct LevelCase {
+    const char* name;
+    double titleSize;
+    const char* marker;
+};
+
+class MarkdownTitles : public testing::TestWithParam<LevelCase> {};
+
+TEST_P(MarkdownTitles, become_headings_of_their_level) {
+    const QString body = PDFLayout::markdown(titledDocument(GetParam().titleSize));
+    const QString expected = QString::fromLatin1(GetParam().marker) + u" Title number 2 here\n\n"_s;
+    EXPECT_TRUE(body.contains(expected)) << body.toStdString();
+    EXPECT_EQ(body.count(u"Title number"_s), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Levels, MarkdownTitles,
+    testing::Values(LevelCase{"twenty", 20, "#"}, LevelCase{"nineteen", 19, "#"},
+                    LevelCase{"fifteen", 15, "##"}, LevelCase{"fourteen", 14, "##"},
+                    LevelCase{"thirteen", 13, "###"}, LevelCase{"recognised", 13.6, "###"}),
+    [](const testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
+
+TEST(Markdown, of_one_size_gives_one_paragraph_per_page) {
+    const QList<Page> pages = {{{u"First line"_s, 11}, {u"  second line  "_s, 11}},
+                               {{u"Next page"_s, 11}}};
+    EXPECT_EQ(PDFLayout::markdown(pages), u"First line second line\n\nNext page\n"_s);
+}
+
+struct HyphenCase {
+    const char* name;
+    QString first;
+    QString second;
+    QString expected;
+};
+
+class MarkdownHyphens : public testing::TestWithParam<HyphenCase> {};
+
+TEST_P(MarkdownHyphens, mend_only_lowercase_hyphen_lowercase) {
+    const QList<Page> pages = {{{GetParam().first, 10}, {GetParam().second, 10}}};
+    EXPECT_EQ(PDFLayout::markdown(pages), GetParam().expected + u"\n"_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MarkdownHyphens,
+    testing::Values(
+        HyphenCase{"word_split", u"for more infor-"_s, u"mation is here"_s,
+                   u"for more information is here"_s},
+        HyphenCase{"digit_after", u"COVID-"_s, u"19"_s, u"COVID- 19"_s},
+        HyphenCase{"compound_loses_hyphen", u"well-"_s, u"known"_s, u"wellknown"_s},
+        HyphenCase{"uppercase_after", u"the infor-"_s, u"Mation"_s, u"the infor- Mation"_s},
+        HyphenCase{"hyphen_alone", u"-"_s, u"next"_s, u"- next"_s},
+        HyphenCase{"en_dash_is_not_a_hyphen", u"infor\u2013"_s, u"mation"_s,
+                   u"infor\u2013 mation"_s},
+        HyphenCase{"lowercase_beyond_ascii", u"\u00E6ble-"_s, u"\u00F8ret"_s,
+                   u"\u00E6ble\u00F8ret"_s},
+        HyphenCase{"trailing_space_trimmed_first", u"infor-  "_s, u"  mation"_s, u"information"_s}),
+    [](const testing::TestParamInfo<HyphenCase>& info) { return std::string(info.param.name); });
+
+TEST(Markdown, mends_repeatedly_into_the_same_entry) {
+    const QList<Page> pages = {{{u"a-"_s, 10}, {u"b-"_s, 10}, {u"c"_s, 10}}};
+    EXPECT_EQ(PDFLayout::markdown(pages), u"abc\n"_s);
+}
+
+TEST(Markdown, never_continues_a_paragraph_or_hyphen_onto_the_next_page) {
+    const QList<Page> pages = {{{u"the infor-"_s, 10}}, {{u"mation goes on"_s, 10}}};
+    EXPECT_EQ(PDFLayout::markdown(pages), u"the infor-\n\nmation goes on\n"_s);
+}
+
+// Long enough that a few larger lines stay well under a tenth of the text.
+QString bodyLine(int number) {
+    return u"body %1 with filler words"_s.arg(number);
+}
+
+TEST(Markdown, closes_the_paragraph_before_a_heading) {
+    Page page;
+    for (int i = 0; i < 20; ++i)
+        page.append({bodyLine(i), 10});
+    page.insert(10, {u"Middle  heading"_s, 20});
+    const QString body = PDFLayout::markdown({page});
+    EXPECT_TRUE(body.contains(bodyLine(9) + u"\n\n# Middle  heading\n\n"_s + bodyLine(10) + u' ' +
+                              bodyLine(11)))
+        << body.toStdString();
+    EXPECT_TRUE(body.startsWith(bodyLine(0) + u' ' + bodyLine(1)));
+}
+
+TEST(Markdown, skips_blank_lines_without_splitting_paragraphs) {
+    const QList<Page> pages = {
+        {{u"one"_s, 10}, {u" \t "_s, 10}, {u"\u00A0"_s, 30}, {u"two"_s, 10}}};
+    EXPECT_EQ(PDFLayout::markdown(pages), u"one two\n"_s);
+}
+
+TEST(Markdown, of_nothing_is_a_single_line_feed) {
+    EXPECT_EQ(PDFLayout::markdown({}), u"\n"_s);
+    EXPECT_EQ(PDFLayout::markdown({{}, {}}), u"\n"_s);
+    EXPECT_EQ(PDFLayout::markdown({{{u"   "_s, 10}}}), u"\n"_s);
+}
+
+TEST(Markdown, never_makes_headings_of_size_zero_lines) {
+    QList<Page> pages = titledDocument(0);
+    const QString body = PDFLayout::markdown(pages);
+    EXPECT_FALSE(body.contains(u'#'));
+}
+
+TEST(Markdown, keeps_large_lines_that_fail_a_test_in_the_paragraph) {
+    Page page;
+    for (int i = 0; i < 40; ++i)
+        page.append({bodyLine(i), 10});
+    page.insert(5, {u"2024"_s, 20});
+    page.insert(15, {u"Summary:"_s, 20});
+    page.insert(25, {u"one two three four five six seven eight nine ten"_s, 20});
+    const QString body = PDFLayout::markdown({page});
+    EXPECT_FALSE(body.contains(u'#'));
+    EXPECT_TRUE(body.contains(u"words 2024 body"_s));
+    EXPECT_TRUE(body.contains(u"words Summary: body"_s));
+    EXPECT_TRUE(body.contains(u"words one two three four five six seven eight nine ten body"_s));
+}
+
+TEST(Markdown, repairs_the_joined_text_after_the_layout) {
+    const QList<Page> pages = {{{u"\uFB01nal \uFB02ow  "_s, 10}}};
+    EXPECT_EQ(PDFLayout::markdown(pages), u"final flow\n"_s);
+    const QList<Page> danish = {{{u"K\u00AFbenhavn \u00CAble p\u00C2"_s, 10}}};
+    EXPECT_EQ(PDFLayout::markdown(danish), u"K\u00F8benhavn \u00E6ble p\u00E5\n"_s);
+}
+
+} // namespace

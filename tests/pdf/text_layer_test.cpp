@@ -1,0 +1,76 @@
+#include "text_layer.h"
+
+#include "pdf_test_support.h"
+#include "qt_printers.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using PDFExtract::Glyph;
+
+namespace {
+
+QList<Glyph> glyphs(const QString& text, double size, bool hasFont = true) {
+    QList<Glyph> out;
+    for (uint codePoint : text.toUcs4())
+        out.append({codePoint, size, hasFont});
+    return out;
+}
+
+TEST(DominantSize, weighs_sizes_by_character_count) {
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"0123456789"_s, 12) +
+                                       glyphs(u"abcdefghijklmnopqrstuvwxyz1234"_s, 9)),
+              9);
+}
+
+TEST(DominantSize, rounds_sizes_before_counting) {
+    // 11.6 and 12.4 are both 12 and together outweigh the 13.
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"aaa"_s, 11.6) + glyphs(u"bbb"_s, 12.4) +
+                                       glyphs(u"cccc"_s, 12.5)),
+              12);
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"a"_s, 12.5)), 13);
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"a"_s, 12.49)), 12);
+}
+
+TEST(DominantSize, keeps_the_earlier_size_on_a_tie) {
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"xxxxx"_s, 10) + glyphs(u"yyyyy"_s, 14)), 10);
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"yyyyy"_s, 14) + glyphs(u"xxxxx"_s, 10)), 14);
+}
+
+TEST(DominantSize, weighs_by_utf16_length) {
+    // Two characters outside the BMP weigh four, three BMP characters three.
+    EXPECT_EQ(
+        PDFExtract::dominantSize(glyphs(u"\U0001D400\U0001D401"_s, 10) + glyphs(u"abc"_s, 12)), 10);
+}
+
+TEST(DominantSize, is_zero_without_any_font) {
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"text"_s, 12, false)), 0);
+    EXPECT_EQ(PDFExtract::dominantSize({}), 0);
+    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"ab"_s, 12, false) + glyphs(u"c"_s, 7)), 7);
+}
+
+TEST(TextLines, split_at_every_line_terminator_and_drop_blank_lines) {
+    const PDFExtract::Box box{1, 2, 3, 4};
+    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
+        {{glyphs(u"one\r\ntwo\rthree\u2028four\u2029five\u0085six\n\n \t\n"_s, 10), box},
+         {glyphs(u"  "_s, 10), box},
+         {glyphs(u"\u00A0\u3000"_s, 10), box}});
+    QStringList texts;
+    for (const PDFExtract::PlacedLine& line : lines) {
+        texts.append(line.line.text);
+        EXPECT_EQ(line.box, box);
+    }
+    EXPECT_EQ(texts, (QStringList{u"one"_s, u"two"_s, u"three"_s, u"four"_s, u"five"_s, u"six"_s}));
+}
+
+TEST(TextLines, keep_the_untrimmed_text_and_a_size_per_piece) {
+    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
+        {{glyphs(u"  padded  "_s, 9) + glyphs(u"\n"_s, 9) + glyphs(u"big"_s, 20), {}},
+         {glyphs(u"no font"_s, 12, false), {}}});
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].line, (PDFExtract::Line{u"  padded  "_s, 9}));
+    EXPECT_EQ(lines[1].line, (PDFExtract::Line{u"big"_s, 20}));
+    EXPECT_EQ(lines[2].line, (PDFExtract::Line{u"no font"_s, 0}));
+}
+
+} // namespace
