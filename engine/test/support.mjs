@@ -1,0 +1,39 @@
+// Shared by the engine's tests: a DOM for node, calls through the real entry
+// point with the host's transport form, and the fixtures LibreOffice makes.
+
+import { JSDOM } from 'jsdom';
+import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { convert } from '../src/engine.js';
+import { makeFixtures } from './fixtures/make-fixtures.mjs';
+
+const window = new JSDOM('').window;
+export const env = { DOMParser: window.DOMParser, XMLSerializer: window.XMLSerializer };
+
+export function transport(text) {
+  return Buffer.from(text, 'utf8').toString('base64');
+}
+
+// One call as the host makes it; the answer decoded back into an object.
+export async function call(kind, payload, name = 'input') {
+  const answer = await convert(kind, transport(payload), name, env);
+  return JSON.parse(Buffer.from(answer, 'base64').toString('utf8'));
+}
+
+export async function callFile(kind, bytes, name = `input.${kind}`) {
+  return call(kind, Buffer.from(bytes).toString('base64'), name);
+}
+
+let fixtures = null;
+
+// The folder of generated fixtures: MORVANE_ENGINE_FIXTURES when the build
+// made them, otherwise made now in a temporary folder.
+export function fixture(name) {
+  if (!fixtures) {
+    const given = process.env.MORVANE_ENGINE_FIXTURES;
+    fixtures = given && existsSync(join(given, 'sample.docx')) ? given
+      : makeFixtures(mkdtempSync(join(tmpdir(), 'morvane-engine-fixtures-')));
+  }
+  return readFileSync(join(fixtures, name));
+}
