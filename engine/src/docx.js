@@ -162,7 +162,7 @@ export async function convertDocx(bytes, env) {
     });
   } catch (error) {
     const message = String(error && error.message || error);
-    if (/main document part|Could not find file in options|Can't find end of central directory/i.test(message)) {
+    if (/main document part|body element|Could not find file in options|Can't find end of central directory/i.test(message)) {
       throw new EngineError('not a Word document');
     }
     throw new EngineError(`unreadable Word document: ${message.split('\n')[0].slice(0, 160)}`);

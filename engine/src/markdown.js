@@ -86,10 +86,7 @@ export function createTurndown() {
       && !(node.closest('table').rows.length === 1 && node.parentNode.children.length <= 1),
     replacement: (content, node) => {
       const index = Array.prototype.indexOf.call(node.parentNode.children, node);
-      let text = content.trim().replace(/\s*\n+\s*/g, ' ').replace(/\|/g, '\\|');
-      while (text.length < 3) {
-        text += ' ';
-      }
+      const text = content.trim().replace(/\s*\n+\s*/g, ' ').replace(/\|/g, '\\|');
       return (index === 0 ? '| ' : ' ') + text + ' |';
     },
   });

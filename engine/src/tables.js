@@ -91,7 +91,8 @@ export function flattenTables(root) {
   const tables = Array.from(root.querySelectorAll('table')).reverse();
   for (const table of tables) {
     if (table.parentNode && table.parentNode.closest && table.parentNode.closest('table')) {
-      table.replaceWith(document.createTextNode(` ${table.textContent.replace(/\s+/g, ' ').trim()} `));
+      const text = Array.from(table.querySelectorAll('th, td'), (cell) => cell.textContent).join(' ');
+      table.replaceWith(document.createTextNode(` ${text.replace(/\s+/g, ' ').trim()} `));
     }
   }
   for (const table of Array.from(root.querySelectorAll('table'))) {

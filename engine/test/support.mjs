@@ -37,3 +37,20 @@ export function fixture(name) {
   }
   return readFileSync(join(fixtures, name));
 }
+
+// The same package with some parts changed: each change maps a path to new
+// text, to a function of the old text, or to null to remove the part.
+export async function rezip(bytes, changes) {
+  const JSZip = (await import('jszip')).default;
+  const zip = await JSZip.loadAsync(bytes);
+  for (const [path, change] of Object.entries(changes)) {
+    if (change === null) {
+      zip.remove(path);
+    } else if (typeof change === 'function') {
+      zip.file(path, change(await zip.file(path).async('string')));
+    } else {
+      zip.file(path, change);
+    }
+  }
+  return zip.generateAsync({ type: 'uint8array' });
+}
