@@ -77,15 +77,23 @@ const char* const glue = R"JS(
 })();
 )JS";
 
-bool isStrictBase64(const QString& text) {
+bool isAscii(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() > 0x7f)
+            return false;
+    }
+    return true;
+}
+
+bool isStrictBase64(const QByteArray& text) {
     if (text.size() % 4 != 0)
         return false;
     qsizetype padding = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        const bool alphabet = (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') ||
-                              (c >= u'0' && c <= u'9') || c == u'+' || c == u'/';
-        if (c == u'=') {
+        const char c = text[i];
+        const bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                              (c >= '0' && c <= '9') || c == '+' || c == '/';
+        if (c == '=') {
             if (i < text.size() - 2)
                 return false;
             ++padding;
@@ -223,13 +231,27 @@ void ConvertEngine::failAll(const QString& error) {
     for (const auto& waiter : waiters)
         fill(waiter, std::optional<QString>(error));
     for (const Call& call : calls)
-        fill(call.slot, Outcome{Outcome::hostError, error});
+        fill(call.slot, Outcome{Outcome::hostError, {}, error});
+}
+
+void ConvertEngine::Answer::append(const QString& part) {
+    characters += part.size();
+    if (asciiOnly && isAscii(part)) {
+        ascii += part.toLatin1();
+        return;
+    }
+    if (asciiOnly) {
+        text = QString::fromLatin1(ascii);
+        ascii.clear();
+        asciiOnly = false;
+    }
+    text += part;
 }
 
 void ConvertEngine::receivePart(int id, const QString& text) {
     const auto call = m_calls.find(id);
     if (call != m_calls.end())
-        call->answer += text;
+        call->answer.append(text);
 }
 
 void ConvertEngine::receiveAnswer(int id, const QString& outcome, const QString& text) {
@@ -238,22 +260,27 @@ void ConvertEngine::receiveAnswer(int id, const QString& outcome, const QString&
         return;
     Call call = std::move(*found);
     m_calls.erase(found);
-    call.answer += text;
-    Outcome result{Outcome::other, {}};
+    call.answer.append(text);
+    Outcome result{Outcome::other, std::move(call.answer), {}};
     if (outcome == u"string"_s)
-        result = {Outcome::string, std::move(call.answer)};
+        result.kind = Outcome::string;
     else if (outcome == u"nothing"_s)
-        result = {Outcome::nothing, {}};
+        result.kind = Outcome::nothing;
     else if (outcome == u"error"_s)
-        result = {Outcome::scriptError, std::move(call.answer)};
+        result.kind = Outcome::scriptError;
     fill(call.slot, std::move(result));
 }
 
 QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payload, QString name) {
-    if (const std::optional<QString> failure = co_await ensureLoaded())
+    // The awaiters are named: g++ 12 mishandles temporaries that live across
+    // a co_await in the same expression.
+    Wait<std::optional<QString>> loading = ensureLoaded();
+    const std::optional<QString> failure = co_await loading;
+    if (failure)
         co_return ConvertResult::errorMessage(*failure);
 
-    const QByteArray transport = payload.toUtf8().toBase64();
+    QByteArray transport = payload.toUtf8().toBase64();
+    const qsizetype transportLength = transport.size();
     payload.clear();
     const int id = m_nextId++;
     auto slot = std::make_shared<Slot<Outcome>>();
@@ -269,16 +296,19 @@ QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payl
     m_page->runJavaScript(
         u"(function (a) { window.__morvaneHost.call(%1, a[0], a[1]); })("_s.arg(id) +
         QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)) + u")"_s);
+    transport.clear();
 
-    const Outcome outcome = co_await Wait<Outcome>{slot};
-    co_return interpret(outcome, transport.size());
+    Wait<Outcome> answering{slot};
+    Outcome outcome = co_await answering;
+    co_return interpret(std::move(outcome), transportLength);
 }
 
-ConvertResult ConvertEngine::interpret(const Outcome& outcome, qsizetype transportLength) {
+ConvertResult ConvertEngine::interpret(Outcome outcome, qsizetype transportLength) {
     switch (outcome.kind) {
     case Outcome::hostError:
+        return ConvertResult::errorMessage(outcome.error);
     case Outcome::scriptError:
-        return ConvertResult::errorMessage(outcome.text);
+        return ConvertResult::errorMessage(outcome.answer.toString());
     case Outcome::nothing:
         return ConvertResult::errorMessage(u"engine returned nil (in %1b)"_s.arg(transportLength));
     case Outcome::other:
@@ -286,10 +316,11 @@ ConvertResult ConvertEngine::interpret(const Outcome& outcome, qsizetype transpo
     case Outcome::string:
         break;
     }
-    if (!isStrictBase64(outcome.text))
+    if (!outcome.answer.asciiOnly || !isStrictBase64(outcome.answer.ascii))
         return ConvertResult::errorMessage(
-            u"bad base64 back (%1 chars)"_s.arg(outcome.text.size()));
-    const QByteArray json = QByteArray::fromBase64(outcome.text.toLatin1());
+            u"bad base64 back (%1 chars)"_s.arg(outcome.answer.characters));
+    QByteArray json = QByteArray::fromBase64(outcome.answer.ascii);
+    outcome.answer.ascii.clear();
     std::optional<ConvertResult> result = ConvertResult::fromJson(json);
     if (!result)
         return ConvertResult::errorMessage(u"bad JSON back (%1 bytes)"_s.arg(json.size()));

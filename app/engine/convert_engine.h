@@ -52,11 +52,24 @@ Q_SIGNALS:
 private:
     friend class EngineBridge;
 
+    // The text of an answer, received in parts. Base64 answers (the usual
+    // case) are kept as bytes, half the size of a QString.
+    struct Answer {
+        QByteArray ascii;
+        QString text; // used instead of `ascii` once a part is not ASCII
+        bool asciiOnly = true;
+        qsizetype characters = 0;
+
+        void append(const QString& part);
+        QString toString() const { return asciiOnly ? QString::fromLatin1(ascii) : text; }
+    };
+
     // The outcome of one script call as the page reports it.
     struct Outcome {
         enum Kind { string, nothing, other, scriptError, hostError };
         Kind kind = hostError;
-        QString text;
+        Answer answer;
+        QString error; // for hostError
     };
 
     // A one-shot awaitable: the host fills it in and resumes its one waiter.
@@ -77,7 +90,7 @@ private:
 
     struct Call {
         std::shared_ptr<Slot<Outcome>> slot;
-        QString answer; // the answer's parts received so far
+        Answer answer; // the parts received so far
     };
 
     enum class State { loading, ready, failed };
@@ -91,7 +104,7 @@ private:
     void failAll(const QString& error);
     void receivePart(int id, const QString& text);
     void receiveAnswer(int id, const QString& outcome, const QString& text);
-    static ConvertResult interpret(const Outcome& outcome, qsizetype transportLength);
+    static ConvertResult interpret(Outcome outcome, qsizetype transportLength);
 
     QUrl m_url;
     State m_state = State::loading;

@@ -72,8 +72,12 @@ QCoro::Task<int> run(QStringList arguments) {
     QElapsedTimer clock;
     clock.start();
     ConvertEngine engine;
-    if (!engine.isLoaded())
-        co_await qCoro(&engine, &ConvertEngine::loadedChanged);
+    // Awaited objects are named: g++ 12 mishandles temporaries that live
+    // across a co_await in the same expression.
+    if (!engine.isLoaded()) {
+        auto loaded = qCoro(&engine, &ConvertEngine::loadedChanged);
+        co_await loaded;
+    }
     std::printf("ready %.1f\n", double(clock.nsecsElapsed()) / 1e6);
 
     for (const QString& path : arguments) {
@@ -94,7 +98,8 @@ QCoro::Task<int> run(QStringList arguments) {
         ConvertResult result;
         for (int i = 0; i < repeats; ++i) {
             clock.restart();
-            result = co_await engine.convert(*kind, payload, QFileInfo(path).fileName());
+            auto conversion = engine.convert(*kind, payload, QFileInfo(path).fileName());
+            result = co_await conversion;
             const double elapsed = double(clock.nsecsElapsed()) / 1e6;
             best = i == 0 ? elapsed : std::min(best, elapsed);
         }
@@ -119,7 +124,8 @@ int main(int argc, char** argv) {
     int status = 1;
     QTimer::singleShot(0, &application, [&] {
         [](int& status) -> QCoro::Task<> {
-            status = co_await run(QCoreApplication::arguments().mid(1));
+            auto benchmark = run(QCoreApplication::arguments().mid(1));
+            status = co_await benchmark;
             QCoreApplication::quit();
         }(status);
     });

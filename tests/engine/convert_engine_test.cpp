@@ -98,7 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  u"engine returned nil (in 1024b)"_s},
                     Misbehaviour{"returns_abc", u"x"_s, u"bad base64 back (3 chars)"_s},
                     Misbehaviour{"returns_hello", u"x"_s, u"bad JSON back (5 bytes)"_s},
+                    Misbehaviour{"returns_cafe", u"x"_s, u"bad base64 back (4 chars)"_s},
                     Misbehaviour{"throws", u"x"_s, u"RangeError: boom at the quay"_s},
+                    Misbehaviour{"throws_text", u"x"_s, u"Zeebrügge closed"_s},
                     Misbehaviour{"no_such_page", u"x"_s, u"engine page did not load"_s}),
     [](const testing::TestParamInfo<Misbehaviour>& info) { return std::string(info.param.page); });
 
