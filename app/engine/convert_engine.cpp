@@ -159,6 +159,7 @@ ConvertEngine::ConvertEngine(const QUrl& page, QObject* parent)
 
 ConvertEngine::~ConvertEngine() {
     // Callers still waiting get their answer instead of waiting for ever.
+    m_page->disconnect(this);
     failAll(engineClosed);
     m_page.reset();
 }

@@ -77,6 +77,19 @@ test('numbered paragraphs become a numbered list', async () => {
   assert.match((await callFile('pptx', bytes)).markdown, /^1\. Cast off at noon\n2\. Return by dusk$/m);
 });
 
+test('links in text keep their address', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('</a:rPr><a:t>Cast off at noon</a:t>',
+      '<a:hlinkClick r:id="rIdLink"/></a:rPr><a:t>Cast off at noon</a:t>'),
+    'ppt/slides/_rels/slide4.xml.rels': (xml) => xml.replace('</Relationships>',
+      '<Relationship Id="rIdLink" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink" '
+      + 'Target="https://tides.example/now" TargetMode="External"/></Relationships>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^- \[Cast off at noon\]\(https:\/\/tides\.example\/now\)$/m);
+});
+
 test('faults of the presentation come back as short errors', async (t) => {
   const cases = [
     ['not a zip', async () => Buffer.from('PK but not really'), 'not a PowerPoint presentation'],
