@@ -6,6 +6,7 @@
 //   engine_bench [--repeats N] FILE...
 
 #include "convert_engine.h"
+#include "render_processes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,29 +38,11 @@ long peakKilobytes(int pid) {
     return 0;
 }
 
-// The largest peak among the web engine's render processes below this one.
+// The largest peak among the web engine's render processes.
 long rendererPeakKilobytes() {
-    const int self = int(QCoreApplication::applicationPid());
-    QHash<int, int> parentOf;
-    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        bool number = false;
-        const int pid = entry.toInt(&number);
-        QFile stat(u"/proc/%1/stat"_s.arg(pid));
-        if (!number || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            parentOf.insert(pid, fields[1].toInt());
-    }
     long peak = 0;
-    for (auto process = parentOf.cbegin(); process != parentOf.cend(); ++process) {
-        int ancestor = process.value();
-        while (ancestor > 1 && ancestor != self)
-            ancestor = parentOf.value(ancestor, 0);
-        if (ancestor == self && process.value() != self)
-            peak = std::max(peak, peakKilobytes(process.key()));
-    }
+    for (int pid : renderProcesses())
+        peak = std::max(peak, peakKilobytes(pid));
     return peak;
 }
 

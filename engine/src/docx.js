@@ -1,12 +1,11 @@
 // Word documents: equations rewritten to LaTeX, then mammoth to HTML, then
 // Markdown with footnotes, tables and images as assets.
 
-import JSZip from 'jszip';
 import mammoth from 'mammoth';
 import { Assets, extensionForType } from './assets.js';
 import { ommlToLatex } from './omml.js';
 import { collapseWhiteSpace, createTurndown, toMarkdown, MARK_OPEN, MARK_CLOSE } from './markdown.js';
-import { documentTitle, EngineError } from './office.js';
+import { documentTitle, EngineError, openPackage } from './office.js';
 
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
 const WORD_NS = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
@@ -133,12 +132,7 @@ function fillMarks(markdown, equations, definitions) {
 }
 
 export async function convertDocx(bytes, env) {
-  let zip;
-  try {
-    zip = await JSZip.loadAsync(bytes);
-  } catch {
-    throw new EngineError('not a Word document');
-  }
+  const zip = await openPackage(bytes, 'not a Word document');
   if (!zip.file('word/document.xml') && !zip.file('[Content_Types].xml')) {
     throw new EngineError('not a Word document');
   }

@@ -2,10 +2,9 @@
 // heading with its text boxes in reading order, bullet levels as nested
 // lists, tables, pictures as assets and the speaker notes beneath.
 
-import JSZip from 'jszip';
 import { Assets, extensionForPath } from './assets.js';
 import { collapseWhiteSpace } from './markdown.js';
-import { documentTitle, EngineError, parseXml } from './office.js';
+import { documentTitle, EngineError, openPackage, parseXml } from './office.js';
 
 const REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships';
 const TITLE_TYPES = new Set(['title', 'ctrTitle']);
@@ -410,12 +409,7 @@ async function mainPart(zip, env) {
 }
 
 export async function convertPptx(bytes, env) {
-  let zip;
-  try {
-    zip = await JSZip.loadAsync(bytes);
-  } catch {
-    throw new EngineError('not a PowerPoint presentation');
-  }
+  const zip = await openPackage(bytes, 'not a PowerPoint presentation');
   const main = await mainPart(zip, env);
   if (!zip.file(main) || !/presentation\.xml$/.test(main)) {
     throw new EngineError('not a PowerPoint presentation');

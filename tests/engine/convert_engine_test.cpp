@@ -1,6 +1,7 @@
 #include "convert_engine.h"
 
 #include "qt_printers.h"
+#include "render_processes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,38 +38,6 @@ ConvertResult run(ConvertEngine& engine, ConvertKind kind, const QString& payloa
 
 std::string errorOf(const ConvertResult& result) {
     return result.error ? result.error->toStdString() : std::string("(none)");
-}
-
-// The render processes below this test process. Chromium forks them from
-// its zygote, so they keep the zygote's command line: a zygote process whose
-// parent is not this process is a renderer.
-QList<int> rendererProcesses() {
-    const int self = int(QCoreApplication::applicationPid());
-    QHash<int, int> parentOf;
-    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
-        bool number = false;
-        const int pid = entry.toInt(&number);
-        QFile stat(u"/proc/%1/stat"_s.arg(pid));
-        if (!number || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1)
-            parentOf.insert(pid, fields[1].toInt());
-    }
-    QList<int> found;
-    for (auto process = parentOf.cbegin(); process != parentOf.cend(); ++process) {
-        int ancestor = process.value();
-        while (ancestor > 1 && ancestor != self)
-            ancestor = parentOf.value(ancestor, 0);
-        QFile commandLine(u"/proc/%1/cmdline"_s.arg(process.key()));
-        if (ancestor != self || process.value() == self || !commandLine.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray arguments = commandLine.readAll();
-        if (arguments.contains("--type=renderer") || arguments.contains("--type=zygote"))
-            found.append(process.key());
-    }
-    return found;
 }
 
 struct Misbehaviour {
@@ -188,7 +157,7 @@ TEST(ConvertEngine, answers_waiting_calls_when_the_page_process_dies_and_recover
     auto hanging = engine.convert(ConvertKind::html, u"wait"_s, u"hang"_s);
     QSignalSpy changed(&engine, &ConvertEngine::loadedChanged);
 
-    const QList<int> renderers = rendererProcesses();
+    const QList<int> renderers = renderProcesses();
     ASSERT_FALSE(renderers.isEmpty());
     for (int pid : renderers)
         ::kill(pid, SIGKILL);

@@ -19,22 +19,33 @@ struct Locations {
 
 } // namespace
 
-TEST(PackagedResources, prefers_the_bundle_beside_the_executable) {
+struct Present {
+    const char* name;
+    bool beside;
+    bool build;
+    bool expectBeside;
+};
+
+class PackagedResourcesLookup : public testing::TestWithParam<Present> {};
+
+TEST_P(PackagedResourcesLookup, takes_the_first_location_that_holds_the_bundle) {
     Locations at;
-    QDir().mkpath(at.beside);
-    QDir().mkpath(at.build);
+    if (GetParam().beside)
+        QDir().mkpath(at.beside);
+    if (GetParam().build)
+        QDir().mkpath(at.build);
     const auto lookup = PackagedResources::locate(at.beside, at.build);
     ASSERT_TRUE(lookup.bundle);
-    EXPECT_EQ(*lookup.bundle, at.beside);
+    EXPECT_EQ(*lookup.bundle, GetParam().expectBeside ? at.beside : at.build);
 }
 
-TEST(PackagedResources, falls_back_to_the_build_tree) {
-    Locations at;
-    QDir().mkpath(at.build);
-    const auto lookup = PackagedResources::locate(at.beside, at.build);
-    ASSERT_TRUE(lookup.bundle);
-    EXPECT_EQ(*lookup.bundle, at.build);
-}
+INSTANTIATE_TEST_SUITE_P(Locations, PackagedResourcesLookup,
+                         testing::Values(Present{"both", true, true, true},
+                                         Present{"beside_only", true, false, true},
+                                         Present{"build_tree_only", false, true, false}),
+                         [](const testing::TestParamInfo<Present>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(PackagedResources, names_both_locations_when_neither_holds_the_bundle) {
     Locations at;
