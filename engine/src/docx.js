@@ -99,13 +99,10 @@ function takeNotes(body, service) {
     const indented = text.split('\n').map((line, i) => (i === 0 || line === '' ? line : `    ${line}`)).join('\n');
     definitions.push(`[^${label}]: ${indented}`);
   }
-  // mammoth puts the notes into a trailing list, and a trailing list for comments
-  for (const list of Array.from(body.querySelectorAll('ol, dl'))) {
-    if (list.parentNode === body && list === body.lastElementChild) {
-      const all = Array.from(list.children);
-      if (all.every((li) => /^(footnote|endnote)-/.test(li.id || ''))) {
-        list.remove();
-      }
+  // mammoth lists the notes at the end; what is left of those lists goes
+  for (const target of labels.keys()) {
+    for (const item of Array.from(body.querySelectorAll(`li[id="${target}"]`))) {
+      item.remove();
     }
   }
   for (const list of Array.from(body.children)) {

@@ -2,7 +2,7 @@
 // point with the host's transport form, and the fixtures LibreOffice makes.
 
 import { JSDOM } from 'jsdom';
-import { existsSync, mkdtempSync, readFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { convert } from '../src/engine.js';
@@ -32,8 +32,13 @@ let fixtures = null;
 export function fixture(name) {
   if (!fixtures) {
     const given = process.env.MORVANE_ENGINE_FIXTURES;
-    fixtures = given && existsSync(join(given, 'sample.docx')) ? given
-      : makeFixtures(mkdtempSync(join(tmpdir(), 'morvane-engine-fixtures-')));
+    if (given && existsSync(join(given, 'sample.docx'))) {
+      fixtures = given;
+    } else {
+      fixtures = makeFixtures(mkdtempSync(join(tmpdir(), 'morvane-engine-fixtures-')));
+      const made = fixtures;
+      process.on('exit', () => rmSync(made, { recursive: true, force: true }));
+    }
   }
   return readFileSync(join(fixtures, name));
 }
