@@ -74,3 +74,9 @@ test('a <base> of the page decides how links resolve', async () => {
     'https://b.example/x/y.html');
   assert.match(result.markdown, /\(https:\/\/b\.example\/docs\/a\.html\)/);
 });
+
+test('an address that is not absolute leaves links as they are', async () => {
+  const result = await call('url', article, 'not an address');
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /\[the archive\]\(\.\.\/archive\/log\.html\)/);
+});
