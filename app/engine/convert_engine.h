@@ -1,0 +1,119 @@
+#pragma once
+
+#include "convert_kind.h"
+#include "convert_result.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <QCoro/QCoroTask>
+
+#include <coroutine>
+#include <memory>
+#include <optional>
+
+class QWebChannel;
+class QWebEnginePage;
+class QWebEngineProfile;
+class EngineBridge;
+
+// Hosts the conversion engine page in a web page without a view and turns
+// each conversion into one script call of window.ombrixConvert(kind, payload,
+// name). Several calls may be outstanding at once; every fault comes back as
+// a result whose `error` is set.
+//
+// Before creating one, the application must set Qt::AA_ShareOpenGLContexts
+// (QCoreApplication::setAttribute) and then create its QGuiApplication or
+// QApplication; the engine lives and is called on the main thread.
+class ConvertEngine : public QObject {
+    Q_OBJECT
+
+public:
+    // Starts loading the engine page of the resource bundle at once.
+    explicit ConvertEngine(QObject* parent = nullptr);
+    // The same host around any page; the page must define window.ombrixConvert.
+    ConvertEngine(const QUrl& page, QObject* parent);
+    ~ConvertEngine() override;
+
+    // Waits for the page, calls the engine with the transport form of
+    // `payload` (base64 of its UTF-8 bytes) and decodes the answer. Never
+    // fails: a fault of the call gives ConvertResult::errorMessage.
+    QCoro::Task<ConvertResult> convert(ConvertKind kind, QString payload, QString name);
+
+    bool isLoaded() const;
+    QUrl page() const;
+
+Q_SIGNALS:
+    void loadedChanged();
+
+private:
+    friend class EngineBridge;
+
+    // The text of an answer, received in parts. Base64 answers (the usual
+    // case) are kept as bytes, half the size of a QString.
+    struct Answer {
+        QByteArray ascii;
+        QString text; // used instead of `ascii` once a part is not ASCII
+        bool asciiOnly = true;
+        qsizetype characters = 0;
+
+        void append(const QString& part);
+        QString toString() const { return asciiOnly ? QString::fromLatin1(ascii) : text; }
+    };
+
+    // The outcome of one script call as the page reports it.
+    struct Outcome {
+        enum Kind { string, nothing, other, scriptError, hostError };
+        Kind kind = hostError;
+        Answer answer;
+        QString error; // for hostError
+    };
+
+    // A one-shot awaitable: the host fills it in and resumes its one waiter.
+    template <typename T>
+    struct Slot {
+        std::optional<T> value;
+        std::coroutine_handle<> waiter;
+    };
+    template <typename T>
+    struct Wait {
+        std::shared_ptr<Slot<T>> slot;
+        bool await_ready() const noexcept { return slot->value.has_value(); }
+        void await_suspend(std::coroutine_handle<> handle) noexcept { slot->waiter = handle; }
+        T await_resume() { return std::move(*slot->value); }
+    };
+    template <typename T>
+    static void fill(const std::shared_ptr<Slot<T>>& slot, T value);
+
+    struct Call {
+        std::shared_ptr<Slot<Outcome>> slot;
+        Answer answer; // the parts received so far
+    };
+
+    enum class State { loading, ready, failed };
+
+    // Resolves with no value once the page has loaded, or with the error text
+    // when it failed to load or its process ended.
+    Wait<std::optional<QString>> ensureLoaded();
+    void startLoading();
+    void onLoadFinished(bool ok);
+    void onRenderProcessEnded();
+    void failAll(const QString& error);
+    void receivePart(int id, const QString& text);
+    void receiveAnswer(int id, const QString& outcome, const QString& text);
+    static ConvertResult interpret(Outcome outcome, qsizetype transportLength);
+
+    QUrl m_url;
+    State m_state = State::loading;
+    QString m_failure;
+    QList<std::shared_ptr<Slot<std::optional<QString>>>> m_waiters;
+    QHash<int, Call> m_calls;
+    int m_nextId = 1;
+    std::unique_ptr<QWebEngineProfile> m_profile;
+    std::unique_ptr<EngineBridge> m_bridge;
+    std::unique_ptr<QWebChannel> m_channel;
+    std::unique_ptr<QWebEnginePage> m_page;
+};

@@ -1,0 +1,442 @@
+// PowerPoint presentations: slides in presentation order, each a "## "
+// heading with its text boxes in reading order, bullet levels as nested
+// lists, tables, pictures as assets and the speaker notes beneath.
+
+import { Assets, extensionForPath } from './assets.js';
+import { collapseWhiteSpace } from './markdown.js';
+import { documentTitle, EngineError, openPackage, parseXml } from './office.js';
+
+const REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships';
+const TITLE_TYPES = new Set(['title', 'ctrTitle']);
+const BODY_TYPES = new Set(['body', 'obj', 'subTitle']);
+
+function local(node) {
+  return node.localName || String(node.nodeName).replace(/^.*:/, '');
+}
+
+function elements(node, name) {
+  return Array.from(node.childNodes).filter((child) => child.nodeType === 1
+    && (name === undefined || local(child) === name));
+}
+
+function first(node, ...path) {
+  let current = node;
+  for (const name of path) {
+    current = current && elements(current, name)[0];
+  }
+  return current || null;
+}
+
+function descendants(node, name) {
+  return Array.from(node.getElementsByTagName('*')).filter((element) => local(element) === name);
+}
+
+function relationshipId(element, name) {
+  return element.getAttributeNS(REL_NS, name) || element.getAttribute(`r:${name}`) || '';
+}
+
+function resolvePath(base, target) {
+  if (target.startsWith('/')) {
+    return target.slice(1);
+  }
+  const parts = base.split('/').slice(0, -1);
+  for (const part of target.split('/')) {
+    if (part === '..') {
+      parts.pop();
+    } else if (part !== '.' && part !== '') {
+      parts.push(part);
+    }
+  }
+  return parts.join('/');
+}
+
+async function readPart(zip, env, path, what) {
+  const file = zip.file(path);
+  if (!file) {
+    throw new EngineError(`${what}: missing`);
+  }
+  return parseXml(env, await file.async('string'), what);
+}
+
+// The relationships of one part: id -> { type, target (a path in the zip, or
+// the address of an external target), external }.
+async function relationships(zip, env, partPath, what) {
+  const parts = partPath.split('/');
+  const relsPath = [...parts.slice(0, -1), '_rels', `${parts[parts.length - 1]}.rels`].join('/');
+  const map = new Map();
+  if (!zip.file(relsPath)) {
+    return map;
+  }
+  const document = await readPart(zip, env, relsPath, what);
+  for (const element of descendants(document, 'Relationship')) {
+    const external = element.getAttribute('TargetMode') === 'External';
+    const target = element.getAttribute('Target') || '';
+    map.set(element.getAttribute('Id'), {
+      type: (element.getAttribute('Type') || '').replace(/^.*\//, ''),
+      target: external ? target : resolvePath(partPath, target),
+      external,
+    });
+  }
+  return map;
+}
+
+function relationshipOfType(map, type) {
+  return Array.from(map.values()).find((relationship) => relationship.type === type) || null;
+}
+
+function placeholderOf(shape) {
+  const properties = first(shape, 'nvSpPr', 'nvPr') || first(shape, 'nvPicPr', 'nvPr')
+    || first(shape, 'nvGraphicFramePr', 'nvPr');
+  const placeholder = properties && first(properties, 'ph');
+  if (!placeholder) {
+    return null;
+  }
+  return { type: placeholder.getAttribute('type') || 'obj', idx: placeholder.getAttribute('idx') };
+}
+
+function offsetOf(shape) {
+  const transform = first(shape, 'spPr', 'xfrm') || first(shape, 'xfrm') || first(shape, 'grpSpPr', 'xfrm');
+  const offset = transform && first(transform, 'off');
+  if (!offset) {
+    return null;
+  }
+  return { x: Number(offset.getAttribute('x')) || 0, y: Number(offset.getAttribute('y')) || 0 };
+}
+
+// Where the layout (or its master) puts each placeholder, for shapes that
+// take their position from there.
+async function placeholderPositions(zip, env, slideRelationships) {
+  const positions = { byIdx: new Map(), byType: new Map() };
+  const collect = (document, withIdx) => {
+    for (const shape of descendants(document, 'sp')) {
+      const placeholder = placeholderOf(shape);
+      const offset = offsetOf(shape);
+      if (!placeholder || !offset) {
+        continue;
+      }
+      if (withIdx && placeholder.idx !== null && !positions.byIdx.has(placeholder.idx)) {
+        positions.byIdx.set(placeholder.idx, offset);
+      }
+      if (!positions.byType.has(placeholder.type)) {
+        positions.byType.set(placeholder.type, offset);
+      }
+    }
+  };
+  try {
+    const layout = relationshipOfType(slideRelationships, 'slideLayout');
+    if (layout) {
+      collect(await readPart(zip, env, layout.target, 'layout'), true);
+      const master = relationshipOfType(await relationships(zip, env, layout.target, 'layout'), 'slideMaster');
+      if (master) {
+        collect(await readPart(zip, env, master.target, 'master'), false);
+      }
+    }
+  } catch {
+    // without layout positions the slide's own order stands
+  }
+  return positions;
+}
+
+function escapeInline(text) {
+  return text.replace(/\\/g, '\\\\').replace(/([*_`[\]<>])/g, '\\$1');
+}
+
+function escapeLineStart(line) {
+  return line.replace(/^([#>+-])(?=\s|$)/, '\\$1').replace(/^(\d+)([.)])(?=\s|$)/, '$1\\$2');
+}
+
+function wrap(text, marks) {
+  const match = /^(\s*)(.*?)(\s*)$/s.exec(text);
+  return match[2] === '' ? text : `${match[1]}${marks}${match[2]}${marks}${match[3]}`;
+}
+
+// The Markdown of one a:p's runs; `lineBreak` is what an a:br becomes.
+function paragraphText(paragraph, links, lineBreak) {
+  let out = '';
+  for (const part of elements(paragraph)) {
+    const name = local(part);
+    if (name === 'br') {
+      out += lineBreak;
+      continue;
+    }
+    if (name !== 'r' && name !== 'fld') {
+      continue;
+    }
+    const textElement = first(part, 't');
+    const raw = textElement ? textElement.textContent : '';
+    if (raw === '') {
+      continue;
+    }
+    let text = escapeInline(raw);
+    const properties = first(part, 'rPr');
+    if (properties) {
+      const on = (attribute) => ['1', 'true'].includes(properties.getAttribute(attribute));
+      if (on('b') && on('i')) {
+        text = wrap(text, '***');
+      } else if (on('b')) {
+        text = wrap(text, '**');
+      } else if (on('i')) {
+        text = wrap(text, '*');
+      }
+      const click = first(properties, 'hlinkClick');
+      const link = click && links.get(relationshipId(click, 'id'));
+      if (link && link.external && text.trim() !== '') {
+        text = `[${text}](${link.target.replace(/[()\s]/g, encodeURIComponent)})`;
+      }
+    }
+    out += text;
+  }
+  // neighbouring bold runs ("**a****b**") join into one
+  return out.replace(/(?<![\\*])\*\*\*\*(?!\*)/g, '');
+}
+
+function bulletKind(paragraph, inBody) {
+  const properties = first(paragraph, 'pPr');
+  if (properties) {
+    if (first(properties, 'buNone')) {
+      return null;
+    }
+    const number = first(properties, 'buAutoNum');
+    if (number) {
+      return { ordered: true, start: Number(number.getAttribute('startAt')) || 1 };
+    }
+    if (first(properties, 'buChar') || first(properties, 'buBlip')) {
+      return { ordered: false };
+    }
+  }
+  return inBody ? { ordered: false } : null;
+}
+
+// A text body as Markdown blocks: plain paragraphs and nested lists.
+function textBlocks(body, links, inBody) {
+  const blocks = [];
+  let list = null;
+  for (const paragraph of elements(body, 'p')) {
+    const properties = first(paragraph, 'pPr');
+    const level = Math.min(8, Number(properties && properties.getAttribute('lvl')) || 0);
+    const kind = bulletKind(paragraph, inBody);
+    const text = paragraphText(paragraph, links, kind ? ' ' : '\\\n').trim();
+    if (text === '') {
+      continue;
+    }
+    if (!kind) {
+      list = null;
+      blocks.push(escapeLineStart(text));
+      continue;
+    }
+    if (!list) {
+      list = { lines: [], widths: [], counters: [] };
+      blocks.push(list);
+    }
+    list.counters.length = Math.min(list.counters.length, level + 1);
+    let marker = '- ';
+    if (kind.ordered) {
+      const number = list.counters[level] === undefined ? kind.start : list.counters[level] + 1;
+      list.counters[level] = number;
+      marker = `${number}. `;
+    } else {
+      list.counters[level] = undefined;
+    }
+    list.widths[level] = marker.length;
+    let indent = 0;
+    for (let l = 0; l < level; l++) {
+      indent += list.widths[l] || 2;
+    }
+    list.lines.push(' '.repeat(indent) + marker + text);
+  }
+  return blocks.map((block) => (typeof block === 'string' ? block : block.lines.join('\n')));
+}
+
+function tableMarkdown(table, links) {
+  const rows = elements(table, 'tr').map((row) => elements(row, 'tc'));
+  const grid = [];
+  rows.forEach((cells, r) => {
+    grid[r] = grid[r] || [];
+    let column = 0;
+    for (const cell of cells) {
+      while (grid[r][column] !== undefined) {
+        column++;
+      }
+      const merged = ['1', 'true'].includes(cell.getAttribute('hMerge'))
+        || ['1', 'true'].includes(cell.getAttribute('vMerge'));
+      const body = first(cell, 'txBody');
+      const text = merged || !body ? '' : elements(body, 'p')
+        .map((paragraph) => paragraphText(paragraph, links, ' ').trim())
+        .filter((line) => line !== '').join(' ').replace(/\|/g, '\\|');
+      const across = Math.max(1, Number(cell.getAttribute('gridSpan')) || 1);
+      grid[r][column] = text;
+      for (let dc = 1; dc < across; dc++) {
+        grid[r][column + dc] = grid[r][column + dc] ?? '';
+      }
+      column++;
+    }
+  });
+  const width = Math.max(0, ...grid.map((row) => row.length));
+  if (width === 0) {
+    return '';
+  }
+  const line = (cells) => `| ${Array.from({ length: width }, (_, c) => cells[c] || '').join(' | ')} |`;
+  const lines = [line(grid[0]), line(Array(width).fill('---'))];
+  for (const row of grid.slice(1)) {
+    lines.push(line(row));
+  }
+  return lines.join('\n');
+}
+
+// The shapes of a tree in reading order: top to bottom, then left to right;
+// a group's shapes stay together at the group's place.
+function shapesInOrder(tree, positions) {
+  const shapes = [];
+  let order = 0;
+  const visit = (node, inherited) => {
+    for (const shape of elements(node)) {
+      const name = local(shape);
+      if (!['sp', 'pic', 'graphicFrame', 'grpSp'].includes(name)) {
+        continue;
+      }
+      const placeholder = placeholderOf(shape);
+      let offset = offsetOf(shape);
+      if (!offset && placeholder) {
+        offset = (placeholder.idx !== null && positions.byIdx.get(placeholder.idx))
+          || positions.byType.get(placeholder.type) || null;
+      }
+      const position = inherited || offset || { x: 0, y: Number.MAX_SAFE_INTEGER };
+      if (name === 'grpSp') {
+        visit(shape, position);
+      } else {
+        shapes.push({ shape, name, placeholder, position, order: order++ });
+      }
+    }
+  };
+  visit(tree, null);
+  return shapes.sort((a, b) => a.position.y - b.position.y || a.position.x - b.position.x
+    || a.order - b.order);
+}
+
+async function pictureMarkdown(zip, shape, links, assets, warnings, number) {
+  const blip = descendants(shape, 'blip')[0];
+  const link = blip && links.get(relationshipId(blip, 'embed'));
+  if (!link || link.external) {
+    return '';
+  }
+  const file = zip.file(link.target);
+  if (!file) {
+    warnings.push(`slide ${number}: picture ${link.target} is missing`);
+    return '';
+  }
+  const properties = first(shape, 'nvPicPr', 'cNvPr');
+  const alt = collapseWhiteSpace(properties && (properties.getAttribute('descr')
+    || properties.getAttribute('title')) || '');
+  const name = assets.add(extensionForPath(link.target), await file.async('base64'), link.target);
+  return `![${escapeInline(alt)}](${name})`;
+}
+
+async function notesMarkdown(zip, env, slideRelationships, number) {
+  const notes = relationshipOfType(slideRelationships, 'notesSlide');
+  if (!notes || !zip.file(notes.target)) {
+    return '';
+  }
+  const document = await readPart(zip, env, notes.target, `slide ${number} notes`);
+  const links = await relationships(zip, env, notes.target, `slide ${number} notes`);
+  // The notes are the body placeholder; without one, every text shape that
+  // is not a placeholder (slide image, page number) is taken instead.
+  const shapes = descendants(document, 'sp').filter((shape) => first(shape, 'txBody'));
+  const bodies = shapes.filter((shape) => (placeholderOf(shape) || {}).type === 'body');
+  const blocks = [];
+  for (const shape of bodies.length > 0 ? bodies : shapes.filter((shape) => !placeholderOf(shape))) {
+    blocks.push(...textBlocks(first(shape, 'txBody'), links, false));
+  }
+  if (blocks.length === 0) {
+    return '';
+  }
+  const lines = blocks.join('\n\n').split('\n');
+  lines[0] = `**Notes:** ${lines[0]}`;
+  return lines.map((line) => (line === '' ? '>' : `> ${line}`)).join('\n');
+}
+
+async function slideMarkdown(zip, env, path, number, assets, warnings) {
+  const document = await readPart(zip, env, path, `slide ${number}`);
+  const root = document.documentElement;
+  if (['0', 'false'].includes(root.getAttribute('show'))) {
+    return null;
+  }
+  const links = await relationships(zip, env, path, `slide ${number}`);
+  const positions = await placeholderPositions(zip, env, links);
+  const tree = descendants(root, 'spTree')[0];
+  let title = '';
+  const blocks = [];
+  for (const { shape, name, placeholder } of tree ? shapesInOrder(tree, positions) : []) {
+    if (name === 'sp') {
+      const body = first(shape, 'txBody');
+      if (!body) {
+        continue;
+      }
+      if (placeholder && TITLE_TYPES.has(placeholder.type) && title === '') {
+        title = collapseWhiteSpace(elements(body, 'p')
+          .map((paragraph) => elements(paragraph).filter((part) => ['r', 'fld'].includes(local(part)))
+            .map((run) => (first(run, 't') || { textContent: '' }).textContent).join(''))
+          .join(' '));
+        continue;
+      }
+      const inBody = !!placeholder && BODY_TYPES.has(placeholder.type) && placeholder.type !== 'subTitle';
+      blocks.push(...textBlocks(body, links, inBody));
+    } else if (name === 'pic') {
+      const picture = await pictureMarkdown(zip, shape, links, assets, warnings, number);
+      if (picture) {
+        blocks.push(picture);
+      }
+    } else if (name === 'graphicFrame') {
+      const table = descendants(shape, 'tbl')[0];
+      if (table) {
+        const markdown = tableMarkdown(table, links);
+        if (markdown) {
+          blocks.push(markdown);
+        }
+      }
+    }
+  }
+  const notes = await notesMarkdown(zip, env, links, number);
+  if (notes) {
+    blocks.push(notes);
+  }
+  return { title, markdown: [`## ${escapeInline(title || `Slide ${number}`)}`, ...blocks].join('\n\n') };
+}
+
+async function mainPart(zip, env) {
+  const root = await relationships(zip, env, '', 'package relationships').catch(() => new Map());
+  const office = relationshipOfType(root, 'officeDocument');
+  return office ? office.target : 'ppt/presentation.xml';
+}
+
+export async function convertPptx(bytes, env) {
+  const zip = await openPackage(bytes, 'not a PowerPoint presentation');
+  const main = await mainPart(zip, env);
+  if (!zip.file(main) || !/presentation\.xml$/.test(main)) {
+    throw new EngineError('not a PowerPoint presentation');
+  }
+  const presentation = await readPart(zip, env, main, 'presentation');
+  const links = await relationships(zip, env, main, 'presentation');
+  const assets = new Assets();
+  const warnings = [];
+  const sections = [];
+  let firstTitle = null;
+  const slideIds = descendants(presentation, 'sldId');
+  for (let i = 0; i < slideIds.length; i++) {
+    const number = i + 1;
+    const link = links.get(relationshipId(slideIds[i], 'id'));
+    if (!link) {
+      throw new EngineError(`slide ${number}: missing`);
+    }
+    const slide = await slideMarkdown(zip, env, link.target, number, assets, warnings);
+    if (!slide) {
+      continue;
+    }
+    if (firstTitle === null) {
+      firstTitle = slide.title;
+    }
+    sections.push(slide.markdown);
+  }
+  const title = (await documentTitle(zip, env)) || firstTitle || '';
+  const markdown = sections.length === 0 ? '' : `${sections.join('\n\n')}\n`;
+  return { markdown, title, assets: assets.list, warnings };
+}

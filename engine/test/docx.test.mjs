@@ -1,0 +1,129 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { callFile, fixture, rezip } from './support.mjs';
+
+const M = 'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math"';
+
+const sample = () => fixture('sample.docx');
+
+test('a Word document becomes Markdown', async (t) => {
+  const result = await callFile('docx', sample());
+  const markdown = result.markdown;
+  assert.equal(result.error, undefined);
+
+  await t.test('the leading Title paragraph is the title and leaves the body', () => {
+    assert.equal(result.title, 'Harbour Survey 2024');
+    assert.doesNotMatch(markdown, /Harbour Survey/);
+    assert.match(markdown, /^# Findings\n/);
+  });
+  await t.test('heading levels follow the heading styles', () => {
+    assert.match(markdown, /^## Checklist$/m);
+    assert.match(markdown, /^## Depths$/m);
+    assert.match(markdown, /^# Pictures$/m);
+  });
+  await t.test('bold, italic and links', () => {
+    assert.match(markdown, /The \*\*eastern quay\*\* is \*sound\*; see the \[harbour office\]\(https:\/\/example\.org\/harbour\) for plans\./);
+  });
+  await t.test('nested bullets', () => {
+    assert.match(markdown, /^- Bollards\n {2}- North row\n {4}- Bollard seven\n {2}- South row\n- Ladders$/m);
+  });
+  await t.test('numbered lists with their numbering', () => {
+    assert.match(markdown, /^1\. Drain the basin\n2\. Inspect the gates\n {3}1\. Upper gate\n {3}2\. Lower gate\n3\. Refill$/m);
+  });
+  await t.test('footnotes and endnotes become Markdown footnotes', () => {
+    assert.match(markdown, /for plans\.\[\^1\] Pipes/);
+    assert.match(markdown, /quayside\.\[\^2\]/);
+    assert.match(markdown, /^\[\^1\]: Measured in March by the tide gauge\.$/m);
+    assert.match(markdown, /^\[\^2\]: Endnote about the survey team\.$/m);
+    assert.doesNotMatch(markdown, /↑/);
+  });
+  await t.test('the table with a merged and a two-paragraph cell', () => {
+    assert.match(markdown, /^\| Berth \| Low \| High \|\n\| --- \| --- \| --- \|\n\| A \| closed for works \| {2}\|\n\| B \| 4\.5 m at neap \| 7 \\\| 8 m \|$/m);
+  });
+  await t.test('images become assets with their alt text', () => {
+    assert.deepEqual(result.assets.map((asset) => asset.name), ['image1.png', 'image2.png']);
+    for (const asset of result.assets) {
+      assert.equal(Buffer.from(asset.base64, 'base64').subarray(1, 4).toString(), 'PNG');
+    }
+    assert.match(markdown, /^!\[A red buoy\]\(image1\.png\)$/m);
+    assert.match(markdown, /^!\[A blue buoy\]\(image2\.png\)$/m);
+  });
+  await t.test('no HTML is left', () => {
+    assert.doesNotMatch(markdown, /<\/?[a-z][^>]*>/i);
+  });
+  await t.test('tidy: no trailing spaces and single blank lines', () => {
+    assert.doesNotMatch(markdown, /[ \t]$/m);
+    assert.doesNotMatch(markdown, /\n\n\n/);
+    assert.ok(markdown.endsWith('.\n'));
+  });
+});
+
+test('the title property wins and the Title paragraph then stays', async () => {
+  const bytes = await rezip(sample(), {
+    'docProps/core.xml': (xml) => xml.replace('<dc:title></dc:title>', '<dc:title>Port   of\nCall</dc:title>'),
+  });
+  const result = await callFile('docx', bytes);
+  assert.equal(result.title, 'Port of Call');
+  assert.match(result.markdown, /^# Harbour Survey 2024\n\n# Findings/);
+});
+
+test('a title property equal to the Title paragraph leaves one title', async () => {
+  const bytes = await rezip(sample(), {
+    'docProps/core.xml': (xml) => xml.replace('<dc:title></dc:title>', '<dc:title>Harbour Survey 2024</dc:title>'),
+  });
+  const result = await callFile('docx', bytes);
+  assert.equal(result.title, 'Harbour Survey 2024');
+  assert.match(result.markdown, /^# Findings/);
+});
+
+test('equations become LaTeX math', async () => {
+  const inline = `<w:p><w:r><w:t xml:space="preserve">Energy is </w:t></w:r><m:oMath ${M}><m:r><m:t>E=m</m:t></m:r>`
+    + '<m:sSup><m:e><m:r><m:t>c</m:t></m:r></m:e><m:sup><m:r><m:t>2</m:t></m:r></m:sup></m:sSup></m:oMath>'
+    + '<w:r><w:t xml:space="preserve"> exactly_so.</w:t></w:r></w:p>';
+  const display = `<w:p><m:oMathPara ${M}><m:oMath><m:f><m:num><m:r><m:t>a_1</m:t></m:r></m:num>`
+    + '<m:den><m:r><m:t>b</m:t></m:r></m:den></m:f></m:oMath></m:oMathPara></w:p>';
+  const bytes = await rezip(sample(), {
+    'word/document.xml': (xml) => {
+      const at = xml.lastIndexOf('<w:p>', xml.indexOf('Last word marker'));
+      return xml.slice(0, at) + inline + display + xml.slice(at);
+    },
+  });
+  const result = await callFile('docx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^Energy is \$E=m\{c\}\^\{2\}\$ exactly\\_so\.$/m);
+  assert.match(result.markdown, /^\$\$\\frac\{a\\_1\}\{b\}\$\$$/m);
+  assert.match(result.markdown, /^Last word marker quayside\.\[\^2\]$/m);
+});
+
+test('mammoth\'s messages become warnings', async () => {
+  const bytes = await rezip(sample(), {
+    'word/document.xml': (xml) => xml.replace('<w:pStyle w:val="Heading1"/>', '<w:pStyle w:val="Fancy"/>'),
+    'word/styles.xml': (xml) => xml.replace('</w:styles>',
+      '<w:style w:type="paragraph" w:styleId="Fancy"><w:name w:val="Fancy Words"/></w:style></w:styles>'),
+  });
+  const result = await callFile('docx', bytes);
+  assert.equal(result.error, undefined);
+  assert.ok(result.warnings.some((warning) => /Fancy Words/.test(warning)), result.warnings.join('; '));
+  assert.match(result.markdown, /^Findings$/m);
+});
+
+test('faults of the document come back as short errors', async (t) => {
+  const cases = [
+    ['not a zip', async () => Buffer.from('plain text, not a zip'), 'not a Word document'],
+    ['a zip without a Word document', async () => rezip(fixture('sample.pptx'), {}), 'not a Word document'],
+    ['a broken document part', async () => rezip(sample(), { 'word/document.xml': '<w:document><w:body><w:p>' }),
+      /^unreadable Word document: /],
+  ];
+  for (const [name, make, expected] of cases) {
+    await t.test(name, async () => {
+      const result = await callFile('docx', await make());
+      if (expected instanceof RegExp) {
+        assert.match(result.error, expected);
+      } else {
+        assert.equal(result.error, expected);
+      }
+      assert.equal(result.markdown, '');
+      assert.ok(result.error.length < 200);
+    });
+  }
+});

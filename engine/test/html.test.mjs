@@ -1,0 +1,82 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { call, fixture } from './support.mjs';
+
+const sample = () => fixture('sample.html').toString('utf8');
+
+test('an HTML file becomes Markdown', async (t) => {
+  const result = await call('html', sample(), 'sample.html');
+  const markdown = result.markdown;
+  assert.equal(result.error, undefined);
+
+  await t.test('the title comes from <title> with white space collapsed', () => {
+    assert.equal(result.title, 'Ferry timetable');
+    assert.doesNotMatch(markdown, /^# Ferry timetable/m);
+  });
+  await t.test('script, style, template and noscript are left out', () => {
+    assert.doesNotMatch(markdown, /scriptmarker|stylemarker|templatemarker|noscriptmarker/);
+  });
+  await t.test('links keep their address', () => {
+    assert.match(markdown, /\[the quay\]\(quay\.html\)/);
+  });
+  await t.test('lists, tables and fenced code with its language', () => {
+    assert.match(markdown, /^- Morning\n {2}- 07:00\n {2}- 08:00\n- Evening$/m);
+    assert.match(markdown, /^3\. Third stop\n4\. Fourth stop$/m);
+    assert.match(markdown, /^\| Route \| Minutes \|\n\| --- \| --- \|\n\| Island \| 25 \|\n\| Night boats on request \| {2}\|$/m);
+    assert.match(markdown, /^```python\ndef fare\(age\):\n {4}return 0 if age < 5 else 3\n```$/m);
+  });
+  await t.test('data: images become assets, others keep their address', () => {
+    assert.deepEqual(result.assets.map((asset) => asset.name), ['image1.png']);
+    assert.match(markdown, /!\[Red flag\]\(image1\.png\) !\[The pier\]\(photos\/pier\.jpg\)/);
+  });
+});
+
+test('without a <title> the first h1 is the title', async () => {
+  const result = await call('html', '<body><p>intro</p><h1>Tide\n  Times</h1><p>text</p></body>');
+  assert.equal(result.title, 'Tide Times');
+  assert.match(result.markdown, /^intro\n\n# Tide Times\n\ntext\n$/);
+});
+
+test('a page without a title has an empty one', async () => {
+  const result = await call('html', '<p>only text</p>');
+  assert.equal(result.title, '');
+  assert.equal(result.markdown, 'only text\n');
+});
+
+const article = `<!DOCTYPE html><html><head><title>Lighthouse keepers | Coast News</title></head><body>
+<nav><a href="/">Home</a> <a href="/about">About</a> navmarker</nav>
+<article>
+<h1>Lighthouse keepers</h1>
+${'<p>The last keepers of the northern light left in 1987, after the lamp was automated. They kept a log of every ship that passed, every storm and every repair, and the log now rests in the town museum, open to visitors on weekdays. </p>'.repeat(4)}
+<p>See <a href="../archive/log.html">the archive</a> and <img src="/img/lamp.png" alt="The lamp">.</p>
+</article>
+<footer>footermarker</footer>
+</body></html>`;
+
+test('a web page is reduced to its article with absolute links', async () => {
+  const result = await call('url', article, 'https://coast.example/news/2024/keepers.html');
+  assert.equal(result.error, undefined);
+  assert.match(result.title, /^Lighthouse keepers/);
+  assert.doesNotMatch(result.markdown, /navmarker|footermarker/);
+  assert.doesNotMatch(result.markdown, /^#+ Lighthouse keepers$/m);
+  assert.match(result.markdown, /\[the archive\]\(https:\/\/coast\.example\/news\/archive\/log\.html\)/);
+  assert.match(result.markdown, /!\[The lamp\]\(https:\/\/coast\.example\/img\/lamp\.png\)/);
+});
+
+test('a page without an article is converted whole', async () => {
+  const result = await call('url', '<title>Tiny</title><p><a href="x">x</a></p>', 'https://a.example/dir/page');
+  assert.equal(result.title, 'Tiny');
+  assert.equal(result.markdown, '[x](https://a.example/dir/x)\n');
+});
+
+test('a <base> of the page decides how links resolve', async () => {
+  const result = await call('url', '<head><base href="/docs/"></head><p><a href="a.html">a</a></p>',
+    'https://b.example/x/y.html');
+  assert.match(result.markdown, /\(https:\/\/b\.example\/docs\/a\.html\)/);
+});
+
+test('an address that is not absolute leaves links as they are', async () => {
+  const result = await call('url', article, 'not an address');
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /\[the archive\]\(\.\.\/archive\/log\.html\)/);
+});

@@ -1,0 +1,85 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { collapseWhiteSpace, toMarkdown, tidyMarkdown } from '../src/markdown.js';
+import { env } from './support.mjs';
+
+function convert(html) {
+  const document = new env.DOMParser().parseFromString(`<!DOCTYPE html><body>${html}</body>`, 'text/html');
+  return toMarkdown(document.body);
+}
+
+test('tidy Markdown', async (t) => {
+  const cases = [
+    ['one blank line between blocks', 'a\n\n\n\nb\n', 'a\n\nb\n'],
+    ['no leading or trailing blank lines', '\n\n a\n\n\n', ' a\n'],
+    ['no trailing spaces', 'a  \nb\t\n', 'a\nb\n'],
+    ['empty stays empty', '\n \n', ''],
+    ['CR LF becomes LF', 'a\r\n\r\n\r\nb', 'a\n\nb\n'],
+    ['blank lines inside code stay', '```\nx\n\n\ny\n```\n\n\nz', '```\nx\n\n\ny\n```\n\nz\n'],
+  ];
+  for (const [name, input, expected] of cases) {
+    await t.test(name, () => assert.equal(tidyMarkdown(input), expected));
+  }
+});
+
+test('titles collapse white space', () => {
+  assert.equal(collapseWhiteSpace(' Harbour \n\t Survey  '), 'Harbour Survey');
+  assert.equal(collapseWhiteSpace(undefined), '');
+});
+
+test('blocks become tidy Markdown', async (t) => {
+  const cases = [
+    ['ATX headings', '<h1>One</h1><h3>Three</h3>', '# One\n\n### Three\n'],
+    ['bold and italic', '<p><b>bold</b> and <i>italic</i></p>', '**bold** and *italic*\n'],
+    ['dash bullets, nested by two', '<ul><li>a<ul><li>b<ul><li>c</li></ul></li></ul></li><li>d</li></ul>',
+      '- a\n  - b\n    - c\n- d\n'],
+    ['numbered lists keep their numbers', '<ol start="4"><li>four<ol><li>one</li></ol></li><li>five</li></ol>',
+      '4. four\n   1. one\n5. five\n'],
+    ['fenced code with its language', '<pre><code class="language-js">let a = 1;\n\nlet b;\n</code></pre>',
+      '```js\nlet a = 1;\n\nlet b;\n```\n'],
+    ['fence longer than backticks inside', '<pre>a ``` b</pre>', '````\na ``` b\n````\n'],
+    ['links', '<p><a href="https://a.example/x">there</a></p>', '[there](https://a.example/x)\n'],
+    ['links inside the document keep their text', '<p><a href="#_Toc1">Part</a></p>', 'Part\n'],
+    ['markdown characters are escaped', '<p>*not bold* and 1. no list</p>', '\\*not bold\\* and 1. no list\n'],
+  ];
+  for (const [name, html, expected] of cases) {
+    await t.test(name, () => assert.equal(convert(html), expected));
+  }
+});
+
+test('tables become GFM tables', async (t) => {
+  const cases = [
+    ['header row from th', '<table><tr><th>A</th><th>B</th></tr><tr><td>1</td><td>2</td></tr></table>',
+      '| A | B |\n| --- | --- |\n| 1 | 2 |\n'],
+    ['first row becomes the header when none is marked', '<table><tr><td>A</td><td>B</td></tr><tr><td>1</td><td>2</td></tr></table>',
+      '| A | B |\n| --- | --- |\n| 1 | 2 |\n'],
+    ['merged across keeps the text in the first cell',
+      '<table><tr><th>A</th><th>B</th><th>C</th></tr><tr><td colspan="2">wide</td><td>3</td></tr></table>',
+      '| A | B | C |\n| --- | --- | --- |\n| wide |  | 3 |\n'],
+    ['merged down leaves the covered cells empty',
+      '<table><tr><th>A</th><th>B</th></tr><tr><td rowspan="2">tall</td><td>1</td></tr><tr><td>2</td></tr></table>',
+      '| A | B |\n| --- | --- |\n| tall | 1 |\n|  | 2 |\n'],
+    ['paragraphs and lists in a cell join on one line',
+      '<table><tr><th>A</th><th>B</th></tr><tr><td><p>one</p><p>two</p></td><td><ul><li>x</li><li>y</li></ul></td></tr></table>',
+      '| A | B |\n| --- | --- |\n| one two | x y |\n'],
+    ['pipes are escaped', '<table><tr><th>a|b</th><th>c</th></tr><tr><td>||</td><td>d</td></tr></table>',
+      '| a\\|b | c |\n| --- | --- |\n| \\|\\| | d |\n'],
+    ['short rows are filled', '<table><tr><th>A</th><th>B</th></tr><tr><td>1</td></tr></table>',
+      '| A | B |\n| --- | --- |\n| 1 |  |\n'],
+    ['a nested table becomes its text',
+      '<table><tr><th>A</th><th>B</th></tr><tr><td><table><tr><td>in</td><td>ner</td></tr></table></td><td>2</td></tr></table>',
+      '| A | B |\n| --- | --- |\n| in ner | 2 |\n'],
+  ];
+  for (const [name, html, expected] of cases) {
+    await t.test(name, () => assert.equal(convert(html), expected));
+  }
+});
+
+test('no HTML is left over', () => {
+  const markdown = convert('<table><tr><th><h2>Head</h2></th><th><pre><code>x</code></pre></th></tr>'
+    + '<tr><td><blockquote>q</blockquote></td><td>line<br>break</td></tr></table>'
+    + '<div><span>plain</span> <u>under</u> <sup>up</sup></div>');
+  assert.doesNotMatch(markdown, /<\/?[a-z][^>]*>/i, markdown);
+  assert.match(markdown, /\| Head \| `x` \|/);
+  assert.match(markdown, /\| q \| line break \|/);
+});

@@ -1,0 +1,110 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { callFile, fixture, rezip } from './support.mjs';
+
+const sample = () => fixture('sample.pptx');
+
+function headings(markdown) {
+  return markdown.split('\n').filter((line) => line.startsWith('## '));
+}
+
+test('a presentation becomes Markdown', async (t) => {
+  const result = await callFile('pptx', sample());
+  const markdown = result.markdown;
+  assert.equal(result.error, undefined);
+
+  await t.test('each shown slide is a heading with its title, the hidden one is skipped', () => {
+    assert.deepEqual(headings(markdown), ['## Welcome aboard', '## Tide table', '## Next steps']);
+    assert.doesNotMatch(markdown, /smuggling|contraband/);
+  });
+  await t.test('without a title property the first slide\'s title is the title', () => {
+    assert.equal(result.title, 'Welcome aboard');
+  });
+  await t.test('bullet levels become nested lists', () => {
+    assert.match(markdown, /^- Safety \*\*first\*\*\n {2}- Life jackets under seats\n {4}- Whistle attached\n- Crew introductions$/m);
+  });
+  await t.test('shapes in reading order: table, picture, then the caption below', () => {
+    const slide = markdown.slice(markdown.indexOf('## Tide table'), markdown.indexOf('## Next steps'));
+    const table = slide.indexOf('| Day | High | Low |\n| --- | --- | --- |\n| Monday | 06:10 | 12:25 |');
+    const picture = slide.indexOf('![A blue chart of the bay](image1.png)');
+    const caption = slide.indexOf('\nTimes are local | summer\n');
+    assert.ok(table > 0 && picture > table && caption > picture, slide);
+  });
+  await t.test('pictures become assets', () => {
+    assert.deepEqual(result.assets.map((asset) => asset.name), ['image1.png']);
+    assert.equal(Buffer.from(result.assets[0].base64, 'base64').subarray(1, 4).toString(), 'PNG');
+  });
+  await t.test('speaker notes follow their slide', () => {
+    assert.match(markdown, /- Crew introductions\n\n> \*\*Notes:\*\* Greet everyone by the gangway\.\n\n## Tide table/);
+    assert.match(markdown, /> \*\*Notes:\*\* Point at the Monday column\.\n>\n> Mention the spring tide\./);
+  });
+  await t.test('tidy', () => {
+    assert.doesNotMatch(markdown, /[ \t]$/m);
+    assert.doesNotMatch(markdown, /\n\n\n/);
+    assert.ok(markdown.endsWith('\n') && !markdown.endsWith('\n\n'));
+  });
+});
+
+test('the title property wins', async () => {
+  const bytes = await rezip(sample(), {
+    'docProps/core.xml': (xml) => xml.replace('<dc:title></dc:title>', '<dc:title> Sea\n trials </dc:title>'),
+  });
+  assert.equal((await callFile('pptx', bytes)).title, 'Sea trials');
+});
+
+test('slides follow the presentation\'s order, not their file names', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/presentation.xml': (xml) => xml.replace(/<p:sldIdLst>.*<\/p:sldIdLst>/,
+      '<p:sldIdLst><p:sldId id="259" r:id="rId7"/><p:sldId id="256" r:id="rId4"/>'
+      + '<p:sldId id="258" r:id="rId6"/></p:sldIdLst>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.deepEqual(headings(result.markdown), ['## Next steps', '## Welcome aboard', '## Tide table']);
+  assert.equal(result.title, 'Next steps');
+});
+
+test('a slide without a title is named by its number', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Next steps</a:t>', '<a:t></a:t>'),
+  });
+  assert.deepEqual(headings((await callFile('pptx', bytes)).markdown).slice(-1), ['## Slide 4']);
+});
+
+test('numbered paragraphs become a numbered list', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace(/<a:buChar [^>]*\/>/g, '<a:buAutoNum type="arabicPeriod"/>'),
+  });
+  assert.match((await callFile('pptx', bytes)).markdown, /^1\. Cast off at noon\n2\. Return by dusk$/m);
+});
+
+test('links in text keep their address', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('</a:rPr><a:t>Cast off at noon</a:t>',
+      '<a:hlinkClick r:id="rIdLink"/></a:rPr><a:t>Cast off at noon</a:t>'),
+    'ppt/slides/_rels/slide4.xml.rels': (xml) => xml.replace('</Relationships>',
+      '<Relationship Id="rIdLink" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink" '
+      + 'Target="https://tides.example/now" TargetMode="External"/></Relationships>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^- \[Cast off at noon\]\(https:\/\/tides\.example\/now\)$/m);
+});
+
+test('faults of the presentation come back as short errors', async (t) => {
+  const cases = [
+    ['not a zip', async () => Buffer.from('PK but not really'), 'not a PowerPoint presentation'],
+    ['a Word document', async () => fixture('sample.docx'), 'not a PowerPoint presentation'],
+    ['unreadable slide XML', async () => rezip(sample(), { 'ppt/slides/slide3.xml': '<p:sld><p:cSld>' }),
+      'slide 3: unreadable XML'],
+    ['a missing slide', async () => rezip(sample(), { 'ppt/slides/slide3.xml': null }), 'slide 3: missing'],
+    ['unreadable presentation XML', async () => rezip(sample(), { 'ppt/presentation.xml': '<p:presentation' }),
+      'presentation: unreadable XML'],
+  ];
+  for (const [name, make, expected] of cases) {
+    await t.test(name, async () => {
+      const result = await callFile('pptx', await make());
+      assert.equal(result.error, expected);
+      assert.equal(result.markdown, '');
+    });
+  }
+});

@@ -1,0 +1,61 @@
+// Shared by the engine's tests: a DOM for node, calls through the real entry
+// point with the host's transport form, and the fixtures LibreOffice makes.
+
+import { JSDOM } from 'jsdom';
+import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { convert } from '../src/engine.js';
+import { makeFixtures } from './fixtures/make-fixtures.mjs';
+
+const window = new JSDOM('').window;
+export const env = { DOMParser: window.DOMParser, XMLSerializer: window.XMLSerializer };
+
+export function transport(text) {
+  return Buffer.from(text, 'utf8').toString('base64');
+}
+
+// One call as the host makes it; the answer decoded back into an object.
+export async function call(kind, payload, name = 'input') {
+  const answer = await convert(kind, transport(payload), name, env);
+  return JSON.parse(Buffer.from(answer, 'base64').toString('utf8'));
+}
+
+export async function callFile(kind, bytes, name = `input.${kind}`) {
+  return call(kind, Buffer.from(bytes).toString('base64'), name);
+}
+
+let fixtures = null;
+
+// The folder of generated fixtures: MORVANE_ENGINE_FIXTURES when the build
+// made them, otherwise made now in a temporary folder.
+export function fixture(name) {
+  if (!fixtures) {
+    const given = process.env.MORVANE_ENGINE_FIXTURES;
+    if (given && existsSync(join(given, 'sample.docx'))) {
+      fixtures = given;
+    } else {
+      fixtures = makeFixtures(mkdtempSync(join(tmpdir(), 'morvane-engine-fixtures-')));
+      const made = fixtures;
+      process.on('exit', () => rmSync(made, { recursive: true, force: true }));
+    }
+  }
+  return readFileSync(join(fixtures, name));
+}
+
+// The same package with some parts changed: each change maps a path to new
+// text, to a function of the old text, or to null to remove the part.
+export async function rezip(bytes, changes) {
+  const JSZip = (await import('jszip')).default;
+  const zip = await JSZip.loadAsync(bytes);
+  for (const [path, change] of Object.entries(changes)) {
+    if (change === null) {
+      zip.remove(path);
+    } else if (typeof change === 'function') {
+      zip.file(path, change(await zip.file(path).async('string')));
+    } else {
+      zip.file(path, change);
+    }
+  }
+  return zip.generateAsync({ type: 'uint8array' });
+}

@@ -1,0 +1,219 @@
+#include "convert_engine.h"
+
+#include "qt_printers.h"
+#include "render_processes.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <QCoro/QCoroTask>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QUrl testPage(const QString& name) {
+    return QUrl::fromLocalFile(
+        QDir(QStringLiteral(MORVANE_TEST_PAGES)).filePath(name + u".html"_s));
+}
+
+QString fixtureBase64(const QString& name) {
+    QFile file(QDir(QStringLiteral(MORVANE_ENGINE_FIXTURES)).filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(file.readAll().toBase64());
+}
+
+ConvertResult run(ConvertEngine& engine, ConvertKind kind, const QString& payload,
+                  const QString& name = u"input"_s) {
+    return QCoro::waitFor(engine.convert(kind, payload, name));
+}
+
+std::string errorOf(const ConvertResult& result) {
+    return result.error ? result.error->toStdString() : std::string("(none)");
+}
+
+struct Misbehaviour {
+    const char* page;
+    QString payload;
+    QString error;
+};
+
+class ConvertEngineMisbehaving : public testing::TestWithParam<Misbehaviour> {};
+
+} // namespace
+
+TEST_P(ConvertEngineMisbehaving, turns_the_answer_into_an_error_result) {
+    ConvertEngine engine(testPage(QString::fromLatin1(GetParam().page)), nullptr);
+    const ConvertResult result = run(engine, ConvertKind::html, GetParam().payload);
+    EXPECT_EQ(result.error, GetParam().error);
+    EXPECT_TRUE(result.markdown.isEmpty());
+    EXPECT_TRUE(result.title.isEmpty());
+    EXPECT_TRUE(result.assets.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, ConvertEngineMisbehaving,
+    testing::Values(Misbehaviour{"returns_42", u"x"_s, u"engine returned non-string"_s},
+                    // 768 bytes travel as 1024 base64 characters
+                    Misbehaviour{"returns_nothing", QString(768, u'a'),
+                                 u"engine returned nil (in 1024b)"_s},
+                    Misbehaviour{"returns_abc", u"x"_s, u"bad base64 back (3 chars)"_s},
+                    Misbehaviour{"returns_hello", u"x"_s, u"bad JSON back (5 bytes)"_s},
+                    Misbehaviour{"returns_cafe", u"x"_s, u"bad base64 back (4 chars)"_s},
+                    Misbehaviour{"throws", u"x"_s, u"RangeError: boom at the quay"_s},
+                    Misbehaviour{"throws_text", u"x"_s, u"Zeebrügge closed"_s},
+                    Misbehaviour{"no_such_page", u"x"_s, u"engine page did not load"_s}),
+    [](const testing::TestParamInfo<Misbehaviour>& info) { return std::string(info.param.page); });
+
+TEST(ConvertEngine, sends_the_payload_as_base64_of_its_utf8_bytes) {
+    ConvertEngine engine(testPage(u"echo"_s), nullptr);
+    const ConvertResult result = run(engine, ConvertKind::url, u"é"_s, u"https://a.example/é"_s);
+    EXPECT_EQ(result.error, std::nullopt) << errorOf(result);
+    EXPECT_EQ(result.markdown, u"w6k="_s);
+    EXPECT_EQ(result.title, u"url"_s);
+    EXPECT_EQ(result.warnings, QStringList{u"https://a.example/é"_s});
+}
+
+TEST(ConvertEngine, completes_three_calls_made_before_the_load) {
+    ConvertEngine engine(testPage(u"echo"_s), nullptr);
+    ASSERT_FALSE(engine.isLoaded());
+    QSignalSpy loaded(&engine, &ConvertEngine::loadedChanged);
+    auto first = engine.convert(ConvertKind::docx, u"one"_s, u"a"_s);
+    auto second = engine.convert(ConvertKind::pptx, u"two"_s, u"b"_s);
+    auto third = engine.convert(ConvertKind::html, u"three"_s, u"c"_s);
+    const ConvertResult results[] = {QCoro::waitFor(first), QCoro::waitFor(second),
+                                     QCoro::waitFor(third)};
+    EXPECT_TRUE(engine.isLoaded());
+    EXPECT_EQ(loaded.count(), 1);
+    EXPECT_EQ(results[0].markdown, QString::fromLatin1(QByteArray("one").toBase64()));
+    EXPECT_EQ(results[1].markdown, QString::fromLatin1(QByteArray("two").toBase64()));
+    EXPECT_EQ(results[2].markdown, QString::fromLatin1(QByteArray("three").toBase64()));
+    EXPECT_EQ(results[0].title, u"docx"_s);
+    EXPECT_EQ(results[2].warnings, QStringList{u"c"_s});
+
+    // once loaded, a call goes straight to the page
+    EXPECT_EQ(run(engine, ConvertKind::html, u"four"_s).markdown,
+              QString::fromLatin1(QByteArray("four").toBase64()));
+}
+
+TEST(ConvertEngine, lets_other_calls_complete_while_one_never_answers) {
+    auto engine = std::make_unique<ConvertEngine>(testPage(u"echo"_s), nullptr);
+    auto hanging = engine->convert(ConvertKind::html, u"wait"_s, u"hang"_s);
+    const ConvertResult other = run(*engine, ConvertKind::html, u"go"_s, u"b"_s);
+    EXPECT_EQ(other.markdown, u"Z28="_s);
+    EXPECT_FALSE(hanging.isReady());
+
+    // a caller still waiting when the engine goes is answered, not forgotten
+    engine.reset();
+    ASSERT_TRUE(hanging.isReady());
+    EXPECT_EQ(QCoro::waitFor(hanging).error, u"engine closed"_s);
+}
+
+TEST(ConvertEngine, survives_a_caller_that_stopped_waiting) {
+    auto engine = std::make_unique<ConvertEngine>(testPage(u"echo"_s), nullptr);
+    {
+        auto forgotten = engine->convert(ConvertKind::html, u"wait"_s, u"hang"_s);
+        EXPECT_EQ(run(*engine, ConvertKind::html, u"a"_s).markdown, u"YQ=="_s);
+    }
+    { auto forgotten = engine->convert(ConvertKind::html, u"late"_s, u"b"_s); }
+    EXPECT_EQ(run(*engine, ConvertKind::html, u"c"_s).markdown, u"Yw=="_s);
+    engine.reset();
+}
+
+TEST(ConvertEngine, carries_payloads_and_answers_larger_than_one_message) {
+    ConvertEngine engine(testPage(u"echo"_s), nullptr);
+    const QString payload(5 * 1024 * 1024, u'q');
+    const ConvertResult sent = run(engine, ConvertKind::html, payload, u"big"_s);
+    EXPECT_EQ(sent.markdown, QString::fromLatin1(payload.toLatin1().toBase64()));
+    const ConvertResult answered = run(engine, ConvertKind::html, u"x"_s, u"huge"_s);
+    EXPECT_EQ(answered.markdown.size(), 9 * 1024 * 1024);
+}
+
+TEST(ConvertEngine, tries_the_page_again_on_the_next_call_after_a_failed_load) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"host.html"_s);
+    ConvertEngine engine(QUrl::fromLocalFile(path), nullptr);
+    EXPECT_EQ(run(engine, ConvertKind::html, u"x"_s).error, u"engine page did not load"_s);
+    EXPECT_FALSE(engine.isLoaded());
+
+    ASSERT_TRUE(QFile::copy(testPage(u"echo"_s).toLocalFile(), path));
+    const ConvertResult result = run(engine, ConvertKind::html, u"x"_s);
+    EXPECT_EQ(result.error, std::nullopt) << errorOf(result);
+    EXPECT_EQ(result.markdown, u"eA=="_s);
+    EXPECT_TRUE(engine.isLoaded());
+}
+
+TEST(ConvertEngine, answers_waiting_calls_when_the_page_process_dies_and_recovers) {
+    ConvertEngine engine(testPage(u"echo"_s), nullptr);
+    ASSERT_EQ(run(engine, ConvertKind::html, u"x"_s).markdown, u"eA=="_s);
+    auto hanging = engine.convert(ConvertKind::html, u"wait"_s, u"hang"_s);
+    QSignalSpy changed(&engine, &ConvertEngine::loadedChanged);
+
+    const QList<int> renderers = renderProcesses();
+    ASSERT_FALSE(renderers.isEmpty());
+    for (int pid : renderers)
+        ::kill(pid, SIGKILL);
+    const ConvertResult lost = QCoro::waitFor(hanging);
+    EXPECT_EQ(lost.error, u"engine process ended"_s);
+    EXPECT_FALSE(engine.isLoaded());
+
+    const ConvertResult again = run(engine, ConvertKind::html, u"y"_s);
+    EXPECT_EQ(again.error, std::nullopt) << errorOf(again);
+    EXPECT_EQ(again.markdown, u"eQ=="_s);
+    EXPECT_TRUE(engine.isLoaded());
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST(ConvertEngine, converts_a_word_document_with_the_real_engine) {
+    ConvertEngine engine;
+    const ConvertResult result =
+        run(engine, ConvertKind::docx, fixtureBase64(u"sample.docx"_s), u"sample.docx"_s);
+    ASSERT_EQ(result.error, std::nullopt) << errorOf(result);
+    EXPECT_EQ(result.title, u"Harbour Survey 2024"_s);
+    EXPECT_TRUE(result.markdown.startsWith(u"# Findings\n"_s)) << result.markdown.toStdString();
+    EXPECT_TRUE(result.markdown.contains(u"| Berth | Low | High |"_s))
+        << result.markdown.toStdString();
+    EXPECT_TRUE(result.markdown.contains(u"[^1]: Measured in March"_s))
+        << result.markdown.toStdString();
+    ASSERT_EQ(result.assets.size(), 2);
+    EXPECT_EQ(result.assets[0].name, u"image1.png"_s);
+    EXPECT_TRUE(QByteArray::fromBase64(result.assets[0].base64.toLatin1()).startsWith("\x89PNG"));
+}
+
+TEST(ConvertEngine, converts_presentations_and_pages_with_the_real_engine) {
+    ConvertEngine engine;
+    auto slides = engine.convert(ConvertKind::pptx, fixtureBase64(u"sample.pptx"_s), u"s.pptx"_s);
+    QFile html(QDir(QStringLiteral(MORVANE_ENGINE_FIXTURES)).filePath(u"sample.html"_s));
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    auto page = engine.convert(ConvertKind::url, QString::fromUtf8(html.readAll()),
+                               u"https://ferries.example/timetable/"_s);
+
+    const ConvertResult presentation = QCoro::waitFor(slides);
+    ASSERT_EQ(presentation.error, std::nullopt) << errorOf(presentation);
+    EXPECT_EQ(presentation.title, u"Welcome aboard"_s);
+    EXPECT_TRUE(presentation.markdown.contains(u"## Tide table"_s))
+        << presentation.markdown.toStdString();
+    EXPECT_FALSE(presentation.markdown.contains(u"smuggling"_s))
+        << presentation.markdown.toStdString();
+
+    const ConvertResult web = QCoro::waitFor(page);
+    ASSERT_EQ(web.error, std::nullopt) << errorOf(web);
+    EXPECT_EQ(web.title, u"Ferry timetable"_s);
+    EXPECT_TRUE(web.markdown.contains(u"(https://ferries.example/timetable/quay.html)"_s))
+        << web.markdown.toStdString();
+}
+
+TEST(ConvertEngine, passes_the_engine_error_for_a_bad_document_through) {
+    ConvertEngine engine;
+    const ConvertResult result =
+        run(engine, ConvertKind::docx, QString::fromLatin1(QByteArray("not a zip").toBase64()));
+    EXPECT_EQ(result.error, u"not a Word document"_s);
+}
