@@ -8,25 +8,24 @@
 #include <QCoro/QCoroFuture>
 #include <QtConcurrent/QtConcurrentRun>
 
-RealConverters::RealConverters() : m_engine(std::make_unique<ConvertEngine>()) {}
+RealConverters::RealConverters()
+    : m_engine(std::make_unique<ConvertEngine>()) {}
 
 RealConverters::~RealConverters() = default;
 
-QCoro::Task<PdfText> RealConverters::convertPdf(QString path)
-{
+QCoro::Task<PdfText> RealConverters::convertPdf(QString path) {
     // Extraction (and OCR) off the main thread; the layout back on it.
     PDFExtract::Extraction extraction =
         co_await QtConcurrent::run([path] { return PDFExtract::pages(path); });
     co_return PdfText{PDFLayout::markdown(extraction.pages), std::move(extraction.note)};
 }
 
-QCoro::Task<ConvertResult> RealConverters::convert(ConvertKind kind, QString payload, QString name)
-{
+QCoro::Task<ConvertResult> RealConverters::convert(ConvertKind kind, QString payload,
+                                                   QString name) {
     co_return co_await m_engine->convert(kind, std::move(payload), std::move(name));
 }
 
-MorvaneModel& MorvaneModel::shared()
-{
+MorvaneModel& MorvaneModel::shared() {
     // Made once, on first use, and never released.
     static MorvaneModel* const model = new MorvaneModel(std::make_unique<RealConverters>());
     return *model;
