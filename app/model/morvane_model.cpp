@@ -26,7 +26,10 @@ QSettings preferences() {
 }
 
 QString fileName(const QUrl& url) {
-    return QFileInfo(url.path()).fileName();
+    QString path = url.path();
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return QFileInfo(path).fileName();
 }
 
 // Report.docx gives Report, notes.final.pdf gives notes.final.

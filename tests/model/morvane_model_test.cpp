@@ -36,7 +36,7 @@ TEST_F(ModelTest, one_pdf_is_converted_saved_and_summarised) {
 
 TEST_F(ModelTest, every_failure_has_its_own_words_and_the_batch_goes_on) {
     const QUrl text = inputUrl(u"notes.txt"_s);
-    const QUrl folder = QUrl::fromLocalFile(root.filePath(u"in"_s));
+    const QUrl folder = QUrl::fromLocalFile(root.filePath(u"in/"_s));
     const QUrl missing = QUrl::fromLocalFile(root.filePath(u"gone.docx"_s));
     const QUrl latin1 = inputUrl(u"legacy.htm"_s);
     writeFile(latin1.toLocalFile(), "<p>caf\xe9</p>");

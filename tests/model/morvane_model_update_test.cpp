@@ -1,0 +1,225 @@
+#include "model_fixture.h"
+#include "qt_printers.h"
+
+#include <QCoro/QCoroSignal>
+
+namespace {
+
+// Answers checks and installs from queued values, optionally held at a gate.
+class FakeUpdates : public UpdateService {
+public:
+    std::optional<UpdateInfo> offered;
+    InstallOutcome outcome = InstallOutcome::installed;
+    Gate* checkGate = nullptr;
+    Gate* installGate = nullptr;
+    int checks = 0;
+    QList<UpdateInfo> installs;
+    QUrl lastManifest;
+
+    QCoro::Task<std::optional<UpdateInfo>> check(QUrl manifest, QString currentVersion) override {
+        ++checks;
+        lastManifest = manifest;
+        co_await QCoro::sleepFor(std::chrono::milliseconds(1)); // a real check always waits
+        if (checkGate && !checkGate->isOpen)
+            co_await qCoro(checkGate, &Gate::opened);
+        if (offered && Updater::isNewer(offered->version, currentVersion))
+            co_return offered;
+        co_return std::nullopt;
+    }
+
+    QCoro::Task<InstallOutcome> install(UpdateInfo update) override {
+        installs.append(update);
+        if (installGate && !installGate->isOpen)
+            co_await qCoro(installGate, &Gate::opened);
+        co_return outcome;
+    }
+};
+
+const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/m-2.0.zip"_s), u"notes"_s};
+
+class UpdateFlowTest : public ModelTest {
+protected:
+    void SetUp() override {
+        ModelTest::SetUp();
+        relaunch();
+    }
+
+    // A fresh model and update service over the same preferences.
+    void relaunch() {
+        auto service = std::make_unique<FakeUpdates>();
+        updates = service.get();
+        ModelServices services;
+        services.updates = std::move(service);
+        makeModel(nullptr, std::move(services));
+    }
+
+    void settle() { QTest::qWait(20); }
+
+    QStringList alertTitles() const {
+        QStringList titles;
+        for (const Alert& alert : desktop.alerts)
+            titles.append(alert.title);
+        return titles;
+    }
+
+    FakeUpdates* updates = nullptr;
+};
+
+TEST_F(UpdateFlowTest, the_feed_is_on_the_update_host) {
+    EXPECT_EQ(MorvaneModel::manifest(), QUrl(u"https://updates.example.com/morvane/latest.json"_s));
+}
+
+TEST_F(UpdateFlowTest, launch_check_without_update_is_silent_and_runs_once) {
+    model->start();
+    model->start();
+    settle();
+    EXPECT_EQ(updates->checks, 1);
+    EXPECT_TRUE(model->didCheck());
+    EXPECT_FALSE(model->availableUpdate());
+    EXPECT_TRUE(desktop.alerts.isEmpty());
+    EXPECT_FALSE(model->isCheckingForUpdate());
+}
+
+TEST_F(UpdateFlowTest, manual_check_without_update_says_up_to_date) {
+    model->checkForUpdatesManually();
+    EXPECT_TRUE(model->isCheckingForUpdate());
+    settle();
+    EXPECT_FALSE(model->isCheckingForUpdate());
+    ASSERT_EQ(desktop.alerts.size(), 1);
+    EXPECT_EQ(desktop.alerts[0].title, u"You're up to date");
+    EXPECT_EQ(desktop.alerts[0].text, u"Morvane 0.1.0 is the latest version.");
+    EXPECT_TRUE(desktop.alerts[0].buttons.isEmpty());
+    EXPECT_EQ(desktop.activations, 1);
+}
+
+TEST_F(UpdateFlowTest, same_version_gives_nothing_at_launch_and_up_to_date_from_the_menu) {
+    updates->offered = UpdateInfo{u"0.1.0"_s, two.downloadURL, {}};
+    model->start();
+    settle();
+    EXPECT_TRUE(desktop.alerts.isEmpty());
+    model->checkForUpdatesManually();
+    settle();
+    EXPECT_EQ(alertTitles(), QStringList{u"You're up to date"_s});
+}
+
+TEST_F(UpdateFlowTest, declined_version_is_not_prompted_at_launch_but_is_from_the_menu) {
+    updates->offered = two;
+    desktop.alertAnswers = {1}; // Later
+    model->start();
+    settle();
+    ASSERT_EQ(desktop.alerts.size(), 1);
+    EXPECT_EQ(desktop.alerts[0].title, u"A new version of Morvane is available");
+    EXPECT_EQ(desktop.alerts[0].text,
+              u"Morvane 2.0 is ready — you have 0.1.0. It will update itself and relaunch.");
+    EXPECT_EQ(desktop.alerts[0].buttons, (QStringList{u"Install"_s, u"Later"_s}));
+    EXPECT_EQ(QSettings(u"Ombrix"_s, u"Morvane"_s)
+                  .value(u"ombrix.morvane.update.promptedVersion"_s)
+                  .toString(),
+              u"2.0");
+
+    relaunch();
+    updates->offered = two;
+    model->start();
+    settle();
+    EXPECT_EQ(desktop.alerts.size(), 1); // nothing new at launch
+    EXPECT_EQ(model->availableUpdate(), two);
+    desktop.alertAnswers = {1};
+    model->promptForUpdate();
+    EXPECT_EQ(desktop.alerts.size(), 2);
+
+    // The feed moves on: the next launch prompts again.
+    relaunch();
+    updates->offered = UpdateInfo{u"2.1"_s, two.downloadURL, {}};
+    desktop.alertAnswers = {1};
+    model->start();
+    settle();
+    EXPECT_EQ(desktop.alerts.size(), 3);
+}
+
+TEST_F(UpdateFlowTest, two_quick_manual_checks_start_one) {
+    Gate gate;
+    updates->checkGate = &gate;
+    model->checkForUpdatesManually();
+    model->checkForUpdatesManually();
+    gate.open();
+    settle();
+    EXPECT_EQ(updates->checks, 1);
+    EXPECT_EQ(desktop.alerts.size(), 1);
+}
+
+TEST_F(UpdateFlowTest, install_success_quits_without_more_alerts) {
+    updates->offered = two;
+    desktop.alertAnswers = {0}; // Install
+    model->checkForUpdatesManually();
+    settle();
+    EXPECT_EQ(updates->installs, QList<UpdateInfo>{two});
+    EXPECT_EQ(desktop.quits, 1);
+    EXPECT_EQ(alertTitles(), QStringList{u"A new version of Morvane is available"_s});
+    EXPECT_TRUE(model->isUpdating());
+    EXPECT_FALSE(
+        QSettings(u"Ombrix"_s, u"Morvane"_s).contains(u"ombrix.morvane.update.promptedVersion"_s));
+}
+
+TEST_F(UpdateFlowTest, read_only_and_other_failures_have_their_alerts_and_reenable) {
+    updates->offered = two;
+    updates->outcome = UpdateService::InstallOutcome::readOnlyLocation;
+    desktop.alertAnswers = {0};
+    model->checkForUpdatesManually();
+    settle();
+    ASSERT_EQ(desktop.alerts.size(), 2);
+    EXPECT_EQ(desktop.alerts[1].title, u"Move Morvane to Applications");
+    EXPECT_EQ(desktop.alerts[1].text,
+              u"It's running from a read-only location (a disk image or Downloads). Move it to "
+              "Applications, reopen, then check again.");
+    EXPECT_FALSE(model->isUpdating());
+    EXPECT_EQ(model->availableUpdate(), two);
+
+    updates->outcome = UpdateService::InstallOutcome::failed;
+    model->installUpdate();
+    settle();
+    ASSERT_EQ(desktop.alerts.size(), 3);
+    EXPECT_EQ(desktop.alerts[2].title, u"Update failed");
+    EXPECT_EQ(desktop.alerts[2].text, u"Couldn't install the update. Try again later, or download "
+                                      "it from updates.example.com/morvane.");
+    EXPECT_FALSE(model->isUpdating());
+    EXPECT_EQ(desktop.quits, 0);
+}
+
+TEST_F(UpdateFlowTest, no_prompt_and_no_second_install_while_installing) {
+    Gate gate;
+    updates->offered = two;
+    updates->installGate = &gate;
+    model->checkForUpdatesManually();
+    settle();
+    model->installUpdate(); // prompt answered Install already; this one is refused
+    ASSERT_TRUE(model->isUpdating());
+    model->checkForUpdatesManually(); // refused while installing
+    model->promptForUpdate();
+    settle();
+    EXPECT_EQ(desktop.alerts.size(), 1);
+    EXPECT_EQ(updates->installs.size(), 1);
+    EXPECT_EQ(updates->checks, 1);
+
+    // A launch check finishing during the install does not prompt either.
+    model->checkForUpdatesOnLaunch();
+    settle();
+    EXPECT_EQ(desktop.alerts.size(), 1);
+    gate.open();
+    settle();
+}
+
+TEST_F(UpdateFlowTest, a_check_that_finds_nothing_clears_the_offer) {
+    updates->offered = two;
+    desktop.alertAnswers = {1};
+    model->checkForUpdatesManually();
+    settle();
+    EXPECT_EQ(model->availableUpdate(), two);
+    updates->offered.reset();
+    model->checkForUpdatesManually();
+    settle();
+    EXPECT_FALSE(model->availableUpdate());
+    model->promptForUpdate(); // nothing to offer: no alert
+    EXPECT_EQ(desktop.alerts.size(), 2);
+}
+
+} // namespace
