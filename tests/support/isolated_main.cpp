@@ -8,9 +8,7 @@
 
 #include <cstdlib>
 
-#if defined(MORVANE_TEST_WIDGETS)
-#include <QApplication>
-#elif defined(MORVANE_TEST_GUI)
+#ifdef MORVANE_TEST_GUI
 #include <QGuiApplication>
 #endif
 
@@ -27,9 +25,7 @@ int main(int argc, char** argv) {
     }
     QDir().mkpath(home.path() + QStringLiteral("/Documents"));
     testing::InitGoogleTest(&argc, argv);
-#if defined(MORVANE_TEST_WIDGETS)
-    QApplication app(argc, argv);
-#elif defined(MORVANE_TEST_GUI)
+#ifdef MORVANE_TEST_GUI
     QGuiApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);
