@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 
-#ifdef MORVANE_TEST_GUI
+#if defined(MORVANE_TEST_WIDGETS)
+#include <QApplication>
+#elif defined(MORVANE_TEST_GUI)
 #include <QGuiApplication>
 #endif
 
@@ -25,7 +27,9 @@ int main(int argc, char** argv) {
     }
     QDir().mkpath(home.path() + QStringLiteral("/Documents"));
     testing::InitGoogleTest(&argc, argv);
-#ifdef MORVANE_TEST_GUI
+#if defined(MORVANE_TEST_WIDGETS)
+    QApplication app(argc, argv);
+#elif defined(MORVANE_TEST_GUI)
     QGuiApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);

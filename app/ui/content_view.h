@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class DropZone;
+class MorvaneModel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+class RecentRow;
+
+// The main window's content: the drop zone, the address field, the status
+// line and the recent results, all drawn from the model.
+class ContentView : public QWidget {
+    Q_OBJECT
+
+public:
+    // Asks the user for files to convert; empty when cancelled.
+    using FileChooser = std::function<QList<QUrl>(QWidget* parent)>;
+
+    explicit ContentView(MorvaneModel& model, QWidget* parent = nullptr);
+
+    bool isTargeted() const;
+    QString urlText() const;
+    void setFileChooser(FileChooser chooser);
+
+    // Hands the trimmed address to the model and empties the field; does
+    // nothing when only spaces and tabs were typed.
+    void convertURL();
+    // Spaces and tabs removed from both ends; line breaks stay.
+    static QString trimmed(const QString& text);
+    // A modal chooser for the kinds the converters read.
+    static QList<QUrl> chooseFiles(QWidget* parent);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void chooseAndConvert();
+    void updateConvertEnabled();
+    void updateStatus();
+    void updateRecents();
+
+    MorvaneModel& m_model;
+    FileChooser m_chooseFiles;
+    DropZone* m_dropZone = nullptr;
+    QLineEdit* m_urlField = nullptr;
+    QPushButton* m_convert = nullptr;
+    QLabel* m_status = nullptr;
+    QWidget* m_recentSection = nullptr;
+    QLabel* m_recentHeading = nullptr;
+    QVBoxLayout* m_rows = nullptr;
+    QHash<QString, RecentRow*> m_rowsByPath;
+};

@@ -1,0 +1,31 @@
+#include "morvane_app.h"
+#include "morvane_model.h"
+#include "single_instance.h"
+
+#include <QApplication>
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char** argv) {
+    // The hidden web view of the engine shares its GL context with the windows.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(u"Morvane"_s);
+    QApplication::setOrganizationName(u"Ombrix"_s);
+    QApplication::setDesktopFileName(u"morvane"_s);
+
+    const QList<QUrl> files =
+        SingleInstance::filesFromArguments(QApplication::arguments().mid(1), QDir::currentPath());
+    SingleInstance instance;
+    if (instance.handOverOrListen(files))
+        return 0;
+
+    MorvaneApp app(MorvaneModel::shared());
+    QObject::connect(&instance, &SingleInstance::launched, &app, [&app](const QList<QUrl>& more) {
+        app.showMainWindow();
+        app.open(more);
+    });
+    app.open(files);
+    return QApplication::exec();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QUrl>
+
+#include <memory>
+
+class ContentView;
+class MorvaneModel;
+class QAction;
+class QMainWindow;
+class QMenu;
+class QWidget;
+class SettingsView;
+
+// The application's shell: the main window, the settings window and the
+// application menu, all over one model. Starts the model once the event loop
+// runs.
+class MorvaneApp : public QObject {
+    Q_OBJECT
+
+public:
+    explicit MorvaneApp(MorvaneModel& model, QObject* parent = nullptr);
+    ~MorvaneApp() override;
+
+    MorvaneModel& model() const { return m_model; }
+    QMainWindow* mainWindow() const { return m_main.get(); }
+    ContentView* contentView() const { return m_content; }
+    // Made on first use.
+    QWidget* settingsWindow();
+    QMenu* applicationMenu() const { return m_menu; }
+    QAction* updateAction() const { return m_update; }
+    QAction* checkAction() const { return m_check; }
+
+    // Files the desktop asks the application to open: one batch, as given.
+    void open(const QList<QUrl>& files);
+    void showMainWindow();
+    void showSettings();
+    void showAbout();
+
+private:
+    void updateCommands();
+
+    MorvaneModel& m_model;
+    std::unique_ptr<QMainWindow> m_main;
+    ContentView* m_content = nullptr;
+    std::unique_ptr<QWidget> m_settings;
+    QMenu* m_menu = nullptr;
+    QAction* m_about = nullptr;
+    QAction* m_update = nullptr;
+    QAction* m_check = nullptr;
+    QAction* m_preferences = nullptr;
+    QAction* m_quit = nullptr;
+};

@@ -1,0 +1,147 @@
+#include "settings_view.h"
+
+#include "elided_label.h"
+#include "look.h"
+#include "morvane_model.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A borderless button drawn as a web link: reachable with Tab, run with Space.
+QPushButton* linkButton(const QString& text, const QString& objectName, const QUrl& target,
+                        QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setToolTip(target.toString());
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
+    : QWidget(parent)
+    , m_model(model) {
+    setObjectName(u"settingsView"_s);
+    setFixedWidth(460);
+
+    auto* files = new QGroupBox(u"Converted files"_s, this);
+    files->setObjectName(u"convertedFiles"_s);
+    m_path = new ElidedLabel(files);
+    m_path->setObjectName(u"folderPath"_s);
+    m_path->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_choose = new QPushButton(u"Choose…"_s, files);
+    m_choose->setObjectName(u"chooseButton"_s);
+    m_open = new QPushButton(u"Open"_s, files);
+    m_open->setObjectName(u"openButton"_s);
+    m_reveal = new QCheckBox(u"Reveal in Finder after converting"_s, files);
+    m_reveal->setObjectName(u"revealSwitch"_s);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_choose);
+    buttons->addStretch(1);
+    buttons->addWidget(m_open);
+    auto* filesColumn = new QVBoxLayout(files);
+    filesColumn->setSpacing(10);
+    filesColumn->addWidget(m_path);
+    filesColumn->addLayout(buttons);
+    filesColumn->addWidget(m_reveal);
+
+    auto* about = new QGroupBox(u"About"_s, this);
+    about->setObjectName(u"about"_s);
+    m_about = new QLabel(u"Ombrix Markdown Morvane "_s + m_model.version(), about);
+    m_about->setObjectName(u"aboutLine"_s);
+    m_feedback = linkButton(u"Send feedback"_s, u"feedbackLink"_s, feedbackPage(), about);
+    m_website = linkButton(u"Website"_s, u"websiteLink"_s, productPage(), about);
+    auto* aboutRow = new QHBoxLayout(about);
+    aboutRow->addWidget(m_about);
+    aboutRow->addStretch(1);
+    aboutRow->addWidget(m_feedback);
+    aboutRow->addWidget(m_website);
+
+    auto* form = new QVBoxLayout(this);
+    form->setContentsMargins(20, 20, 20, 20);
+    form->setSpacing(16);
+    form->addWidget(files);
+    form->addWidget(about);
+    form->addStretch(1);
+
+    connect(m_choose, &QPushButton::clicked, this, [this] { m_model.chooseFolder(); });
+    connect(m_open, &QPushButton::clicked, this, &SettingsView::openFolder);
+    connect(m_reveal, &QCheckBox::toggled, this, [this](bool on) {
+        if (on == m_model.settings().openAfterConvert)
+            return;
+        MorvaneSettings settings = m_model.settings();
+        settings.openAfterConvert = on;
+        m_model.setSettings(settings);
+    });
+    connect(m_feedback, &QPushButton::clicked, this,
+            [this] { m_model.desktop().open(feedbackPage()); });
+    connect(m_website, &QPushButton::clicked, this,
+            [this] { m_model.desktop().open(productPage()); });
+    connect(&m_model, &MorvaneModel::settingsChanged, this, &SettingsView::updateSettings);
+
+    updateSettings();
+    changeEvent(nullptr);
+}
+
+QString SettingsView::shownPath(const QString& folderPath) {
+    QString path = folderPath;
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+QUrl SettingsView::productPage() {
+    QUrl page = MorvaneModel::manifest();
+    QString path = page.path();
+    const qsizetype last = path.lastIndexOf(u'/');
+    page.setPath(last > 0 ? path.left(last) : u"/"_s);
+    return page;
+}
+
+QUrl SettingsView::feedbackPage() {
+    QUrl page;
+    page.setScheme(u"https"_s);
+    page.setHost(QStringLiteral(MORVANE_FEEDBACK_HOST));
+    page.setPath(u"/"_s);
+    page.setQuery(u"app=morvane"_s);
+    return page;
+}
+
+void SettingsView::openFolder() {
+    const QString folder = m_model.settings().folderPath;
+    // A folder that cannot be made is still asked for; the desktop says why.
+    QDir().mkpath(folder);
+    m_model.desktop().open(QUrl::fromLocalFile(folder));
+}
+
+void SettingsView::updateSettings() {
+    m_path->setText(shownPath(m_model.settings().folderPath));
+    m_reveal->setChecked(m_model.settings().openAfterConvert);
+}
+
+void SettingsView::changeEvent(QEvent* event) {
+    if (!event || event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
+        m_path->setFont(Look::caption(font()));
+        m_path->setTextColor(Look::secondary(palette()));
+        for (QPushButton* link : {m_feedback, m_website}) {
+            QPalette colours = link->palette();
+            colours.setColor(QPalette::ButtonText, palette().color(QPalette::Link));
+            link->setPalette(colours);
+        }
+    }
+    if (event)
+        QWidget::changeEvent(event);
+}

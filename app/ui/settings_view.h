@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class ElidedLabel;
+class MorvaneModel;
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+// The settings window's content: where converted files go, whether they are
+// revealed afterwards, and the application's name, version and links.
+class SettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SettingsView(MorvaneModel& model, QWidget* parent = nullptr);
+
+    // The folder as shown: no trailing slash.
+    static QString shownPath(const QString& folderPath);
+    // https://<update host>/morvane
+    static QUrl productPage();
+    // https://<feedback host>/?app=morvane
+    static QUrl feedbackPage();
+
+    // Creates the folder with its parents when missing, then shows it.
+    void openFolder();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void updateSettings();
+
+    MorvaneModel& m_model;
+    ElidedLabel* m_path = nullptr;
+    QPushButton* m_choose = nullptr;
+    QPushButton* m_open = nullptr;
+    QCheckBox* m_reveal = nullptr;
+    QLabel* m_about = nullptr;
+    QPushButton* m_feedback = nullptr;
+    QPushButton* m_website = nullptr;
+};

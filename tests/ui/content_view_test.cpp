@@ -1,0 +1,338 @@
+#include "content_view.h"
+#include "drop_zone.h"
+#include "elided_label.h"
+#include "local_http_server.h"
+#include "look.h"
+#include "recent_row.h"
+#include "ui_fixture.h"
+
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+// The next widget that Tab would reach.
+QWidget* nextFocusable(QWidget* widget) {
+    QWidget* next = widget->nextInFocusChain();
+    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
+        next = next->nextInFocusChain();
+    return next;
+}
+
+class ContentViewTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        view = std::make_unique<ContentView>(*model);
+        view->resize(580, 620);
+        zone = child<DropZone>(*view, u"dropZone"_s);
+        field = child<QLineEdit>(*view, u"urlField"_s);
+        convert = child<QPushButton>(*view, u"convertButton"_s);
+        status = child<QLabel>(*view, u"status"_s);
+        QObject::connect(
+            model.get(), &MorvaneModel::batchEnded,
+            [this](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
+    }
+
+    void TearDown() override {
+        view.reset();
+        UiTest::TearDown();
+    }
+
+    // Sends a drag over the zone and, when asked, the drop; answers whether
+    // the zone took it.
+    bool drag(QMimeData* data, bool drop) {
+        const QPoint centre = zone->rect().center();
+        QDragEnterEvent enter(centre, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(zone, &enter);
+        targetedDuringDrag = zone->isTargeted();
+        if (!enter.isAccepted() || !drop)
+            return enter.isAccepted();
+        QDropEvent dropped(QPointF(centre), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(zone, &dropped);
+        return dropped.isAccepted();
+    }
+
+    QColor statusColour() const { return status->palette().color(QPalette::WindowText); }
+
+    QList<RecentRow*> rows() const {
+        QList<RecentRow*> found = view->findChildren<RecentRow*>();
+        std::sort(found.begin(), found.end(),
+                  [](RecentRow* a, RecentRow* b) { return a->y() < b->y(); });
+        return found;
+    }
+
+    QString document(const QString& name) {
+        const QString path = out(name);
+        writeFile(path, "# " + name.toUtf8() + "\n\nBody text.\n");
+        return path;
+    }
+
+    // Holds a conversion open so that `isConverting` stays true.
+    void startHeldConversion() {
+        const QString pdf = input(u"held.pdf"_s);
+        fakes->gates.insert(pdf, &gate);
+        model->convertFiles({QUrl::fromLocalFile(pdf)});
+        ASSERT_TRUE(model->isConverting());
+    }
+
+    void finishHeldConversion() {
+        gate.open();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isConverting(); }, 5000));
+    }
+
+    std::unique_ptr<ContentView> view;
+    DropZone* zone = nullptr;
+    QLineEdit* field = nullptr;
+    QPushButton* convert = nullptr;
+    QLabel* status = nullptr;
+    QList<QList<QUrl>> batches;
+    bool targetedDuringDrag = false;
+    Gate gate;
+};
+
+TEST_F(ContentViewTest, dropping_three_files_is_one_batch_in_drop_order) {
+    const QList<QUrl> files{inputUrl(u"c.pdf"_s), inputUrl(u"a.docx"_s), inputUrl(u"b.html"_s)};
+    QMimeData data;
+    data.setUrls(files);
+    EXPECT_TRUE(drag(&data, true));
+    EXPECT_TRUE(targetedDuringDrag);
+    EXPECT_FALSE(zone->isTargeted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
+    QTest::qWait(20);
+    ASSERT_EQ(batches.size(), 1);
+    EXPECT_EQ(batches.first(), files);
+}
+
+TEST_F(ContentViewTest, dragged_text_is_refused_and_does_not_highlight) {
+    QMimeData data;
+    data.setText(u"/home/someone/report.pdf"_s);
+    EXPECT_FALSE(drag(&data, false));
+    EXPECT_FALSE(targetedDuringDrag);
+    EXPECT_FALSE(view->isTargeted());
+}
+
+TEST_F(ContentViewTest, dragged_web_links_are_refused) {
+    QMimeData data;
+    data.setUrls({QUrl(u"https://example.com/a.pdf"_s)});
+    EXPECT_FALSE(drag(&data, false));
+    EXPECT_FALSE(targetedDuringDrag);
+}
+
+TEST_F(ContentViewTest, zone_is_targeted_while_a_file_drag_hovers_and_clear_after_it_leaves) {
+    QMimeData data;
+    data.setUrls({inputUrl(u"a.pdf"_s)});
+    EXPECT_TRUE(drag(&data, false));
+    EXPECT_TRUE(view->isTargeted());
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(zone, &leave);
+    EXPECT_FALSE(view->isTargeted());
+    QTest::qWait(20);
+    EXPECT_TRUE(batches.isEmpty());
+}
+
+TEST_F(ContentViewTest, clicking_the_zone_converts_the_chosen_files) {
+    const QList<QUrl> files{inputUrl(u"x.pdf"_s), inputUrl(u"y.pptx"_s)};
+    int asked = 0;
+    view->setFileChooser([&](QWidget*) {
+        ++asked;
+        return files;
+    });
+    QTest::mouseClick(zone, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(batches.first(), files);
+}
+
+TEST_F(ContentViewTest, a_cancelled_chooser_starts_nothing) {
+    view->setFileChooser([](QWidget*) { return QList<QUrl>(); });
+    zone->setFocus();
+    QTest::keyClick(zone, Qt::Key_Space);
+    QTest::qWait(20);
+    EXPECT_FALSE(model->isConverting());
+    EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST_F(ContentViewTest, texts_of_the_zone_and_the_field) {
+    EXPECT_EQ(child<QLabel>(*view, u"dropHeadline"_s)->text(),
+              u"Drop PDF, Word, PowerPoint, or HTML here"_s);
+    EXPECT_EQ(child<QLabel>(*view, u"dropCaption"_s)->text(),
+              u"Clean Markdown out — one file each, tables and all."_s);
+    EXPECT_EQ(field->placeholderText(), u"…or paste a web page URL"_s);
+    EXPECT_EQ(convert->text(), u"Convert"_s);
+    EXPECT_EQ(zone->height(), 150);
+}
+
+struct EnabledRow {
+    const char* name;
+    QString text;
+    bool converting;
+    bool enabled;
+};
+
+void PrintTo(const EnabledRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ConvertEnabled : public ContentViewTest, public testing::WithParamInterface<EnabledRow> {};
+
+TEST_P(ConvertEnabled, follows_the_trimmed_text_and_the_conversion) {
+    const EnabledRow& row = GetParam();
+    if (row.converting)
+        startHeldConversion();
+    field->setText(row.text);
+    EXPECT_EQ(convert->isEnabled(), row.enabled);
+    EXPECT_TRUE(field->isEnabled());
+    if (row.converting) {
+        finishHeldConversion();
+        EXPECT_EQ(convert->isEnabled(), !ContentView::trimmed(row.text).isEmpty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ContentView, ConvertEnabled,
+    testing::Values(EnabledRow{"empty", u""_s, false, false},
+                    EnabledRow{"spaces_only", u"   "_s, false, false},
+                    EnabledRow{"spaces_and_tabs", u" \t \t"_s, false, false},
+                    EnabledRow{"an_address", u"example.com"_s, false, true},
+                    EnabledRow{"a_padded_address", u"  example.com\t"_s, false, true},
+                    EnabledRow{"an_address_while_converting", u"example.com"_s, true, false}),
+    [](const testing::TestParamInfo<EnabledRow>& info) { return std::string(info.param.name); });
+
+TEST(ContentViewTrim, removes_spaces_and_tabs_but_keeps_line_breaks) {
+    EXPECT_EQ(ContentView::trimmed(u" \t example.com \t "_s), u"example.com"_s);
+    EXPECT_EQ(ContentView::trimmed(u"\nexample.com\n"_s), u"\nexample.com\n"_s);
+    EXPECT_EQ(ContentView::trimmed(u" a b "_s), u"a b"_s);
+    EXPECT_EQ(ContentView::trimmed(u" \t "_s), QString());
+}
+
+TEST_F(ContentViewTest, return_on_spaces_does_nothing_and_keeps_them) {
+    field->setText(u"   "_s);
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::qWait(20);
+    EXPECT_EQ(field->text(), u"   "_s);
+    EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST_F(ContentViewTest, a_padded_address_reaches_the_model_and_empties_the_field) {
+    const quint16 port = LocalHttpServer::closedPort();
+    field->setText(u"  http://127.0.0.1:%1/page \t"_s.arg(port));
+    QTest::mouseClick(convert, Qt::LeftButton);
+    ASSERT_FALSE(statuses.isEmpty());
+    EXPECT_EQ(statuses.first(), u"Fetching 127.0.0.1…"_s);
+    EXPECT_EQ(field->text(), QString());
+    EXPECT_EQ(view->urlText(), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pagesEnded == 1; }, 5000));
+}
+
+TEST_F(ContentViewTest, return_is_not_held_back_by_a_running_conversion) {
+    startHeldConversion();
+    const quint16 port = LocalHttpServer::closedPort();
+    field->setText(u"http://127.0.0.1:%1/"_s.arg(port));
+    EXPECT_FALSE(convert->isEnabled());
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(model->status(), u"Fetching 127.0.0.1…"_s);
+    EXPECT_EQ(field->text(), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pagesEnded == 1; }, 5000));
+    finishHeldConversion();
+}
+
+TEST_F(ContentViewTest, status_line_is_secondary_while_converting_and_primary_after) {
+    showAndWait(*view);
+    EXPECT_TRUE(status->isHidden());
+    startHeldConversion();
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), u"Converting held.pdf…"_s);
+    EXPECT_EQ(statusColour(), Look::secondary(view->palette()));
+    finishHeldConversion();
+    EXPECT_FALSE(status->text().isEmpty());
+    EXPECT_EQ(statusColour(), Look::primary(view->palette()));
+    EXPECT_NE(Look::primary(view->palette()), Look::secondary(view->palette()));
+}
+
+TEST_F(ContentViewTest, no_recents_shows_neither_heading_nor_rows) {
+    showAndWait(*view);
+    EXPECT_FALSE(child<QWidget>(*view, u"recentSection"_s)->isVisible());
+    EXPECT_TRUE(rows().isEmpty());
+}
+
+TEST_F(ContentViewTest, recents_appear_as_rows_in_list_order) {
+    showAndWait(*view);
+    const QString first = document(u"First.md"_s);
+    const QString second = document(u"Second.md"_s);
+    model->addRecent(QUrl::fromLocalFile(first));
+    model->addRecent(QUrl::fromLocalFile(second));
+    QTest::qWait(10);
+    EXPECT_TRUE(child<QLabel>(*view, u"recentHeading"_s)->isVisible());
+    EXPECT_EQ(child<QLabel>(*view, u"recentHeading"_s)->text(), u"Recent"_s);
+    const QList<RecentRow*> shown = rows();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[0]->recent().path, second);
+    EXPECT_EQ(shown[1]->recent().path, first);
+    // The row of a path stays the same widget when the list changes.
+    RecentRow* firstRow = shown[1];
+    model->addRecent(QUrl::fromLocalFile(first));
+    QTest::qWait(10);
+    EXPECT_EQ(rows().first(), firstRow);
+}
+
+TEST_F(ContentViewTest, a_long_name_is_shortened_in_the_middle_and_the_buttons_stay) {
+    view->resize(440, 620);
+    showAndWait(*view);
+    const QString name = u"A very long report title that keeps going on and on well past any "
+                         "reasonable width for a window row.md"_s;
+    model->addRecent(QUrl::fromLocalFile(document(name)));
+    QTest::qWait(20);
+    ASSERT_EQ(rows().size(), 1);
+    RecentRow* row = rows().first();
+    const QString shown = child<ElidedLabel>(*row, u"recentName"_s)->shownText();
+    EXPECT_NE(shown, name);
+    EXPECT_TRUE(shown.contains(u'…'));
+    EXPECT_TRUE(shown.startsWith(u"A very"_s));
+    EXPECT_TRUE(shown.endsWith(u"row.md"_s));
+    for (const char* button : {"copyButton", "openButton", "revealButton"}) {
+        auto* tool = child<QToolButton>(*row, QString::fromLatin1(button));
+        EXPECT_TRUE(tool->isVisible());
+        EXPECT_LE(tool->geometry().right(), row->width());
+    }
+    EXPECT_LE(row->geometry().right(), view->width() - 20);
+}
+
+TEST_F(ContentViewTest, row_buttons_copy_open_and_reveal_their_document) {
+    showAndWait(*view);
+    const QString path = document(u"Notes.md"_s);
+    model->addRecent(QUrl::fromLocalFile(path));
+    QTest::qWait(10);
+    RecentRow* row = rows().first();
+    auto* copy = child<QToolButton>(*row, u"copyButton"_s);
+    auto* open = child<QToolButton>(*row, u"openButton"_s);
+    auto* reveal = child<QToolButton>(*row, u"revealButton"_s);
+    EXPECT_EQ(copy->toolTip(), u"Copy Markdown"_s);
+    EXPECT_EQ(open->toolTip(), u"Open"_s);
+    EXPECT_EQ(reveal->toolTip(), u"Reveal in Finder"_s);
+    EXPECT_EQ(reveal->accessibleName(), u"Reveal in Finder"_s);
+    EXPECT_TRUE(copy->autoRaise());
+
+    QTest::mouseClick(copy, Qt::LeftButton);
+    EXPECT_EQ(desktop.clipboard, QList<QString>{u"# Notes.md\n\nBody text.\n"_s});
+    EXPECT_EQ(model->status(), u"Copied ✓ Notes.md"_s);
+    QTest::mouseClick(open, Qt::LeftButton);
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(path)});
+    QTest::mouseClick(reveal, Qt::LeftButton);
+    EXPECT_EQ(desktop.reveals, QList<QList<QUrl>>{{QUrl::fromLocalFile(path)}});
+}
+
+TEST_F(ContentViewTest, tab_goes_from_the_zone_to_the_field_the_button_and_the_rows) {
+    model->addRecent(QUrl::fromLocalFile(document(u"One.md"_s)));
+    showAndWait(*view);
+    RecentRow* row = rows().first();
+    EXPECT_EQ(nextFocusable(zone), field);
+    EXPECT_EQ(nextFocusable(field), convert);
+    EXPECT_EQ(nextFocusable(convert), row->buttons().first());
+}
+
+} // namespace

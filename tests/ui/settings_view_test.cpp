@@ -1,0 +1,143 @@
+#include "elided_label.h"
+#include "morvane_settings.h"
+#include "settings_view.h"
+#include "ui_fixture.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrlQuery>
+
+namespace {
+
+class SettingsViewTest : public UiTest {
+protected:
+    void SetUp() override {
+        UiTest::SetUp();
+        view = std::make_unique<SettingsView>(*model);
+    }
+
+    void TearDown() override {
+        view.reset();
+        UiTest::TearDown();
+    }
+
+    void useFolder(const QString& folder, bool reveal = true) {
+        model->setSettings(MorvaneSettings{folder, reveal});
+    }
+
+    ElidedLabel* path() const { return child<ElidedLabel>(*view, u"folderPath"_s); }
+    QCheckBox* revealSwitch() const { return child<QCheckBox>(*view, u"revealSwitch"_s); }
+    void click(const char* name) const {
+        QTest::mouseClick(child<QPushButton>(*view, QString::fromLatin1(name)), Qt::LeftButton);
+    }
+
+    std::unique_ptr<SettingsView> view;
+};
+
+TEST_F(SettingsViewTest, sections_and_texts) {
+    EXPECT_EQ(child<QGroupBox>(*view, u"convertedFiles"_s)->title(), u"Converted files"_s);
+    EXPECT_EQ(child<QGroupBox>(*view, u"about"_s)->title(), u"About"_s);
+    EXPECT_EQ(child<QPushButton>(*view, u"chooseButton"_s)->text(), u"Choose…"_s);
+    EXPECT_EQ(child<QPushButton>(*view, u"openButton"_s)->text(), u"Open"_s);
+    EXPECT_EQ(revealSwitch()->text(), u"Reveal in Finder after converting"_s);
+    EXPECT_EQ(child<QLabel>(*view, u"aboutLine"_s)->text(),
+              u"Ombrix Markdown Morvane "_s + model->version());
+    EXPECT_EQ(child<QPushButton>(*view, u"feedbackLink"_s)->text(), u"Send feedback"_s);
+    EXPECT_EQ(child<QPushButton>(*view, u"websiteLink"_s)->text(), u"Website"_s);
+    EXPECT_EQ(view->width(), 460);
+}
+
+TEST_F(SettingsViewTest, path_is_shown_without_a_trailing_slash) {
+    useFolder(u"/home/someone/Converted/"_s);
+    EXPECT_EQ(path()->text(), u"/home/someone/Converted"_s);
+    EXPECT_EQ(SettingsView::shownPath(u"/"_s), u"/"_s);
+    EXPECT_EQ(SettingsView::shownPath(u"/a//"_s), u"/a"_s);
+}
+
+TEST_F(SettingsViewTest, a_long_path_is_one_line_shortened_in_the_middle) {
+    const QString folder =
+        u"/home/someone/"_s + QString(u"deeply/nested/"_s).repeated(12) + u"Converted"_s;
+    useFolder(folder);
+    showAndWait(*view);
+    EXPECT_EQ(view->width(), 460);
+    const QString shown = path()->shownText();
+    EXPECT_NE(shown, folder);
+    EXPECT_TRUE(shown.startsWith(u"/home"_s));
+    EXPECT_TRUE(shown.endsWith(u"Converted"_s));
+    EXPECT_EQ(path()->height(), path()->fontMetrics().height());
+}
+
+TEST_F(SettingsViewTest, choose_shows_the_picked_folder_and_cancel_keeps_the_old_one) {
+    const QString before = model->settings().folderPath;
+    desktop.nextFolder = std::nullopt;
+    click("chooseButton");
+    EXPECT_EQ(desktop.folderChoices.size(), 1);
+    EXPECT_EQ(path()->text(), SettingsView::shownPath(before));
+
+    desktop.nextFolder = root.filePath(u"picked"_s);
+    click("chooseButton");
+    EXPECT_EQ(model->settings().folderPath, root.filePath(u"picked"_s));
+    EXPECT_EQ(path()->text(), root.filePath(u"picked"_s));
+}
+
+TEST_F(SettingsViewTest, open_creates_a_missing_folder_with_its_parents_then_shows_it) {
+    const QString folder = root.filePath(u"not/yet/there"_s);
+    useFolder(folder);
+    ASSERT_FALSE(QFileInfo::exists(folder));
+    click("openButton");
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(folder)});
+}
+
+TEST_F(SettingsViewTest, open_still_asks_the_desktop_when_the_folder_cannot_be_made) {
+    const QString blocker = root.filePath(u"a-file"_s);
+    writeFile(blocker, "not a folder");
+    useFolder(blocker + u"/inside"_s);
+    click("openButton");
+    EXPECT_EQ(readFile(blocker), "not a folder");
+    EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(blocker + u"/inside"_s)});
+}
+
+TEST_F(SettingsViewTest, the_switch_writes_the_setting_and_a_new_window_shows_it) {
+    useFolder(outFolder(), true);
+    EXPECT_TRUE(revealSwitch()->isChecked());
+    revealSwitch()->click();
+    EXPECT_FALSE(model->settings().openAfterConvert);
+    EXPECT_FALSE(MorvaneSettings::read(root.filePath(u"settings.json"_s)).openAfterConvert);
+    view = std::make_unique<SettingsView>(*model);
+    EXPECT_FALSE(revealSwitch()->isChecked());
+
+    // The next conversion does not reveal what it wrote.
+    const QString pdf = input(u"quiet.pdf"_s);
+    fakes->pdf.insert(pdf, PdfText{u"Enough text to keep."_s, {}});
+    runBatch({QUrl::fromLocalFile(pdf)});
+    EXPECT_TRUE(QFileInfo::exists(out(u"quiet.md"_s)));
+    EXPECT_TRUE(desktop.reveals.isEmpty());
+}
+
+TEST_F(SettingsViewTest, the_switch_follows_the_model) {
+    useFolder(outFolder(), false);
+    EXPECT_FALSE(revealSwitch()->isChecked());
+    useFolder(outFolder(), true);
+    EXPECT_TRUE(revealSwitch()->isChecked());
+}
+
+TEST_F(SettingsViewTest, links_open_the_product_and_feedback_pages) {
+    click("websiteLink");
+    click("feedbackLink");
+    ASSERT_EQ(desktop.opened.size(), 2);
+    const QUrl website = desktop.opened[0];
+    EXPECT_EQ(website.scheme(), u"https"_s);
+    EXPECT_EQ(website.host(), MorvaneModel::manifest().host());
+    EXPECT_EQ(website.path(), u"/morvane"_s);
+    EXPECT_FALSE(website.hasQuery());
+    const QUrl feedback = desktop.opened[1];
+    EXPECT_EQ(feedback.scheme(), u"https"_s);
+    EXPECT_FALSE(feedback.host().isEmpty());
+    EXPECT_EQ(feedback.path(), u"/"_s);
+    EXPECT_EQ(feedback.query(), u"app=morvane"_s);
+}
+
+} // namespace

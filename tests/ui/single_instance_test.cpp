@@ -1,0 +1,121 @@
+#include "morvane_app.h"
+#include "single_instance.h"
+#include "ui_fixture.h"
+
+#include <QLocalSocket>
+#include <QSignalSpy>
+
+namespace {
+
+class SingleInstanceTest : public UiTest {
+protected:
+    QString socketName() const { return root.filePath(u"instance"_s); }
+};
+
+TEST_F(SingleInstanceTest, the_first_launch_listens_and_a_second_hands_over_its_files) {
+    SingleInstance first(socketName());
+    ASSERT_FALSE(first.handOverOrListen({}));
+    ASSERT_TRUE(first.isListening());
+    QSignalSpy launched(&first, &SingleInstance::launched);
+
+    const QList<QUrl> files{inputUrl(u"z.pdf"_s), inputUrl(u"a b.docx"_s), inputUrl(u"m.html"_s)};
+    SingleInstance second(socketName());
+    EXPECT_TRUE(second.handOverOrListen(files));
+    EXPECT_FALSE(second.isListening());
+    ASSERT_TRUE(launched.wait(3000));
+    EXPECT_EQ(launched.count(), 1);
+    EXPECT_EQ(launched.first().first().value<QList<QUrl>>(), files);
+}
+
+TEST_F(SingleInstanceTest, a_second_launch_reaches_convert_files_once) {
+    SingleInstance first(socketName());
+    ASSERT_FALSE(first.handOverOrListen({}));
+    MorvaneApp app(*model);
+    QObject::connect(&first, &SingleInstance::launched, &app, &MorvaneApp::open);
+    QList<QList<QUrl>> batches;
+    QObject::connect(
+        model.get(), &MorvaneModel::batchEnded,
+        [&](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
+
+    const QList<QUrl> files = SingleInstance::filesFromArguments(
+        {u"one.pdf"_s, input(u"two.pptx"_s)}, root.filePath(u"in"_s));
+    input(u"one.pdf"_s);
+    SingleInstance second(socketName());
+    ASSERT_TRUE(second.handOverOrListen(files));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
+    QTest::qWait(20);
+    ASSERT_EQ(batches.size(), 1);
+    EXPECT_EQ(batches.first(), (QList<QUrl>{inputUrl(u"one.pdf"_s), inputUrl(u"two.pptx"_s)}));
+}
+
+TEST_F(SingleInstanceTest, a_socket_left_by_a_crashed_instance_is_taken_over) {
+    writeFile(socketName(), "stale");
+    SingleInstance first(socketName());
+    EXPECT_FALSE(first.handOverOrListen({}));
+    EXPECT_TRUE(first.isListening());
+}
+
+TEST_F(SingleInstanceTest, a_launch_without_files_still_reaches_the_running_one) {
+    SingleInstance first(socketName());
+    ASSERT_FALSE(first.handOverOrListen({}));
+    QSignalSpy launched(&first, &SingleInstance::launched);
+    SingleInstance second(socketName());
+    ASSERT_TRUE(second.handOverOrListen({}));
+    ASSERT_TRUE(launched.wait(3000));
+    EXPECT_TRUE(launched.first().first().value<QList<QUrl>>().isEmpty());
+}
+
+TEST_F(SingleInstanceTest, an_oversized_message_is_dropped) {
+    SingleInstance first(socketName());
+    ASSERT_FALSE(first.handOverOrListen({}));
+    QSignalSpy launched(&first, &SingleInstance::launched);
+    QLocalSocket socket;
+    socket.connectToServer(socketName());
+    ASSERT_TRUE(socket.waitForConnected(3000));
+    const QByteArray line = QUrl::fromLocalFile(u"/tmp/x.pdf"_s).toEncoded() + '\n';
+    QByteArray flood;
+    while (flood.size() < 5 * 1024 * 1024)
+        flood += line;
+    socket.write(flood);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return socket.bytesToWrite() == 0 || socket.state() != QLocalSocket::ConnectedState;
+        },
+        5000));
+    socket.disconnectFromServer();
+    QTest::qWait(100);
+    EXPECT_EQ(launched.count(), 0);
+}
+
+TEST(SingleInstanceArguments, become_absolute_file_urls_in_order) {
+    const QList<QUrl> files =
+        SingleInstance::filesFromArguments({u"b.pdf"_s, u"/abs/a.docx"_s, u"../up/c.html"_s,
+                                            u"file:///x/y%20z.pptx"_s, u"sub/./d.txt"_s},
+                                           u"/work/here"_s);
+    EXPECT_EQ(files, (QList<QUrl>{QUrl::fromLocalFile(u"/work/here/b.pdf"_s),
+                                  QUrl::fromLocalFile(u"/abs/a.docx"_s),
+                                  QUrl::fromLocalFile(u"/work/up/c.html"_s),
+                                  QUrl::fromLocalFile(u"/x/y z.pptx"_s),
+                                  QUrl::fromLocalFile(u"/work/here/sub/d.txt"_s)}));
+}
+
+TEST(SingleInstanceArguments, skip_empty_arguments_and_remote_urls) {
+    EXPECT_TRUE(
+        SingleInstance::filesFromArguments({QString(), u"file://host/share/a.pdf"_s}, u"/w"_s)
+            .isEmpty());
+}
+
+TEST(SingleInstanceMessage, round_trips_paths_with_spaces_and_line_breaks) {
+    const QList<QUrl> files{QUrl::fromLocalFile(u"/tmp/with space.pdf"_s),
+                            QUrl::fromLocalFile(u"/tmp/line\nbreak.docx"_s),
+                            QUrl::fromLocalFile(u"/tmp/ünï.html"_s)};
+    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode(files)), files);
+}
+
+TEST(SingleInstanceMessage, ignores_lines_that_are_not_local_files) {
+    const QByteArray message =
+        "https://example.com/a.pdf\n\nnot a url at all %%%\nfile:///ok.pdf\n";
+    EXPECT_EQ(SingleInstance::decode(message), QList<QUrl>{QUrl::fromLocalFile(u"/ok.pdf"_s)});
+}
+
+} // namespace
