@@ -98,7 +98,8 @@ QList<QUrl> SingleInstance::filesFromArguments(const QStringList& arguments,
             continue;
         if (argument.startsWith(u"file:"_s)) {
             const QUrl url(argument);
-            if (url.isLocalFile())
+            // file://host/… names another machine's file.
+            if (url.isLocalFile() && (url.host().isEmpty() || url.host() == u"localhost"_s))
                 files.append(url);
             continue;
         }
@@ -118,7 +119,7 @@ QList<QUrl> SingleInstance::decode(const QByteArray& message) {
     QList<QUrl> files;
     for (const QByteArray& line : message.split('\n')) {
         const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
-        if (!line.isEmpty() && url.isValid() && url.isLocalFile())
+        if (!line.isEmpty() && url.isValid() && url.isLocalFile() && url.host().isEmpty())
             files.append(url);
     }
     return files;

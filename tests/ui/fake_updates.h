@@ -21,6 +21,10 @@ public:
     int checks = 0;
     int checksAnswered = 0;
     int installs = 0;
+    int installsAnswered = 0;
+
+    // Nothing suspended inside the fake any more.
+    bool settled() const { return checks == checksAnswered && installs == installsAnswered; }
 
     void releaseChecks() { release(m_checkGates); }
     void releaseInstalls() { release(m_installGates); }
@@ -35,6 +39,7 @@ public:
     QCoro::Task<InstallOutcome> install(UpdateInfo) override {
         ++installs;
         co_await waitIf(holdInstalls, m_installGates);
+        ++installsAnswered;
         co_return outcome;
     }
 
@@ -47,7 +52,8 @@ private:
             gate->open();
     }
 
-    static QCoro::Task<> waitIf(bool hold, Gates& gates) {
+    // The flag is read after the first pause, so a release that came meanwhile holds.
+    static QCoro::Task<> waitIf(const bool& hold, Gates& gates) {
         co_await QCoro::sleepFor(std::chrono::milliseconds(1));
         if (!hold)
             co_return;

@@ -21,6 +21,18 @@ protected:
         makeModel(nullptr, std::move(services));
     }
 
+    // The model goes with the fixture; no update call may still be waiting
+    // inside the fake it owns by then.
+    void TearDown() override {
+        if (updates && model) {
+            updates->holdChecks = updates->holdInstalls = false;
+            updates->releaseChecks();
+            updates->releaseInstalls();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return updates->settled(); }, 5000));
+        }
+        ModelTest::TearDown();
+    }
+
     template <typename T>
     static T* child(const QWidget& parent, const QString& name) {
         T* found = parent.findChild<T*>(name);
