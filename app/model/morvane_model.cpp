@@ -21,10 +21,6 @@ const QString recentsKey = u"ombrix.morvane.recents"_s;
 constexpr qsizetype maxRecents = 5;
 constexpr int maxNameClashes = 1000;
 
-QSettings preferences() {
-    return QSettings(u"Ombrix"_s, u"Morvane"_s);
-}
-
 QString fileName(const QUrl& url) {
     QString path = url.path();
     while (path.size() > 1 && path.endsWith(u'/'))
@@ -86,6 +82,10 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
 }
 
 MorvaneModel::~MorvaneModel() = default;
+
+QSettings MorvaneModel::preferences() {
+    return QSettings(u"Ombrix"_s, u"Morvane"_s);
+}
 
 void MorvaneModel::setSettings(const MorvaneSettings& settings) {
     m_settings = settings;

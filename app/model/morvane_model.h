@@ -14,6 +14,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QSettings>
 #include <QString>
 #include <QUrl>
 
@@ -133,6 +134,9 @@ private:
     void setAvailableUpdate(const std::optional<UpdateInfo>& update);
     void setIsUpdating(bool isUpdating);
     void setIsCheckingForUpdate(bool isChecking);
+    // The user's preference store (recents, declined update version).
+    static QSettings preferences();
+    QCoro::Task<std::optional<UpdateInfo>> fetchUpdate();
     QCoro::Task<> runLaunchCheck();
     QCoro::Task<> runManualCheck();
     QCoro::Task<> runInstall();

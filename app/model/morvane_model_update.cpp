@@ -45,17 +45,21 @@ void MorvaneModel::checkForUpdatesOnLaunch() {
     runLaunchCheck();
 }
 
+QCoro::Task<std::optional<UpdateInfo>> MorvaneModel::fetchUpdate() {
+    if (!m_updates)
+        co_return std::nullopt;
+    co_return co_await m_updates->check(manifest(), m_version);
+}
+
 QCoro::Task<> MorvaneModel::runLaunchCheck() {
     QPointer<MorvaneModel> self(this);
-    std::optional<UpdateInfo> update;
-    if (m_updates)
-        update = co_await m_updates->check(manifest(), m_version);
+    const std::optional<UpdateInfo> update = co_await fetchUpdate();
     if (!self)
         co_return;
     setAvailableUpdate(update);
     if (!update)
         co_return;
-    const QVariant declined = QSettings(u"Ombrix"_s, u"Morvane"_s).value(promptedVersionKey);
+    const QVariant declined = preferences().value(promptedVersionKey);
     if (declined.isValid() && declined.toString() == update->version)
         co_return;
     promptForUpdate();
@@ -70,9 +74,7 @@ void MorvaneModel::checkForUpdatesManually() {
 
 QCoro::Task<> MorvaneModel::runManualCheck() {
     QPointer<MorvaneModel> self(this);
-    std::optional<UpdateInfo> update;
-    if (m_updates)
-        update = co_await m_updates->check(manifest(), m_version);
+    const std::optional<UpdateInfo> update = co_await fetchUpdate();
     if (!self)
         co_return;
     setIsCheckingForUpdate(false);
@@ -99,7 +101,7 @@ void MorvaneModel::promptForUpdate() {
     if (answer == 0)
         installUpdate();
     else
-        QSettings(u"Ombrix"_s, u"Morvane"_s).setValue(promptedVersionKey, update.version);
+        preferences().setValue(promptedVersionKey, update.version);
 }
 
 void MorvaneModel::installUpdate() {
