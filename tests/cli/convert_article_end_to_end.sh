@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# morvane-convert on a saved news page served from loopback, through the real
+# engine: only the article comes out, with its links made absolute.
+set -euo pipefail
+convert=${1:?usage: convert_article_end_to_end.sh MORVANE_CONVERT SOURCE_DIR}
+source_dir=${2:?}
+work=$(mktemp -d)
+server=""
+trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
+
+# A one-file server on a free loopback port; it prints the port once it listens.
+node -e '
+  const http = require("node:http");
+  const page = require("node:fs").readFileSync(process.argv[1]);
+  http.createServer((req, res) => {
+    if (req.url === "/news/2026/new-pier") {
+      res.writeHead(200, { "Content-Type": "text/html; charset=utf-8" });
+      res.end(page);
+    } else {
+      res.writeHead(404, { "Content-Type": "text/plain" });
+      res.end("not here");
+    }
+  }).listen(0, "127.0.0.1", function () { console.log(this.address().port); });
+' "$source_dir/tests/cli/fixtures/harbour-article.html" >"$work/port" &
+server=$!
+for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.1; done
+port=$(head -1 "$work/port")
+[ -n "$port" ] || { echo "FAIL: the page server did not start"; exit 1; }
+base="http://127.0.0.1:$port"
+
+out="$work/out"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$convert" --out "$out" --no-reveal \
+  "$base/news/2026/new-pier" >"$work/stdout" 2>"$work/stderr" || status=$?
+fail() { echo "FAIL: $*"; echo "--- stdout"; cat "$work/stdout"; echo "--- stderr"; tail -20 "$work/stderr"; exit 1; }
+[ "$status" -eq 0 ] || fail "exit status $status"
+[ "$(tail -1 "$work/stdout")" = "Converted ✓" ] || fail "final status"
+document=$(grep '\.md$' "$work/stdout") || fail "no document written"
+[ "$(echo "$document" | wc -l)" -eq 1 ] || fail "one document expected"
+[ -f "$document" ] || fail "missing $document"
+show() { echo "--- $document"; cat "$document"; }
+
+grep -q "^source: $base/news/2026/new-pier\$" "$document" || { show; fail "source line"; }
+grep -q '^# New pier opens at the north harbour' "$document" || { show; fail "title heading"; }
+[ "$(grep -c '^# ' "$document")" -eq 1 ] || { show; fail "title heading doubled"; }
+for text in 'three weeks' 'What changes for passengers' 'evening sailings'; do
+  grep -q "$text" "$document" || { show; fail "article text missing: $text"; }
+done
+for text in 'Subscribe today' 'Most read' 'Lighthouse keeper' 'boat insurance' \
+  'parking' 'Cookie settings' 'analytics'; do
+  if grep -q "$text" "$document"; then show; fail "page furniture kept: $text"; fi
+done
+grep -qF "]($base/harbour/timetable)" "$document" || { show; fail "root-relative link not absolute"; }
+grep -qF "]($base/news/2026/timetable.pdf)" "$document" || { show; fail "relative link not absolute"; }
+grep -qF "]($base/images/pier.jpg)" "$document" || { show; fail "image address not absolute"; }
+grep -qF "[the biggest change to the timetable]" "$document" || { show; fail "link text"; }
+echo "article end to end: $(basename "$document")"
