@@ -16,9 +16,12 @@ RealConverters::RealConverters()
 RealConverters::~RealConverters() = default;
 
 QCoro::Task<PdfText> RealConverters::convertPdf(QString path) {
-    // Extraction (and OCR) off the main thread; the layout back on it.
-    PDFExtract::Extraction extraction =
-        co_await QtConcurrent::run([path] { return PDFExtract::pages(path); });
+    // Extraction (and OCR) off the main thread; the layout back on it. The
+    // future is a named local: GCC 12 destroys a lambda temporary inside a
+    // co_await expression twice, which freed the captured path twice.
+    QFuture<PDFExtract::Extraction> extracting =
+        QtConcurrent::run([path] { return PDFExtract::pages(path); });
+    PDFExtract::Extraction extraction = co_await extracting;
     co_return PdfText{PDFLayout::markdown(extraction.pages), std::move(extraction.note)};
 }
 
