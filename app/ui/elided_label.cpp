@@ -25,18 +25,32 @@ void ElidedLabel::setTextColor(const QColor& color) {
     update();
 }
 
+namespace {
+
+// At small sizes a hinted underscore sits below the font's descent, and a
+// line only as tall as the font would clip "my_folder" to "my folder".
+int lineHeight(const QFontMetrics& metrics) {
+    const int underscoreBottom = metrics.tightBoundingRect(QStringLiteral("_")).bottom() + 1;
+    return metrics.ascent() + qMax(metrics.descent(), underscoreBottom);
+}
+
+} // namespace
+
 QSize ElidedLabel::sizeHint() const {
     const QFontMetrics metrics = fontMetrics();
-    return QSize(metrics.horizontalAdvance(m_text), metrics.height());
+    return QSize(metrics.horizontalAdvance(m_text), lineHeight(metrics));
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
     const QFontMetrics metrics = fontMetrics();
-    return QSize(metrics.horizontalAdvance(QStringLiteral("…")) * 3, metrics.height());
+    return QSize(metrics.horizontalAdvance(QStringLiteral("…")) * 3, lineHeight(metrics));
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(m_color.isValid() ? m_color : palette().color(QPalette::WindowText));
-    painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, shownText());
+    const QFontMetrics metrics = fontMetrics();
+    const QRect area = contentsRect();
+    const int baseline = area.top() + (area.height() - lineHeight(metrics)) / 2 + metrics.ascent();
+    painter.drawText(QPoint(area.left(), baseline), shownText());
 }

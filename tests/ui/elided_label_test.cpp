@@ -1,6 +1,8 @@
 #include "elided_label.h"
 #include "qt_printers.h"
 
+#include <QImage>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -29,8 +31,38 @@ TEST(ElidedLabel, shortens_in_the_middle_keeping_both_ends) {
 TEST(ElidedLabel, asks_for_one_line_only) {
     ElidedLabel label;
     label.setText(u"a\u00a0long name with spaces that could wrap"_s);
-    EXPECT_EQ(label.sizeHint().height(), label.fontMetrics().height());
+    EXPECT_LT(label.sizeHint().height(), 2 * label.fontMetrics().height());
     EXPECT_LT(label.minimumSizeHint().width(), label.sizeHint().width());
 }
 
 } // namespace
+
+// Rows of the label's own rendering that hold ink.
+int inkedRows(ElidedLabel& label) {
+    label.resize(label.sizeHint());
+    QImage image(label.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    label.setTextColor(Qt::black);
+    label.render(&image);
+    int rows = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 160) {
+                ++rows;
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+TEST(ElidedLabel, draws_underscores_rather_than_clipping_them_to_spaces) {
+    for (const qreal points : {7.0, 7.65, 8.0, 9.0, 10.0, 11.0, 13.0}) {
+        ElidedLabel label;
+        QFont font = label.font();
+        font.setPointSizeF(points);
+        label.setFont(font);
+        label.setText(u"____"_s);
+        EXPECT_GT(inkedRows(label), 0) << points;
+    }
+}
