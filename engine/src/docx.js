@@ -5,7 +5,7 @@ import mammoth from 'mammoth';
 import { Assets, extensionForType } from './assets.js';
 import { ommlToLatex } from './omml.js';
 import { collapseWhiteSpace, createTurndown, toMarkdown, MARK_OPEN, MARK_CLOSE } from './markdown.js';
-import { documentTitle, EngineError, openPackage } from './office.js';
+import { documentTitle, EngineError, hasDocumentType, openPackage } from './office.js';
 
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
 const WORD_NS = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
@@ -40,8 +40,8 @@ async function rewriteEquations(zip, env, warnings) {
       continue;
     }
     const xml = await file.async('string');
-    if (!xml.includes(MATH_NS)) {
-      continue;
+    if (!xml.includes(MATH_NS) || hasDocumentType(xml)) {
+      continue; // a part with a document type is left to mammoth, which refuses it
     }
     const document = new env.DOMParser().parseFromString(xml, 'application/xml');
     if (document.getElementsByTagName('parsererror').length > 0) {

@@ -7,17 +7,66 @@ import { collapseWhiteSpace } from './markdown.js';
 // A fault of the document, told to the user as it is.
 export class EngineError extends Error {}
 
+// Real documents with large pictures stay far below this; a zip bomb of a few
+// kilobytes would otherwise unpack into all of the page's memory.
+export const MAX_EXPANDED_BYTES = 512 * 1024 * 1024;
+
+export const TOO_LARGE = 'the document is too large once unpacked (over 512 MB)';
+
+// Inflates one part without keeping it, stopping as soon as it passes its
+// allowance: a part may claim a small size and inflate to far more.
+function countExpanded(file, allowance) {
+  return new Promise((resolve, reject) => {
+    let total = 0;
+    const stream = file.internalStream('uint8array');
+    stream.on('data', (chunk) => {
+      total += chunk.length;
+      if (total > allowance) {
+        stream.pause();
+        reject(new EngineError(TOO_LARGE));
+      }
+    });
+    stream.on('error', () => reject(new EngineError('a part of the document is damaged')));
+    stream.on('end', () => resolve(total));
+    stream.resume();
+  });
+}
+
 // The package of a Word or PowerPoint file; `notA` is the error for a file
-// that is not a zip at all.
-export async function openPackage(bytes, notA) {
+// that is not a zip at all. Refused before any part is read when its parts
+// together would unpack past the limit.
+export async function openPackage(bytes, notA, limit = MAX_EXPANDED_BYTES) {
+  let zip;
   try {
-    return await JSZip.loadAsync(bytes);
+    zip = await JSZip.loadAsync(bytes);
   } catch {
     throw new EngineError(notA);
   }
+  const files = Object.values(zip.files).filter((file) => !file.dir);
+  let declared = 0;
+  for (const file of files) {
+    declared += file._data && file._data.uncompressedSize > 0 ? file._data.uncompressedSize : 0;
+  }
+  if (declared > limit) {
+    throw new EngineError(TOO_LARGE);
+  }
+  let expanded = 0;
+  for (const file of files) {
+    expanded += await countExpanded(file, limit - expanded);
+  }
+  return zip;
+}
+
+// Office parts never carry a document type; one that does is there to declare
+// entities, and the browser's parser would expand them without end.
+export function hasDocumentType(xml) {
+  return /<!DOCTYPE/i.test(xml);
 }
 
 export function parseXml(env, xml, what) {
+  if (hasDocumentType(xml)) {
+    throw new EngineError(`${what}: unreadable XML`);
+  }
   const document = new env.DOMParser().parseFromString(xml, 'application/xml');
   if (!document.documentElement || document.getElementsByTagName('parsererror').length > 0) {
     throw new EngineError(`${what}: unreadable XML`);
