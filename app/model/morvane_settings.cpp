@@ -59,9 +59,12 @@ MorvaneSettings MorvaneSettings::read(const QString& path) {
 bool MorvaneSettings::write(const QString& path) const {
     if (path.isEmpty())
         return false;
+    // Unbuffered, so that a disk that fills up part way shows in the count
+    // written and the old file stays instead of a cut one.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    file.write(toJson());
-    return file.commit();
+    const QByteArray json = toJson();
+    // Not committed, the temporary file goes with `file`.
+    return file.write(json) == json.size() && file.commit();
 }

@@ -90,12 +90,12 @@ std::optional<SelfUpdater::Failure> launchSwap(const QString& newApp, const QStr
                                                const SelfUpdater::Environment& environment) {
     const QString scriptPath =
         QDir(environment.tempFolder).filePath(u"ombrix-update-%1.sh"_s.arg(environment.processId));
+    // Unbuffered: a script cut short by a full disk must not be committed.
     QSaveFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly) ||
-        script.write(
-            SelfUpdater::swapScript(environment.processId, environment.executableName).toUtf8()) <
-            0 ||
-        !script.commit())
+    const QByteArray text =
+        SelfUpdater::swapScript(environment.processId, environment.executableName).toUtf8();
+    if (!script.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        script.write(text) != text.size() || !script.commit())
         return fileError(u"Couldn't write"_s, scriptPath, script.errorString());
     if (!environment.startDetached ||
         !environment.startDetached(u"/bin/sh"_s, {scriptPath, newApp, dest}))
@@ -154,6 +154,9 @@ QCoro::Task<std::optional<Failure>> install(UpdateInfo update, QNetworkAccessMan
     });
     co_await qCoro(reply.get()).waitForFinished();
     if (written && archiveFile.write(reply->readAll()) < 0)
+        written = false;
+    // What is still buffered goes out now; a full disk shows here.
+    if (!archiveFile.flush())
         written = false;
     archiveFile.close();
 

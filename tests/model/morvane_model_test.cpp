@@ -1,5 +1,6 @@
 #include "morvane_model.h"
 
+#include "file_size_limit.h"
 #include "model_fixture.h"
 #include "qt_printers.h"
 
@@ -195,6 +196,89 @@ TEST_F(ModelTest, unwritable_output_folder_says_couldnt_save) {
     EXPECT_EQ(statuses.last(), u"Couldn't save x.docx");
     EXPECT_TRUE(model->recents().isEmpty());
     EXPECT_TRUE(desktop.reveals.isEmpty());
+}
+
+TEST_F(ModelTest, a_full_disk_says_couldnt_save_leaves_no_part_and_keeps_earlier_documents) {
+    fakes->engine[u"small.docx"_s] = engineText(u"Small and complete."_s);
+    fakes->engine[u"big.docx"_s] = engineText(QString(256 * 1024, u'w'));
+    runBatch({inputUrl(u"small.docx"_s)});
+    const QByteArray earlier = readFile(out(u"small.md"_s));
+    ASSERT_FALSE(earlier.isEmpty());
+    {
+        FileSizeLimit full(64 * 1024);
+        runBatch({inputUrl(u"big.docx"_s)});
+    }
+    EXPECT_EQ(model->status(), u"Couldn't save big.docx");
+    EXPECT_EQ(QDir(outFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{u"small.md"_s});
+    EXPECT_EQ(readFile(out(u"small.md"_s)), earlier);
+    ASSERT_EQ(model->recents().size(), 1);
+    EXPECT_EQ(model->recents()[0].name, u"small.md"_s);
+}
+
+TEST_F(ModelTest, a_picture_that_no_longer_fits_leaves_no_part_of_itself) {
+    fakes->engine[u"pictures.docx"_s] =
+        ConvertResult(u"![a](a.png)"_s, {},
+                      {{u"a.png"_s, QString::fromLatin1(QByteArray(200 * 1024, 'x').toBase64())}},
+                      {}, std::nullopt);
+    {
+        FileSizeLimit full(64 * 1024);
+        runBatch({inputUrl(u"pictures.docx"_s)});
+    }
+    // The document itself is whole; the picture is there entirely or not at all.
+    EXPECT_TRUE(readFile(out(u"pictures.md"_s)).contains("](pictures-assets/a.png)"));
+    const QStringList assets =
+        QDir(out(u"pictures-assets"_s))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    EXPECT_TRUE(assets.isEmpty() ||
+                (assets == QStringList{u"a.png"_s} &&
+                 readFile(out(u"pictures-assets/a.png"_s)).size() == 200 * 1024))
+        << assets.join(u", "_s).toStdString();
+}
+
+TEST_F(ModelTest, an_output_folder_deleted_during_a_batch_is_made_again_for_the_rest) {
+    Gate gate;
+    for (const QString& name : {u"one.docx"_s, u"two.docx"_s, u"three.docx"_s})
+        fakes->engine[name] = engineText(u"Text of "_s + name);
+    fakes->gates[u"two.docx"_s] = &gate;
+    const int before = batchesEnded;
+    model->convertFiles(
+        {inputUrl(u"one.docx"_s), inputUrl(u"two.docx"_s), inputUrl(u"three.docx"_s)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(out(u"one.md"_s)); }, 5000));
+    ASSERT_TRUE(QDir(outFolder()).removeRecursively());
+    gate.open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded > before; }, 5000));
+    EXPECT_EQ(model->status(), u"Converted 3 files ✓");
+    EXPECT_TRUE(readFile(out(u"two.md"_s)).endsWith("Text of two.docx\n"));
+    EXPECT_TRUE(readFile(out(u"three.md"_s)).endsWith("Text of three.docx\n"));
+}
+
+TEST_F(ModelTest, a_corrupt_preference_store_gives_no_recents_and_is_written_afresh) {
+    const QString store = QSettings(u"Ombrix"_s, u"Morvane"_s).fileName();
+    writeFile(store, QByteArray("\x00\xff[ombrix]\nrecents=@ByteArray(\x01\x02\n\xfe", 31));
+    model->loadRecents();
+    EXPECT_TRUE(model->recents().isEmpty());
+    fakes->engine[u"after.docx"_s] = engineText(u"Saved after the damage."_s);
+    runBatch({inputUrl(u"after.docx"_s)});
+    makeModel();
+    model->loadRecents();
+    ASSERT_EQ(model->recents().size(), 1);
+    EXPECT_EQ(model->recents()[0].name, u"after.md"_s);
+}
+
+TEST_F(ModelTest, settings_that_cannot_be_stored_still_hold_for_the_session) {
+    const QString stored = root.filePath(u"settings.json"_s);
+    model->setSettings({out(u"first"_s), false});
+    const QByteArray before = readFile(stored);
+    ASSERT_FALSE(before.isEmpty());
+    {
+        FileSizeLimit full(8);
+        model->setSettings({out(u"second"_s), false});
+    }
+    EXPECT_EQ(readFile(stored), before);
+    fakes->engine[u"x.docx"_s] = engineText(u"body"_s);
+    runBatch({inputUrl(u"x.docx"_s)});
+    EXPECT_TRUE(QFileInfo::exists(out(u"second/x.md"_s)));
 }
 
 class SavingTest : public ModelTest {

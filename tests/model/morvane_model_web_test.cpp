@@ -140,6 +140,17 @@ TEST_F(WebTest, refused_and_silent_servers_fail_the_fetch) {
     EXPECT_FALSE(model->isConverting());
 }
 
+TEST_F(WebTest, a_connection_dropped_part_way_through_the_body_fails_the_fetch) {
+    HttpAnswer cut{200, {"Content-Type: text/html"}, QByteArray(256 * 1024, 'a')};
+    cut.cutAfter = 1000;
+    server.answers["/cut"] = cut;
+    convert(server.url("/cut").toString());
+    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
+    EXPECT_TRUE(fakes->engineCalls.isEmpty());
+    EXPECT_FALSE(model->isConverting());
+    EXPECT_TRUE(QDir(outFolder()).isEmpty());
+}
+
 TEST_F(WebTest, a_body_beyond_the_ceiling_is_refused) {
     ModelServices services;
     services.maxPageBytes = 1024 * 1024;

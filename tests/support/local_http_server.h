@@ -14,7 +14,8 @@ struct HttpAnswer {
     int status = 200;
     QList<QByteArray> headers; // "Name: value"
     QByteArray body;
-    bool silent = false; // accept the request and never answer
+    bool silent = false;     // accept the request and never answer
+    qsizetype cutAfter = -1; // when set, the connection drops after this many body bytes
 };
 
 class LocalHttpServer : public QObject {
@@ -65,8 +66,14 @@ private:
         for (const QByteArray& header : answer.headers)
             response += header + "\r\n";
         response += "Content-Length: " + QByteArray::number(answer.body.size()) +
-                    "\r\nConnection: close\r\n\r\n" + answer.body;
-        socket->write(response);
+                    "\r\nConnection: close\r\n\r\n";
+        if (answer.cutAfter >= 0) {
+            socket->write(response + answer.body.left(answer.cutAfter));
+            socket->flush();
+            socket->abort();
+            return;
+        }
+        socket->write(response + answer.body);
         socket->disconnectFromHost();
     }
 

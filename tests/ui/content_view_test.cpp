@@ -38,7 +38,12 @@ protected:
             [this](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
     }
 
+    // A conversion still held would stay suspended, its frames never freed.
     void TearDown() override {
+        if (!gate.isOpen) {
+            gate.open();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !model->isConverting(); }, 5000));
+        }
         view.reset();
         UiTest::TearDown();
     }
