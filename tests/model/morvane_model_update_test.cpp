@@ -15,10 +15,15 @@ public:
     int checks = 0;
     QList<UpdateInfo> installs;
     QUrl lastManifest;
+    int running = 0;
 
     QCoro::Task<std::optional<UpdateInfo>> check(QUrl manifest, QString currentVersion) override {
         ++checks;
         lastManifest = manifest;
+        struct Running {
+            int& count;
+            ~Running() { --count; }
+        } counted{++running};
         co_await QCoro::sleepFor(std::chrono::milliseconds(1)); // a real check always waits
         if (checkGate && !checkGate->isOpen)
             co_await qCoro(checkGate, &Gate::opened);
@@ -44,8 +49,21 @@ protected:
         relaunch();
     }
 
+    void TearDown() override {
+        finishChecks();
+        ModelTest::TearDown();
+    }
+
+    // A check still sleeping would wake in a service that is gone.
+    void finishChecks() {
+        if (updates) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return updates->running == 0; }, 5000));
+        }
+    }
+
     // A fresh model and update service over the same preferences.
     void relaunch() {
+        finishChecks();
         auto service = std::make_unique<FakeUpdates>();
         updates = service.get();
         ModelServices services;
