@@ -40,10 +40,8 @@ protected:
 
     // A conversion still held would stay suspended, its frames never freed.
     void TearDown() override {
-        if (!gate.isOpen) {
-            gate.open();
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !model->isConverting(); }, 5000));
-        }
+        if (heldBatch >= 0)
+            finishHeldConversion();
         view.reset();
         UiTest::TearDown();
     }
@@ -81,13 +79,18 @@ protected:
     void startHeldConversion() {
         const QString pdf = input(u"held.pdf"_s);
         fakes->gates.insert(pdf, &gate);
+        heldBatch = batchesEnded;
         model->convertFiles({QUrl::fromLocalFile(pdf)});
         ASSERT_TRUE(model->isConverting());
     }
 
+    // Waits for the batch itself: a page converted meanwhile clears
+    // `isConverting` before the held batch has ended.
     void finishHeldConversion() {
         gate.open();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !model->isConverting(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded > heldBatch; }, 5000));
+        heldBatch = -1;
+        ASSERT_FALSE(model->isConverting());
     }
 
     std::unique_ptr<ContentView> view;
@@ -98,6 +101,7 @@ protected:
     QList<QList<QUrl>> batches;
     bool targetedDuringDrag = false;
     Gate gate;
+    int heldBatch = -1; // batches ended before the held one started
 };
 
 TEST_F(ContentViewTest, dropping_three_files_is_one_batch_in_drop_order) {
