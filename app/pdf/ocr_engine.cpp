@@ -6,16 +6,22 @@
 #include <omp.h>
 
 #include <memory>
+#include <mutex>
 
 extern "C" {
 
 __attribute__((visibility("default"))) void* morvane_ocr_open(const char* languages) {
+    // Engines are made on several threads at once, and the recogniser keeps
+    // some settings, the debug file among them, in globals that set-up writes.
+    static std::mutex opening;
+    static std::once_flag quiet;
+    const std::lock_guard<std::mutex> lock(opening);
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     if (api->Init(nullptr, languages, tesseract::OEM_LSTM_ONLY) != 0)
         return nullptr;
     // The API's default is one uniform block, which merges columns.
     api->SetPageSegMode(tesseract::PSM_AUTO);
-    api->SetVariable("debug_file", "/dev/null");
+    std::call_once(quiet, [&] { api->SetVariable("debug_file", "/dev/null"); });
     return api.release();
 }
 
