@@ -23,21 +23,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One folder per process; each run works in a fresh one inside it.
-const fs::path& base() {
-    static const fs::path path = [] {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-archive-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            FuzzInput::fail("no temporary folder");
-        const fs::path made = fs::canonical(pattern);
-        std::atexit([] {
-            std::error_code error;
-            fs::remove_all(base(), error);
-        });
-        return made;
-    }();
-    return path;
+// A fresh folder for each run, removed after it unless the run failed.
+fs::path freshFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-archive-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        FuzzInput::fail("no temporary folder");
+    return fs::canonical(pattern);
 }
 
 struct WriterDeleter {
@@ -152,10 +144,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     const QByteArray zip = input.startsWith("PK") ? input : zipFromLines(input);
 
-    std::string runPattern = (base() / "run-XXXXXX").native();
-    if (!mkdtemp(runPattern.data()))
-        FuzzInput::fail("no run folder");
-    const fs::path run(runPattern);
+    const fs::path base = freshFolder();
+    const fs::path run = base / "run";
+    fs::create_directory(run);
     const fs::path sentinel = run / "sentinel";
     const fs::path archivePath = run / "archive.zip";
     const fs::path out = run / "out";
@@ -172,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(isEmptyFolder(sentinel), "extract: the sentinel folder stays empty");
     const std::set<std::string> expected{"archive.zip", "out", "sentinel"};
     check(names(run) == expected, "extract: nothing new beside the extraction folder");
-    check(names(base()) == std::set<std::string>{run.filename().native()},
+    check(names(base) == std::set<std::string>{"run"},
           "extract: nothing new above the run folder");
     {
         QFile file(QString::fromStdString(archivePath.native()));
@@ -182,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkTree(out, extracted);
 
     std::error_code error;
-    fs::remove_all(run, error);
+    fs::remove_all(base, error);
     check(!error, "run folder removed");
     return 0;
 }
