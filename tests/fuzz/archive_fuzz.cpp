@@ -98,8 +98,7 @@ QByteArray zipFromLines(const QByteArray& text) {
 
 bool isEmptyFolder(const fs::path& path) {
     std::error_code error;
-    return fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) &&
-           !error;
+    return fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) && !error;
 }
 
 std::set<std::string> names(const fs::path& folder) {
@@ -120,8 +119,8 @@ void checkTree(const fs::path& out, bool extracted) {
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         struct stat status {};
         check(lstat(it->path().c_str(), &status) == 0, "extract: every entry can be read");
-        const bool plain = S_ISDIR(status.st_mode) || S_ISREG(status.st_mode) ||
-                           S_ISLNK(status.st_mode);
+        const bool plain =
+            S_ISDIR(status.st_mode) || S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
         check(plain, "extract: only folders, files and links");
         check(!S_ISREG(status.st_mode) || status.st_nlink == 1,
               "extract: no file with a second name");
@@ -163,8 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(isEmptyFolder(sentinel), "extract: the sentinel folder stays empty");
     const std::set<std::string> expected{"archive.zip", "out", "sentinel"};
     check(names(run) == expected, "extract: nothing new beside the extraction folder");
-    check(names(base) == std::set<std::string>{"run"},
-          "extract: nothing new above the run folder");
+    check(names(base) == std::set<std::string>{"run"}, "extract: nothing new above the run folder");
     {
         QFile file(QString::fromStdString(archivePath.native()));
         check(file.open(QIODevice::ReadOnly) && file.readAll() == zip,

@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkOrder(c, a, b);
 
     const QJsonObject feed{{u"version"_s, a}, {u"url"_s, u"https://dl.example.com/m.zip"_s}};
-    const auto offered =
-        Updater::fromFeed(QJsonDocument(feed).toJson(QJsonDocument::Compact), b);
+    const auto offered = Updater::fromFeed(QJsonDocument(feed).toJson(QJsonDocument::Compact), b);
     check(offered.has_value() == Updater::isNewer(a, b),
           "fromFeed: a well-formed feed is offered exactly when newer");
     if (offered)

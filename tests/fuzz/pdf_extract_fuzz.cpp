@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         lines += page.size();
     }
-    check(extraction.note.startsWith(u"%1p \u00B7 %2 lines "_s.arg(extraction.pages.size()).arg(lines)),
+    check(extraction.note.startsWith(
+              u"%1p \u00B7 %2 lines "_s.arg(extraction.pages.size()).arg(lines)),
           "extractBytes: the note counts the pages and lines");
 
     const QString markdown = PDFLayout::markdown(extraction.pages);

@@ -81,8 +81,7 @@ QByteArray lineKey(const PDFExtract::PlacedLine& placed) {
     return key;
 }
 
-bool isPermutation(const QList<PDFExtract::PlacedLine>& a,
-                   const QList<PDFExtract::PlacedLine>& b) {
+bool isPermutation(const QList<PDFExtract::PlacedLine>& a, const QList<PDFExtract::PlacedLine>& b) {
     if (a.size() != b.size())
         return false;
     QHash<QByteArray, qsizetype> counts;
@@ -102,8 +101,8 @@ bool isLineTerminator(QChar c) {
 // points, 0x20 marks glyphs without a font), a size, a box of four bytes, a
 // glyph count, then the glyphs.
 struct Decoded {
-    QList<PDFExtract::Page> pages;                // the lines as recorded
-    QList<QList<PDFExtract::RawLine>> rawPages;   // the same as engine lines
+    QList<PDFExtract::Page> pages;              // the lines as recorded
+    QList<QList<PDFExtract::RawLine>> rawPages; // the same as engine lines
 };
 
 Decoded decode(FuzzInput::Reader& in) {
@@ -166,8 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             check(!Unicode::isBlank(line.line.text), "textLines: no blank line");
             check(std::none_of(line.line.text.begin(), line.line.text.end(), isLineTerminator),
                   "textLines: no line terminator inside a line");
-            check(std::isfinite(line.line.size),
-                  "textLines: a finite size");
+            check(std::isfinite(line.line.size), "textLines: a finite size");
         }
         const QList<PDFExtract::PlacedLine> ordered = PDFExtract::readingOrder(placed);
         check(isPermutation(placed, ordered), "readingOrder: the same lines, reordered");

@@ -124,13 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray newline = (flags & 2) ? "\r\n" : "\n";
     const QByteArray signature = key().sign(prehashed ? blake2b(message) : message);
     const QByteArray globalSignature = key().sign(signature + comment);
-    const QByteArray file = "untrusted comment: " + untrusted + newline +
-                            (QByteArray(prehashed ? "ED" : "Ed") + key().id + signature).toBase64() +
-                            newline + "trusted comment: " + comment + newline +
-                            globalSignature.toBase64() + newline;
-    const QByteArray publicKey = (flags & 4) ? "untrusted comment: minisign public key\n" +
-                                                   key().keyLine() + '\n'
-                                             : key().keyLine();
+    const QByteArray file =
+        "untrusted comment: " + untrusted + newline +
+        (QByteArray(prehashed ? "ED" : "Ed") + key().id + signature).toBase64() + newline +
+        "trusted comment: " + comment + newline + globalSignature.toBase64() + newline;
+    const QByteArray publicKey =
+        (flags & 4) ? "untrusted comment: minisign public key\n" + key().keyLine() + '\n'
+                    : key().keyLine();
 
     const bool expected = namesTeam(comment, teamId);
     check(AppSignature::verify(message, file, publicKey, teamId) == expected,
