@@ -35,3 +35,13 @@ if(MORVANE_SANITIZE_THREAD)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
 endif()
+
+# The fuzzers see coverage only in code built with it: in a fuzz build every
+# library is instrumented and sanitized, and undefined behaviour aborts so that
+# libFuzzer keeps the input. The fuzzer runtime is linked into the targets only.
+# clang 14 cannot emit the function-type check beside coverage in coroutines.
+if(MORVANE_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize=function
+                        -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()

@@ -198,7 +198,9 @@ std::optional<QString> decodeStrict(QByteArrayView bytes, const QByteArray& char
             QString out(needed, Qt::Uninitialized);
             ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()), needed, bytes.data(),
                           length, &status);
-            if (U_SUCCESS(status))
+            // Some converters (UTF-7, BOCU-1, SCSU) pass half a surrogate pair
+            // through as if it were a character.
+            if (U_SUCCESS(status) && QStringView(out).isValidUtf16())
                 text = std::move(out);
         }
     }
@@ -259,6 +261,8 @@ std::optional<QString> decode(QByteArrayView bytes, const char* codePage) {
     if (U_FAILURE(status))
         return std::nullopt;
     out.truncate(written);
+    if (!QStringView(out).isValidUtf16())
+        return std::nullopt;
     return out;
 }
 

@@ -21,7 +21,9 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, const QList<PDFExtract::Glyp
     QString text;
     text.reserve(glyphs.size());
     for (const PDFExtract::Glyph& glyph : glyphs) {
-        if (glyph.codePoint > 0x10FFFF)
+        // A font's character map can name a lone surrogate or a value past
+        // U+10FFFF; neither is a character, and a lone half is not valid text.
+        if (glyph.codePoint > 0x10FFFF || QChar::isSurrogate(glyph.codePoint))
             text.append(QChar(QChar::ReplacementCharacter));
         else
             text.append(QStringView(QChar::fromUcs4(glyph.codePoint)));

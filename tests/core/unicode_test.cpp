@@ -115,6 +115,17 @@ TEST(UnicodeDecodeStrict, refuses_invalid_bytes_and_unknown_names) {
     EXPECT_FALSE(Unicode::decodeStrict("abc", "  "));
 }
 
+TEST(UnicodeDecodeStrict, refuses_half_a_surrogate_pair) {
+    // Both decode to a lone high surrogate in ICU; a whole pair is fine.
+    EXPECT_FALSE(Unicode::decodeStrict("+2DA", "UTF-7"));
+    EXPECT_FALSE(Unicode::decodeStrict("\xfc-\xa4"
+                                       "2p118\xa4",
+                                       "BOCU-1"));
+    EXPECT_FALSE(Unicode::decodeStrict("+2D4eAA-", "UTF-7"));
+    EXPECT_EQ(Unicode::decodeStrict("+2D3eAA-", "UTF-7"), u"\U0001F600"_s);
+    EXPECT_EQ(Unicode::decode(QByteArray("+2DA"), "UTF-7"), std::nullopt);
+}
+
 TEST(UnicodeCodePages, convert_strictly) {
     EXPECT_EQ(Unicode::encode(u"\u00AF\u2248", "macintosh"), QByteArray("\xF8\xC5"));
     EXPECT_EQ(Unicode::decode(QByteArray("\xF8\x96"), "windows-1252"), u"ø\u2013"_s);

@@ -1,11 +1,14 @@
+#include "fuzz_input.h"
+
 #include "unicode.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
-// Strict decoding with any character-set name: never crashes, and what UTF-8
-// accepts re-encodes to the same bytes.
+using FuzzInput::check;
+
+// Strict decoding with any character-set name: never crashes, gives only
+// well-formed text, and what UTF-8 accepts re-encodes to the same bytes.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
@@ -16,13 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           static_cast<qsizetype>(nameLength));
     const QByteArrayView bytes(data + 1 + nameLength,
                                static_cast<qsizetype>(size - 1 - nameLength));
-    (void)Unicode::decodeStrict(bytes, name);
+    if (const auto text = Unicode::decodeStrict(bytes, name))
+        check(FuzzInput::isValidUtf16(*text), "decodeStrict: valid UTF-16");
     if (const auto text = Unicode::decodeUtf8Strict(bytes)) {
         QByteArray expected = bytes.toByteArray();
         if (expected.startsWith("\xef\xbb\xbf"))
             expected.remove(0, 3);
-        if (text->toUtf8() != expected)
-            std::abort();
+        check(text->toUtf8() == expected, "decodeUtf8Strict: round trip");
+        check(FuzzInput::isValidUtf16(*text), "decodeUtf8Strict: valid UTF-16");
     }
     return 0;
 }

@@ -114,6 +114,10 @@ TEST_F(WebTest, decode_html_rules) {
     EXPECT_EQ(MorvaneModel::decodeHTML("caf\xe9", ""), u"café");
     EXPECT_EQ(MorvaneModel::decodeHTML("\x81\xff", "text/html"), QString());
     EXPECT_EQ(MorvaneModel::decodeHTML("", "text/html"), QString());
+    // A declared character set that yields half a surrogate pair does not fit.
+    EXPECT_EQ(MorvaneModel::decodeHTML("+2DA", "text/html; charset=UTF-7"), u"+2DA");
+    EXPECT_EQ(MorvaneModel::decodeHTML("<p>+AGEAYgBj- +2D4eAA-</p>", "text/html; charset=UTF-7"),
+              u"<p>+AGEAYgBj- +2D4eAA-</p>");
 }
 
 TEST_F(WebTest, an_undecodable_or_empty_body_is_a_failed_fetch) {

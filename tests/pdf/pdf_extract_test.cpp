@@ -173,6 +173,11 @@ TEST(PdfExtract, feeds_the_layout_ligatures_and_code_page_repairs) {
               u"K\u00F8benhavn er en by med \u00E6bler p\u00E5 tr\u00E6erne og s\u00E5 videre\n"_s);
 }
 
+TEST(PdfExtract, gives_well_formed_text_for_a_map_to_half_a_surrogate_pair) {
+    EXPECT_EQ(texts(PDFExtract::pages(fixture("to_unicode.pdf")).pages.value(0)),
+              (QStringList{u"Half \uFFFD whole \U0001F600"_s}));
+}
+
 TEST(PdfExtract, makes_headings_and_paragraphs_of_a_whole_document) {
     // Body lines at 9, 10 and 11 pt (11 is the largest with a tenth of the
     // text); headings at 14 to 18 pt, one per page.

@@ -73,4 +73,16 @@ TEST(TextLines, keep_the_untrimmed_text_and_a_size_per_piece) {
     EXPECT_EQ(lines[2].line, (PDFExtract::Line{u"no font"_s, 0}));
 }
 
+TEST(TextLines, replace_code_points_that_are_not_characters) {
+    // Lone surrogates (as a font's ToUnicode map can give them) and values
+    // past U+10FFFF become U+FFFD; a pair given as one code point stays.
+    QList<Glyph> line = glyphs(u"a"_s, 10);
+    for (char32_t codePoint : {char32_t(0xD800), char32_t(0xDFFF), char32_t(0x110000),
+                               char32_t(0x1F600), char32_t(0xDC00)})
+        line.append({codePoint, 10, true});
+    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines({{line, {}}});
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_EQ(lines[0].line.text, u"a\uFFFD\uFFFD\uFFFD\U0001F600\uFFFD"_s);
+}
+
 } // namespace

@@ -1,0 +1,177 @@
+#include "fuzz_input.h"
+
+#include "secure_archive.h"
+
+#include <QFile>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <system_error>
+
+using FuzzInput::check;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh folder for each run, removed after it unless the run failed.
+fs::path freshFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-archive-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        FuzzInput::fail("no temporary folder");
+    return fs::canonical(pattern);
+}
+
+struct WriterDeleter {
+    void operator()(archive* a) const { archive_write_free(a); }
+};
+struct EntryDeleter {
+    void operator()(archive_entry* e) const { archive_entry_free(e); }
+};
+
+// Lines "T NAME\tPAYLOAD": T is f (file, payload its content), d (folder),
+// l (symbolic link to payload), h (hard link to payload), p (pipe), c
+// (character device); written as a ZIP archive by libarchive.
+QByteArray zipFromLines(const QByteArray& text) {
+    QByteArray zip(static_cast<qsizetype>(text.size()) * 4 + 65536, Qt::Uninitialized);
+    size_t used = 0;
+    const std::unique_ptr<archive, WriterDeleter> writer(archive_write_new());
+    archive_write_set_format_zip(writer.get());
+    if (archive_write_open_memory(writer.get(), zip.data(), static_cast<size_t>(zip.size()),
+                                  &used) != ARCHIVE_OK)
+        return {};
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.size() < 2)
+            continue;
+        const qsizetype tab = line.indexOf('\t');
+        const QByteArray name = line.mid(2, tab < 0 ? -1 : tab - 2);
+        const QByteArray payload = tab < 0 ? QByteArray() : line.mid(tab + 1);
+        const std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
+        archive_entry_copy_pathname(entry.get(), name.constData());
+        archive_entry_set_perm(entry.get(), 0644);
+        archive_entry_set_size(entry.get(), 0);
+        switch (line[0]) {
+        case 'd':
+            archive_entry_set_filetype(entry.get(), AE_IFDIR);
+            archive_entry_set_perm(entry.get(), 0755);
+            break;
+        case 'l':
+            archive_entry_set_filetype(entry.get(), AE_IFLNK);
+            archive_entry_copy_symlink(entry.get(), payload.constData());
+            break;
+        case 'h':
+            archive_entry_set_filetype(entry.get(), AE_IFREG);
+            archive_entry_copy_hardlink(entry.get(), payload.constData());
+            break;
+        case 'p':
+            archive_entry_set_filetype(entry.get(), AE_IFIFO);
+            break;
+        case 'c':
+            archive_entry_set_filetype(entry.get(), AE_IFCHR);
+            break;
+        default:
+            archive_entry_set_filetype(entry.get(), AE_IFREG);
+            archive_entry_set_size(entry.get(), payload.size());
+            break;
+        }
+        if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN)
+            continue;
+        if (line[0] == 'f')
+            archive_write_data(writer.get(), payload.constData(),
+                               static_cast<size_t>(payload.size()));
+    }
+    if (archive_write_close(writer.get()) != ARCHIVE_OK)
+        return {};
+    zip.truncate(static_cast<qsizetype>(used));
+    return zip;
+}
+
+bool isEmptyFolder(const fs::path& path) {
+    std::error_code error;
+    return fs::is_directory(fs::symlink_status(path, error)) && fs::is_empty(path, error) && !error;
+}
+
+std::set<std::string> names(const fs::path& folder) {
+    std::set<std::string> found;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+         it.increment(error))
+        found.insert(it->path().filename().native());
+    return found;
+}
+
+// Everything under `out` is a folder, a file with no other name, or a link;
+// after a successful extraction every link also resolves inside `out`.
+void checkTree(const fs::path& out, bool extracted) {
+    std::error_code error;
+    const std::string inside = out.native() + '/';
+    for (fs::recursive_directory_iterator it(out, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        struct stat status {};
+        check(lstat(it->path().c_str(), &status) == 0, "extract: every entry can be read");
+        const bool plain =
+            S_ISDIR(status.st_mode) || S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
+        check(plain, "extract: only folders, files and links");
+        check(!S_ISREG(status.st_mode) || status.st_nlink == 1,
+              "extract: no file with a second name");
+        check((status.st_mode & (S_ISUID | S_ISGID)) == 0, "extract: no set-id bits");
+        if (extracted && S_ISLNK(status.st_mode)) {
+            std::error_code resolveError;
+            const fs::path resolved = fs::weakly_canonical(it->path(), resolveError);
+            check(!resolveError && (resolved == out || resolved.native().starts_with(inside)),
+                  "extract: every link stays inside after success");
+        }
+    }
+}
+
+} // namespace
+
+// Input: a ZIP archive (when it starts with "PK") or lines describing one.
+// Each run extracts into a fresh folder beside an empty sentinel folder;
+// nothing may appear outside the extraction folder.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray zip = input.startsWith("PK") ? input : zipFromLines(input);
+
+    const fs::path base = freshFolder();
+    const fs::path run = base / "run";
+    fs::create_directory(run);
+    const fs::path sentinel = run / "sentinel";
+    const fs::path archivePath = run / "archive.zip";
+    const fs::path out = run / "out";
+    fs::create_directory(sentinel);
+    {
+        QFile file(QString::fromStdString(archivePath.native()));
+        if (!file.open(QIODevice::WriteOnly) || file.write(zip) != zip.size())
+            FuzzInput::fail("archive not written");
+    }
+
+    const bool extracted = SecureArchive::extract(QString::fromStdString(archivePath.native()),
+                                                  QString::fromStdString(out.native()));
+
+    check(isEmptyFolder(sentinel), "extract: the sentinel folder stays empty");
+    const std::set<std::string> expected{"archive.zip", "out", "sentinel"};
+    check(names(run) == expected, "extract: nothing new beside the extraction folder");
+    check(names(base) == std::set<std::string>{"run"}, "extract: nothing new above the run folder");
+    {
+        QFile file(QString::fromStdString(archivePath.native()));
+        check(file.open(QIODevice::ReadOnly) && file.readAll() == zip,
+              "extract: the archive is left as it was");
+    }
+    checkTree(out, extracted);
+
+    std::error_code error;
+    fs::remove_all(base, error);
+    check(!error, "run folder removed");
+    return 0;
+}
