@@ -89,14 +89,24 @@ void LocalHttpsServer::serve(QSslSocket* socket) {
         const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
         const QByteArray path = requestLine.size() > 1 ? requestLine[1] : QByteArray();
         const Route route = m_routes.value(path, Route{404, {}, "text/plain", {}, 0});
-        const QByteArray answer = "HTTP/1.1 " + QByteArray::number(route.status) + " Status\r\n" +
-                                  "Content-Type: " + route.contentType + "\r\n" +
-                                  "Content-Length: " + QByteArray::number(route.body.size()) +
-                                  "\r\n" + route.extraHeaders + "Connection: close\r\n\r\n" +
-                                  route.body;
-        QTimer::singleShot(route.delayMs, socket, [socket, answer] {
+        const QByteArray answer =
+            "HTTP/1.1 " + QByteArray::number(route.status) + " Status\r\n" +
+            "Content-Type: " + route.contentType + "\r\n" +
+            "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n" +
+            route.extraHeaders + "Connection: close\r\n\r\n" +
+            (route.cutAfter >= 0 ? route.body.left(route.cutAfter) : route.body);
+        const bool cut = route.cutAfter >= 0;
+        QTimer::singleShot(route.delayMs, socket, [socket, answer, cut] {
             socket->write(answer);
-            socket->disconnectFromHost();
+            if (!cut) {
+                socket->disconnectFromHost();
+                return;
+            }
+            // Gone once what was written has left, as a dropped network would be.
+            QObject::connect(socket, &QSslSocket::encryptedBytesWritten, socket, [socket] {
+                if (socket->encryptedBytesToWrite() == 0)
+                    socket->abort();
+            });
         });
     });
 }

@@ -19,6 +19,7 @@ public:
         QByteArray contentType = "application/json";
         QByteArray extraHeaders; // whole header lines, each ending in "\r\n"
         int delayMs = 0;         // before the answer is sent
+        qsizetype cutAfter = -1; // when set, the connection drops after this many body bytes
     };
 
     LocalHttpsServer();

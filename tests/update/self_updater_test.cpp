@@ -207,6 +207,21 @@ TEST_F(SelfUpdaterInstall, passes_the_network_error_on_when_it_cannot_connect) {
     expectInstalledUntouched();
 }
 
+TEST_F(SelfUpdaterInstall, a_download_cut_off_part_way_fails_and_leaves_the_app_alone) {
+    const QByteArray archive = signedRelease();
+    LocalHttpsServer::Route cut{200, archive, "application/zip", {}, 0};
+    cut.cutAfter = archive.size() / 2;
+    server.setRoute(u"/Morvane-2.0.zip"_s, cut);
+    const std::optional<Failure> failure =
+        install({u"2.0"_s, server.url(u"/Morvane-2.0.zip"_s), QString()});
+    ASSERT_TRUE(failure.has_value());
+    // The network's own words, not a failed unpacking of half an archive.
+    const auto* platform = std::get_if<PlatformError>(&*failure);
+    ASSERT_NE(platform, nullptr) << describe(failure);
+    EXPECT_NE(platform->network, QNetworkReply::NoError);
+    expectInstalledUntouched();
+}
+
 // Every archive below is downloaded fine and fails a later step.
 struct ArchiveCase {
     const char* name;
