@@ -3,6 +3,7 @@ import assert from 'node:assert/strict';
 import JSZip from 'jszip';
 import { deflateRawSync } from 'node:zlib';
 import { EngineError, openPackage, TOO_LARGE } from '../src/office.js';
+import { oneEntryZip } from './fixtures/raw-zip.mjs';
 import { callFile, fixture } from './support.mjs';
 
 const MB = 1024 * 1024;
@@ -18,31 +19,7 @@ async function zipOf(parts) {
 // A one-part zip whose headers claim `claimed` bytes for a part that
 // inflates to `actual`: the sizes are the zip's word, not a fact.
 function lyingZip(actual, claimed) {
-  const name = Buffer.from('word/document.xml');
-  const data = deflateRawSync(Buffer.alloc(actual, 0x20));
-  const local = Buffer.alloc(30);
-  local.writeUInt32LE(0x04034b50, 0);
-  local.writeUInt16LE(20, 4);
-  local.writeUInt16LE(8, 8);
-  local.writeUInt32LE(data.length, 18);
-  local.writeUInt32LE(claimed, 22);
-  local.writeUInt16LE(name.length, 26);
-  const central = Buffer.alloc(46);
-  central.writeUInt32LE(0x02014b50, 0);
-  central.writeUInt16LE(20, 4);
-  central.writeUInt16LE(20, 6);
-  central.writeUInt16LE(8, 10);
-  central.writeUInt32LE(data.length, 20);
-  central.writeUInt32LE(claimed, 24);
-  central.writeUInt16LE(name.length, 28);
-  const centralStart = local.length + name.length + data.length;
-  const end = Buffer.alloc(22);
-  end.writeUInt32LE(0x06054b50, 0);
-  end.writeUInt16LE(1, 8);
-  end.writeUInt16LE(1, 10);
-  end.writeUInt32LE(central.length + name.length, 12);
-  end.writeUInt32LE(centralStart, 16);
-  return Buffer.concat([local, name, data, central, name, end]);
+  return oneEntryZip('word/document.xml', deflateRawSync(Buffer.alloc(actual, 0x20)), { size: claimed });
 }
 
 test('packages that unpack past the limit are refused', async (t) => {
