@@ -7,6 +7,7 @@
 // one. Prints each written document's path and the final status line; exits 0
 // only when every input was saved.
 
+#include "convert_kind.h"
 #include "morvane_model.h"
 #include "real_converters.h"
 
@@ -16,6 +17,7 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -102,7 +104,18 @@ int main(int argc, char** argv) {
     const MorvaneSettings stored = MorvaneSettings::read(MorvaneSettings::url().toLocalFile());
     ModelServices services;
     services.settingsPath = QString();
-    MorvaneModel model(std::make_unique<RealConverters>(), std::move(services));
+    // Started for nothing, the web engine's processes would take a core from
+    // the PDF pages.
+    const bool needsEngine =
+        !parsed->addresses.isEmpty() ||
+        std::any_of(parsed->files.cbegin(), parsed->files.cend(), [](const QUrl& file) {
+            const std::optional<ConvertKind> kind = ConvertKind::forFile(file);
+            return kind && *kind != ConvertKind::pdf;
+        });
+    MorvaneModel model(
+        std::make_unique<RealConverters>(needsEngine ? RealConverters::Engine::startNow
+                                                     : RealConverters::Engine::startOnFirstUse),
+        std::move(services));
     model.setSettings(
         {parsed->outFolder.value_or(stored.folderPath), stored.openAfterConvert && parsed->reveal});
     QObject::connect(&model, &MorvaneModel::statusChanged,

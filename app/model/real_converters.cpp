@@ -10,8 +10,10 @@
 #include <QNetworkAccessManager>
 #include <QtConcurrent/QtConcurrentRun>
 
-RealConverters::RealConverters()
-    : m_engine(std::make_unique<ConvertEngine>()) {}
+RealConverters::RealConverters(Engine start) {
+    if (start == Engine::startNow)
+        m_engine = std::make_unique<ConvertEngine>();
+}
 
 RealConverters::~RealConverters() = default;
 
@@ -27,6 +29,8 @@ QCoro::Task<PdfText> RealConverters::convertPdf(QString path) {
 
 QCoro::Task<ConvertResult> RealConverters::convert(ConvertKind kind, QString payload,
                                                    QString name) {
+    if (!m_engine)
+        m_engine = std::make_unique<ConvertEngine>();
     co_return co_await m_engine->convert(kind, std::move(payload), std::move(name));
 }
 

@@ -164,10 +164,14 @@ private:
             for (fz_stext_line* line = block->u.t.first_line; line; line = line->next) {
                 PDFExtract::RawLine rawLine;
                 rawLine.box = {line->bbox.x0, line->bbox.y0, line->bbox.x1, line->bbox.y1};
+                qsizetype count = 0;
+                for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
+                    ++count;
+                rawLine.glyphs.reserve(count);
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
                     rawLine.glyphs.append({static_cast<char32_t>(ch->c < 0 ? 0xFFFD : ch->c),
                                            ch->size, ch->font != nullptr});
-                raw.append(rawLine);
+                raw.append(std::move(rawLine));
             }
         }
         fz_drop_stext_page(ctx, text);

@@ -2,8 +2,11 @@
 
 #include "unicode.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <utility>
 
 namespace {
@@ -16,31 +19,10 @@ int utf16Length(char32_t c) {
     return c > 0xFFFF ? 2 : 1;
 }
 
-void appendLine(QList<PDFExtract::PlacedLine>& out, const QList<PDFExtract::Glyph>& glyphs,
-                const PDFExtract::Box& box) {
-    QString text;
-    text.reserve(glyphs.size());
-    for (const PDFExtract::Glyph& glyph : glyphs) {
-        // A font's character map can name a lone surrogate or a value past
-        // U+10FFFF; neither is a character, and a lone half is not valid text.
-        if (glyph.codePoint > 0x10FFFF || QChar::isSurrogate(glyph.codePoint))
-            text.append(QChar(QChar::ReplacementCharacter));
-        else
-            text.append(QStringView(QChar::fromUcs4(glyph.codePoint)));
-    }
-    if (Unicode::isBlank(text))
-        return;
-    out.append({{text, PDFExtract::dominantSize(glyphs)}, box});
-}
-
-} // namespace
-
-namespace PDFExtract {
-
-double dominantSize(const QList<Glyph>& glyphs) {
+double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
     // Keys in the order they first appear, so that a tie keeps the earlier.
-    QList<std::pair<double, qint64>> histogram;
-    for (const Glyph& glyph : glyphs) {
+    QVarLengthArray<std::pair<double, qint64>, 8> histogram;
+    for (const PDFExtract::Glyph& glyph : glyphs) {
         if (!glyph.hasFont || !std::isfinite(glyph.size))
             continue;
         const double key = std::round(glyph.size);
@@ -62,24 +44,56 @@ double dominantSize(const QList<Glyph>& glyphs) {
     return best;
 }
 
+void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::Glyph> glyphs,
+                const PDFExtract::Box& box) {
+    // Written in place: appending character by character cost more than the
+    // rest of our work on a text page.
+    QString text(qsizetype(glyphs.size()) * 2, Qt::Uninitialized);
+    QChar* end = text.data();
+    for (const PDFExtract::Glyph& glyph : glyphs) {
+        const char32_t c = glyph.codePoint;
+        // A font's character map can name a lone surrogate or a value past
+        // U+10FFFF; neither is a character, and a lone half is not valid text.
+        if (c > 0x10FFFF || QChar::isSurrogate(c)) {
+            *end++ = QChar(QChar::ReplacementCharacter);
+        } else if (QChar::requiresSurrogates(c)) {
+            *end++ = QChar(QChar::highSurrogate(c));
+            *end++ = QChar(QChar::lowSurrogate(c));
+        } else {
+            *end++ = QChar(char16_t(c));
+        }
+    }
+    text.truncate(end - text.constData());
+    if (Unicode::isBlank(text))
+        return;
+    out.append({{text, sizeOf(glyphs)}, box});
+}
+
+} // namespace
+
+namespace PDFExtract {
+
+double dominantSize(const QList<Glyph>& glyphs) {
+    return sizeOf(std::span<const Glyph>(glyphs.constData(), glyphs.size()));
+}
+
 QList<PlacedLine> textLines(const QList<RawLine>& rawLines) {
     QList<PlacedLine> out;
+    out.reserve(rawLines.size());
     for (const RawLine& raw : rawLines) {
-        QList<Glyph> current;
-        for (qsizetype i = 0; i < raw.glyphs.size(); ++i) {
-            const Glyph& glyph = raw.glyphs[i];
-            if (!isLineTerminator(glyph.codePoint)) {
-                current.append(glyph);
+        const std::span<const Glyph> glyphs(raw.glyphs.constData(), raw.glyphs.size());
+        size_t begin = 0;
+        for (size_t i = 0; i < glyphs.size(); ++i) {
+            if (!isLineTerminator(glyphs[i].codePoint))
                 continue;
-            }
+            appendLine(out, glyphs.subspan(begin, i - begin), raw.box);
             // CR LF ends one line, not two.
-            if (glyph.codePoint == U'\r' && i + 1 < raw.glyphs.size() &&
-                raw.glyphs[i + 1].codePoint == U'\n')
+            if (glyphs[i].codePoint == U'\r' && i + 1 < glyphs.size() &&
+                glyphs[i + 1].codePoint == U'\n')
                 ++i;
-            appendLine(out, current, raw.box);
-            current.clear();
+            begin = i + 1;
         }
-        appendLine(out, current, raw.box);
+        appendLine(out, glyphs.subspan(begin), raw.box);
     }
     return out;
 }

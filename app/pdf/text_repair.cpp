@@ -28,6 +28,10 @@ constexpr Ligature ligatures[] = {
     {0xFB04, u"ffl"}, {0xFB05, u"ft"}, {0xFB06, u"st"}, {0x019F, u"ti"},
     {0x01A9, u"tt"},  {0x0147, u"fl"}, {0x014C, u"ft"},
 };
+constexpr auto lowestLigature =
+    std::min_element(std::begin(ligatures), std::end(ligatures), [](const auto& a, const auto& b) {
+        return a.codePoint < b.codePoint;
+    }) -> codePoint;
 
 QStringView ligatureLetters(QStringView cluster) {
     if (cluster.size() != 1)
@@ -65,26 +69,31 @@ bool isTrigger(QStringView cluster) {
 namespace PDFLayout {
 
 QString collapseWs(QStringView text) {
-    QString out;
-    out.reserve(text.size());
+    // Written in place; the result is never longer than the text.
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* const begin = out.data();
+    QChar* end = begin;
     bool pendingSpace = false;
     for (QChar c : text) {
         if (isCollapsible(c)) {
-            pendingSpace = !out.isEmpty();
+            pendingSpace = end != begin;
             continue;
         }
         if (pendingSpace)
-            out.append(u' ');
+            *end++ = u' ';
         pendingSpace = false;
-        out.append(c);
+        *end++ = c;
     }
+    out.truncate(end - begin);
     return out;
 }
 
 QString fixLigatures(QStringView text) {
     // Most texts hold neither ligatures nor tell-tales: they need no clusters.
     const bool anyLigature = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
-        return std::any_of(std::begin(ligatures), std::end(ligatures),
+        // Plain Latin text lies below every ligature.
+        return c.unicode() >= lowestLigature &&
+               std::any_of(std::begin(ligatures), std::end(ligatures),
                            [c](const Ligature& l) { return c.unicode() == l.codePoint; });
     });
     QString expanded;
@@ -141,14 +150,15 @@ QString tidy(QStringView text) {
     }
 
     // Every run of three or more line feeds becomes exactly two.
-    QString collapsed;
-    collapsed.reserve(joined.size());
+    QString collapsed(joined.size(), Qt::Uninitialized);
+    QChar* end = collapsed.data();
     int feeds = 0;
     for (QChar c : joined) {
         feeds = c == u'\n' ? feeds + 1 : 0;
         if (feeds <= 2)
-            collapsed.append(c);
+            *end++ = c;
     }
+    collapsed.truncate(end - collapsed.constData());
     QString out = Unicode::trimmed(collapsed).toString();
     out.append(u'\n');
     return out;

@@ -1,0 +1,368 @@
+// Every benchmark in one run: Morvane beside its peers on the same inputs,
+// made here, then how time and memory grow with the size of the input, then
+// the goals, each met or not with its ratio. Run through bench/run.
+//
+//   node bench/run.mjs BUILD_DIR
+
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
+import { cpus, release, totalmem } from 'node:os';
+import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync,
+  statSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { performance } from 'node:perf_hooks';
+import { fileURLToPath } from 'node:url';
+import { documentOfSize, longDocument, longPresentation, scannedPdf, textPdf } from './inputs.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const root = resolve(here, '..');
+const build = resolve(process.argv[2] || join(root, 'build'));
+const bin = (name) => join(build, 'bin', name);
+for (const name of ['morvane-convert', 'pdf_bench', 'engine_bench', 'startup_bench']) {
+  if (!existsSync(bin(name))) {
+    console.error(`build first: ${bin(name)} is missing`);
+    process.exit(1);
+  }
+}
+const { makeFixtures } = await import('../engine/test/fixtures/make-fixtures.mjs');
+
+const work = mkdtempSync(join(tmpdir(), 'morvane-bench-'));
+process.on('exit', () => rmSync(work, { recursive: true, force: true }));
+for (const signal of ['SIGINT', 'SIGTERM']) {
+  process.on(signal, () => process.exit(130));
+}
+// Morvane keeps its recents and settings in here, not in the user's own.
+const env = { ...process.env, XDG_CONFIG_HOME: join(work, 'config'), QT_QPA_PLATFORM: process.env.QT_QPA_PLATFORM || 'offscreen' };
+
+// The first line a tool prints of its version, wherever it prints it.
+const firstLine = (command, args) => {
+  const result = spawnSync(command, args, { encoding: 'utf8' });
+  return `${result.stdout || ''}${result.stderr || ''}`.split('\n')[0].trim() || 'not found';
+};
+const os = readFileSync('/etc/os-release', 'utf8').match(/^PRETTY_NAME="?([^"\n]*)/m)?.[1] ?? 'Linux';
+console.log(`machine: ${cpus()[0]?.model ?? 'unknown CPU'}, ${cpus().length} cores, `
+  + `${(totalmem() / 2 ** 30).toFixed(1)} GiB, ${os}, kernel ${release()}`);
+console.log(`peers: ${firstLine('pdftotext', ['-v'])}; ${firstLine('mutool', ['-v'])}; `
+  + `${firstLine('tesseract', ['--version'])}; ${firstLine('pandoc', ['--version'])}; node ${process.version}`);
+console.log(`run started ${new Date().toISOString()}`);
+
+// --- inputs -----------------------------------------------------------------
+
+const clock = performance.now();
+const input = (name) => join(work, 'in', name);
+mkdirSync(join(work, 'in'));
+console.log('\nmaking inputs…');
+const fixtures = makeFixtures(join(work, 'fixtures'));
+textPdf(input('text-300.pdf'), 300);
+const scans = scannedPdf(input('scanned-10.pdf'), 10, join(work, 'scans'));
+writeFileSync(input('report-50p.docx'), await longDocument(join(fixtures, 'sample.docx'), 90, 64 * 1024));
+// The sample's three visible slides, then picture slides up to forty.
+writeFileSync(input('deck-40.pptx'), await longPresentation(join(fixtures, 'sample.pptx'), 0, 37, 96 * 1024, true));
+copyFileSync(join(root, 'tests', 'cli', 'fixtures', 'harbour-article.html'), input('article.html'));
+const scaledPages = [10, 100, 1000];
+for (const pages of scaledPages) {
+  textPdf(input(`text-${pages}.pdf`), pages);
+}
+const scaledMegabytes = [1, 10, 50];
+for (const megabytes of scaledMegabytes) {
+  writeFileSync(input(`size-${megabytes}mb.docx`), await documentOfSize(join(fixtures, 'sample.docx'), megabytes));
+}
+
+// Pages as LibreOffice lays the document out, so that "50 pages" is checked.
+function officePages(path) {
+  const profile = join(work, 'lo-profile');
+  const out = join(work, 'lo');
+  try {
+    execFileSync('soffice', [`-env:UserInstallation=file://${profile}`, '--headless', '--norestore',
+      '--convert-to', 'pdf', '--outdir', out, path], { stdio: 'pipe', timeout: 300000 });
+    const pdf = join(out, path.replace(/^.*\//, '').replace(/\.[^.]+$/, '.pdf'));
+    return execFileSync('mutool', ['info', pdf], { encoding: 'utf8' }).match(/Pages: (\d+)/)?.[1] ?? '?';
+  } catch {
+    return '?';
+  }
+}
+const mb = (path) => (statSync(path).size / 2 ** 20).toFixed(1);
+console.log(`  text-300.pdf ${mb(input('text-300.pdf'))} MB; scanned-10.pdf ${mb(input('scanned-10.pdf'))} MB `
+  + `(144 dpi); report-50p.docx ${mb(input('report-50p.docx'))} MB, ${officePages(input('report-50p.docx'))} pages, `
+  + `tables and 180 pictures; deck-40.pptx ${mb(input('deck-40.pptx'))} MB, 40 slides shown, 38 pictures; `
+  + `article.html ${(statSync(input('article.html')).size / 1024).toFixed(1)} kB `
+  + `(made in ${((performance.now() - clock) / 1000).toFixed(0)} s)`);
+
+// --- measuring ----------------------------------------------------------------
+
+// Peak resident memory (VmHWM) of a process and its descendants, read from
+// /proc while they run.
+function processTree(rootPid) {
+  const parents = new Map();
+  for (const name of readdirSync('/proc')) {
+    if (!/^\d+$/.test(name)) {
+      continue;
+    }
+    try {
+      const stat = readFileSync(`/proc/${name}/stat`, 'utf8');
+      parents.set(Number(name), Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]));
+    } catch {
+      // ended meanwhile
+    }
+  }
+  const tree = [rootPid];
+  for (let i = 0; i < tree.length; i++) {
+    for (const [pid, parent] of parents) {
+      if (parent === tree[i]) {
+        tree.push(pid);
+      }
+    }
+  }
+  return tree;
+}
+
+function peakOf(pid) {
+  try {
+    const status = readFileSync(`/proc/${pid}/status`, 'utf8');
+    return { name: status.match(/^Name:\s*(.*)$/m)?.[1] ?? '', kb: Number(status.match(/^VmHWM:\s*(\d+)/m)?.[1] ?? 0) };
+  } catch {
+    return null;
+  }
+}
+
+// Runs a command once: wall seconds, exit status and, with `memory`, the
+// peak of the process itself (app) and of its largest web engine process.
+function once(command, args, { memory = false, extraEnv = {} } = {}) {
+  return new Promise((done) => {
+    const started = performance.now();
+    const child = spawn(command, args, { env: { ...env, ...extraEnv }, stdio: ['ignore', 'pipe', 'pipe'] });
+    let stdout = '';
+    let stderr = '';
+    child.stdout.on('data', (data) => { stdout += data; });
+    child.stderr.on('data', (data) => { stderr += data; });
+    const peaks = new Map();
+    const sample = () => {
+      for (const pid of processTree(child.pid)) {
+        const peak = peakOf(pid);
+        if (peak && peak.kb > (peaks.get(pid)?.kb ?? 0)) {
+          peaks.set(pid, peak);
+        }
+      }
+    };
+    const timer = memory ? setInterval(sample, 20) : null;
+    child.on('close', (code) => {
+      const seconds = (performance.now() - started) / 1000;
+      clearInterval(timer);
+      const app = (peaks.get(child.pid)?.kb ?? 0) / 1024;
+      const web = Math.max(0, ...[...peaks.values()].filter((p) => p.name.startsWith('QtWebEngine')).map((p) => p.kb)) / 1024;
+      done({ seconds, code, stdout, stderr, app, web });
+    });
+  });
+}
+
+let outputs = 0;
+const freshFolder = () => {
+  const folder = join(work, 'out', String(++outputs));
+  mkdirSync(folder, { recursive: true });
+  return folder;
+};
+
+// The best wall time of `repeats` runs; each run writes into a folder of its
+// own, so that every run does the same work. A failed run stops the bench.
+async function best(repeats, make, options) {
+  let fastest = null;
+  for (let i = 0; i < repeats; i++) {
+    const [command, ...args] = make(freshFolder());
+    const result = await once(command, args, options);
+    if (result.code !== 0) {
+      console.error(`failed (${result.code}): ${command} ${args.join(' ')}\n${result.stdout}${result.stderr}`);
+      process.exit(1);
+    }
+    if (!fastest || result.seconds < fastest.seconds) {
+      fastest = result;
+    }
+  }
+  return fastest;
+}
+
+const convert = (file) => (out) => [bin('morvane-convert'), '--out', out, '--no-reveal', file];
+const node = (script, ...args) => [process.execPath, join(here, script), ...args];
+
+// --- side by side -------------------------------------------------------------
+
+const table = [];
+function group(title, entries) {
+  const reference = entries.find((entry) => entry.reference);
+  for (const entry of entries) {
+    table.push({ work: title, ...entry, ratio: reference ? entry.seconds / reference.seconds : null });
+  }
+  return Object.fromEntries(entries.map((entry) => [entry.key, entry.seconds]));
+}
+const entry = (key, tool, seconds, reference = false, note = '') => ({ key, tool, seconds, reference, peer: !key.startsWith('m-'), note });
+
+console.log('measuring: text PDF…');
+const text = input('text-300.pdf');
+const pdfBench = (workers) => async () => {
+  const out = await best(3, () => [bin('pdf_bench'), text, String(workers)]);
+  return Number(out.stdout.match(/seconds=([\d.]+)/)[1]);
+};
+const pdf = group('text-layer PDF, 300 pages', [
+  entry('m-command', 'morvane-convert', (await best(3, convert(text))).seconds, true),
+  entry('m-process', 'PDFExtract + PDFLayout in process, 2 threads', await pdfBench(2)()),
+  entry('m-process1', 'PDFExtract + PDFLayout in process, 1 thread', await pdfBench(1)()),
+  entry('pdftotext', 'pdftotext', (await best(3, (out) => ['pdftotext', text, join(out, 'out.txt')])).seconds),
+  entry('mutool', 'mutool draw -F txt', (await best(3, (out) => ['mutool', 'draw', '-q', '-F', 'txt', '-o', join(out, 'out.txt'), text])).seconds),
+  entry('pdf2md', '@opendocsg/pdf2md in node', (await best(3, (out) => node('peers.mjs', 'pdf2md', text, join(out, 'out.md')))).seconds),
+]);
+
+console.log('measuring: scanned PDF (about two minutes)…');
+const tesseract = async (extraEnv) => {
+  const started = performance.now();
+  for (const png of scans) {
+    const result = await once('tesseract', [png, join(work, 'tesseract'), '-l', 'dan+eng'], { extraEnv });
+    if (result.code !== 0) {
+      console.error(`tesseract failed: ${result.stderr}`);
+      process.exit(1);
+    }
+  }
+  return (performance.now() - started) / 1000;
+};
+const ocr = group('scanned PDF, 10 pages', [
+  entry('m-command', 'morvane-convert', (await best(1, convert(input('scanned-10.pdf')))).seconds, true),
+  entry('tesseract', 'tesseract per page image, serial', await tesseract({})),
+  entry('tesseract1', 'same, OMP_THREAD_LIMIT=1', await tesseract({ OMP_THREAD_LIMIT: '1' })),
+]);
+
+console.log('measuring: Word, PowerPoint and web page…');
+const docx = input('report-50p.docx');
+const pptx = input('deck-40.pptx');
+const html = input('article.html');
+// Conversion alone, without starting a process: the engine in its host and
+// the same engine in plain node.
+const conversions = (output) => Object.fromEntries(output.split('\n')
+  .filter((line) => line.startsWith('convert '))
+  .map((line) => line.split(' '))
+  .map(([, path, ms]) => [path, Number(ms) / 1000]));
+const hosted = conversions((await best(1, () => [bin('engine_bench'), '--repeats', '3', docx, pptx, html])).stdout);
+const plain = conversions((await best(1, () => node('engine/node_peer.mjs', '--repeats', '3', docx, pptx, html))).stdout);
+const engineOnly = (file) => [
+  entry('m-engine', 'engine in its host, conversion only', hosted[file]),
+  entry('engine-node', 'the same engine in plain node, conversion only', plain[file]),
+];
+const word = group('docx, 50 pages, tables and pictures', [
+  entry('m-command', 'morvane-convert', (await best(3, convert(docx))).seconds, true),
+  entry('mammoth', 'mammoth + turndown in node', (await best(3, (out) => node('peers.mjs', 'mammoth', docx, join(out, 'out.md')))).seconds),
+  entry('pandoc', 'pandoc -t gfm', (await best(3, (out) => ['pandoc', '-f', 'docx', '-t', 'gfm', `--extract-media=${out}`, '-o', join(out, 'out.md'), docx])).seconds),
+  ...engineOnly(docx),
+]);
+const deck = group('pptx, 40 slides with pictures', [
+  entry('m-command', 'morvane-convert', (await best(3, convert(pptx))).seconds, true),
+  entry('pptx-node', "the engine's pptx module in node", (await best(3, () => node('engine/node_peer.mjs', '--repeats', '1', pptx))).seconds),
+  ...engineOnly(pptx),
+]);
+const page = group('HTML page (an article with navigation and comments)', [
+  entry('m-command', 'morvane-convert', (await best(3, convert(html))).seconds, true),
+  entry('pandoc', 'pandoc -f html -t gfm', (await best(3, (out) => ['pandoc', '-f', 'html', '-t', 'gfm', '-o', join(out, 'out.md'), html])).seconds),
+  entry('readability', 'Readability + turndown in node', (await best(3, (out) => node('peers.mjs', 'readability', html, join(out, 'out.md')))).seconds),
+  ...engineOnly(html),
+]);
+
+console.log('measuring: start-up…');
+const launches = [];
+for (let i = 0; i < 5; i++) {
+  const launched = performance.timeOrigin + performance.now();
+  const result = await once(bin('startup_bench'), [], { extraEnv: { MORVANE_LAUNCHED_AT: launched.toFixed(1) } });
+  const window = Number(result.stdout.match(/window ([\d.]+)/)?.[1]);
+  const engine = Number(result.stdout.match(/engine ([\d.]+)/)?.[1]);
+  if (result.code !== 0 || !window || !engine) {
+    console.error(`startup_bench failed: ${result.stdout}${result.stderr}`);
+    process.exit(1);
+  }
+  launches.push({ window: window / 1000, engine: engine / 1000 });
+}
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const start = {
+  window: median(launches.map((l) => l.window)), engine: median(launches.map((l) => l.engine)),
+  coldWindow: launches[0].window, coldEngine: launches[0].engine,
+};
+table.push({ work: 'start-up (median of 5 launches)', tool: 'app window shown', seconds: start.window, ratio: null, peer: false, note: `first launch ${start.coldWindow.toFixed(3)} s` });
+table.push({ work: 'start-up (median of 5 launches)', tool: 'engine ready', seconds: start.engine, ratio: null, peer: false, note: `first launch ${start.coldEngine.toFixed(3)} s` });
+
+const seconds = (value) => (value >= 10 ? value.toFixed(1) : value.toFixed(3));
+console.log('\nSide by side (best of 3 runs, OCR and start-up as noted); "× Morvane" is the');
+console.log('tool\'s time over morvane-convert\'s on the same input: above 1, Morvane is faster.\n');
+console.log('| Work | Tool | Seconds | × Morvane |');
+console.log('|---|---|---:|---:|');
+let last = '';
+for (const row of table) {
+  const work = row.work === last ? '' : row.work;
+  last = row.work;
+  const ratio = row.ratio === null || row.reference ? (row.reference ? '1.00' : '') : row.ratio.toFixed(2);
+  const tool = row.peer ? row.tool : `**${row.tool}**`;
+  console.log(`| ${work} | ${tool}${row.note ? ` (${row.note})` : ''} | ${seconds(row.seconds)} | ${ratio} |`);
+}
+
+// --- growth -------------------------------------------------------------------
+
+console.log('\nmeasuring: growth with size…');
+// Linear when the cost of each further unit stays within a factor of 1.5 of
+// the one before: fixed start-up costs make the smallest size dearer per unit.
+function growth(sizes, values) {
+  const slopes = [];
+  for (let i = 1; i < sizes.length; i++) {
+    slopes.push((values[i] - values[i - 1]) / (sizes[i] - sizes[i - 1]));
+  }
+  const change = slopes.at(-1) / slopes[0];
+  if (slopes[0] <= 0 || slopes.at(-1) <= 0) {
+    return 'flat (within the fixed cost)';
+  }
+  if (change > 1.5) {
+    return `faster than linear (each further unit costs ${change.toFixed(2)}× the earlier)`;
+  }
+  if (change < 1 / 1.5) {
+    return `slower than linear (each further unit costs ${change.toFixed(2)}× the earlier)`;
+  }
+  return `linear (each further unit costs ${change.toFixed(2)}× the earlier)`;
+}
+const scaled = [];
+for (const pages of scaledPages) {
+  const file = input(`text-${pages}.pdf`);
+  scaled.push({ what: `PDF, ${pages} pages`, size: pages, ...(await best(1, convert(file), { memory: true })) });
+}
+for (const megabytes of scaledMegabytes) {
+  const file = input(`size-${megabytes}mb.docx`);
+  scaled.push({ what: `docx, ${mb(file)} MB`, size: statSync(file).size / 2 ** 20, ...(await best(1, convert(file), { memory: true })) });
+}
+console.log('\nmorvane-convert, one run each; peak resident memory of the app and of its largest web engine process:\n');
+console.log('| Input | Seconds | App peak MB | Web process peak MB |');
+console.log('|---|---:|---:|---:|');
+for (const row of scaled) {
+  console.log(`| ${row.what} | ${seconds(row.seconds)} | ${row.app.toFixed(0)} | ${row.web ? row.web.toFixed(0) : '—'} |`);
+}
+const pdfRows = scaled.slice(0, scaledPages.length);
+const docxRows = scaled.slice(scaledPages.length);
+console.log(`\nPDF time: ${growth(scaledPages, pdfRows.map((r) => r.seconds))}; `
+  + `PDF memory: ${growth(scaledPages, pdfRows.map((r) => r.app))}.`);
+console.log(`docx time: ${growth(docxRows.map((r) => r.size), docxRows.map((r) => r.seconds))}; `
+  + `docx memory (app): ${growth(docxRows.map((r) => r.size), docxRows.map((r) => r.app))}; `
+  + `docx memory (web process): ${growth(docxRows.map((r) => r.size), docxRows.map((r) => r.web))}.`);
+
+// --- goals --------------------------------------------------------------------
+
+const goals = [];
+const goal = (what, met, figure) => goals.push(`| ${what} | ${figure} | ${met ? 'met' : 'not met'} |`);
+goal('text-layer PDF faster than pdftotext', pdf.pdftotext / pdf['m-command'] > 1,
+  `morvane-convert ${(pdf.pdftotext / pdf['m-command']).toFixed(2)}× pdftotext's speed `
+  + `(in process ${(pdf.pdftotext / pdf['m-process']).toFixed(2)}×)`);
+const serial = Math.min(ocr.tesseract, ocr.tesseract1);
+goal('OCR 1.6× faster than serial tesseract on 2 cores', serial / ocr['m-command'] >= 1.6,
+  `${(serial / ocr['m-command']).toFixed(2)}× the faster serial tesseract`);
+for (const [name, figures] of [['docx', word], ['pptx', deck], ['HTML', page]]) {
+  const ratio = figures['m-engine'] / figures['engine-node'];
+  goal(`${name} within 1.5× of plain node`, ratio <= 1.5, `conversion ${ratio.toFixed(2)}× plain node's time`);
+}
+goal('app window under 1 s after launch', start.window < 1, `${start.window.toFixed(3)} s (first launch ${start.coldWindow.toFixed(3)} s)`);
+goal('engine ready under 1.5 s after launch', start.engine < 1.5, `${start.engine.toFixed(3)} s (first launch ${start.coldEngine.toFixed(3)} s)`);
+const thousand = pdfRows.at(-1);
+goal('1000-page PDF under 400 MB peak', thousand.app < 400, `${thousand.app.toFixed(0)} MB`);
+console.log('\n| Goal | Measured | |');
+console.log('|---|---|---|');
+for (const line of goals) {
+  console.log(line);
+}
+console.log(`\nwhole run: ${((performance.now() - clock) / 60000).toFixed(1)} minutes`);
