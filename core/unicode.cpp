@@ -98,6 +98,23 @@ qsizetype graphemeCount(QStringView text) {
     return count;
 }
 
+bool hasAtLeastGraphemes(QStringView text, qsizetype count) {
+    if (count <= 0)
+        return true;
+    UBreakIterator* iterator = characterIterator();
+    UErrorCode status = U_ZERO_ERROR;
+    if (iterator && text.size() <= INT32_MAX)
+        ubrk_setText(iterator, icuChars(text), static_cast<int32_t>(text.size()), &status);
+    if (!iterator || text.size() > INT32_MAX || U_FAILURE(status))
+        return graphemes(text).size() >= count;
+    qsizetype found = 0;
+    ubrk_first(iterator);
+    while (found < count && ubrk_next(iterator) != UBRK_DONE)
+        ++found;
+    ubrk_setText(iterator, nullptr, 0, &status);
+    return found >= count;
+}
+
 QString nfc(QStringView text) {
     UErrorCode status = U_ZERO_ERROR;
     const UNormalizer2* normalizer = unorm2_getNFCInstance(&status);

@@ -19,6 +19,8 @@ QList<QStringView> graphemes(QStringView text);
 // The number of grapheme clusters in `text`; quick for text without
 // combining marks.
 qsizetype graphemeCount(QStringView text);
+// Whether the text holds at least `count` clusters; reads no further than that.
+bool hasAtLeastGraphemes(QStringView text, qsizetype count);
 
 // Canonical composition; two texts are canonically equivalent exactly when
 // their NFC forms are equal.

@@ -48,7 +48,8 @@ bool isPlainFileName(const QString& name) {
 }
 
 bool hasEnoughText(const QString& markdown) {
-    return Unicode::graphemes(Unicode::trimmed(markdown)).size() >= 3;
+    // Counting every cluster of a long document kept the main thread busy.
+    return Unicode::hasAtLeastGraphemes(Unicode::trimmed(markdown), 3);
 }
 
 } // namespace

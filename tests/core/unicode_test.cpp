@@ -46,6 +46,20 @@ TEST(UnicodeGraphemes, counts_clusters_with_and_without_combining_marks) {
     EXPECT_EQ(Unicode::graphemeCount(u"\U0001F469\u200D\U0001F4BB!"), 2);
 }
 
+TEST(UnicodeGraphemes, tells_whether_a_text_holds_enough_clusters) {
+    EXPECT_TRUE(Unicode::hasAtLeastGraphemes(u"", 0));
+    EXPECT_FALSE(Unicode::hasAtLeastGraphemes(u"", 1));
+    EXPECT_TRUE(Unicode::hasAtLeastGraphemes(u"abc", 3));
+    EXPECT_FALSE(Unicode::hasAtLeastGraphemes(u"ab", 3));
+    // Three code points and three code units, but two clusters.
+    EXPECT_FALSE(Unicode::hasAtLeastGraphemes(u"e\u0301t", 3));
+    EXPECT_TRUE(Unicode::hasAtLeastGraphemes(u"e\u0301t", 2));
+    EXPECT_FALSE(Unicode::hasAtLeastGraphemes(u"\U0001F469\u200D\U0001F4BB!", 3));
+    EXPECT_FALSE(Unicode::hasAtLeastGraphemes(u"\r\n\r\n", 3));
+    const QString longText(2'000'000, u'x');
+    EXPECT_TRUE(Unicode::hasAtLeastGraphemes(longText, 3));
+}
+
 TEST(UnicodeNfc, composes_and_keeps_composed_text) {
     EXPECT_EQ(Unicode::nfc(u"e\u0301"), u"é");
     EXPECT_EQ(Unicode::nfc(u"é"), u"é");
