@@ -18,13 +18,15 @@ RealConverters::RealConverters(Engine start) {
 RealConverters::~RealConverters() = default;
 
 QCoro::Task<PdfText> RealConverters::convertPdf(QString path) {
-    // Extraction (and OCR) off the main thread; the layout back on it. The
-    // future is a named local: GCC 12 destroys a lambda temporary inside a
-    // co_await expression twice, which freed the captured path twice.
-    QFuture<PDFExtract::Extraction> extracting =
-        QtConcurrent::run([path] { return PDFExtract::pages(path); });
-    PDFExtract::Extraction extraction = co_await extracting;
-    co_return PdfText{PDFLayout::markdown(extraction.pages), std::move(extraction.note)};
+    // Extraction, OCR and the layout off the main thread: the layout of a
+    // thousand pages alone held it for a tenth of a second. The future is a
+    // named local: GCC 12 destroys a lambda temporary inside a co_await
+    // expression twice, which freed the captured path twice.
+    QFuture<PdfText> converting = QtConcurrent::run([path] {
+        PDFExtract::Extraction extraction = PDFExtract::pages(path);
+        return PdfText{PDFLayout::markdown(extraction.pages), std::move(extraction.note)};
+    });
+    co_return co_await converting;
 }
 
 QCoro::Task<ConvertResult> RealConverters::convert(ConvertKind kind, QString payload,
