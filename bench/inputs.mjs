@@ -12,7 +12,8 @@ import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { crc32, deflateSync } from 'node:zlib';
+import { deflateSync } from 'node:zlib';
+import { chunk } from '../engine/test/fixtures/make-fixtures.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const require = createRequire(join(here, '..', 'engine', 'package.json'));
@@ -72,15 +73,6 @@ export function scannedPdf(path, pages, images) {
   return pictures.map((name) => join(images, name));
 }
 
-function pngChunk(type, data) {
-  const length = Buffer.alloc(4);
-  length.writeUInt32BE(data.length);
-  const body = Buffer.concat([Buffer.from(type, 'ascii'), data]);
-  const crc = Buffer.alloc(4);
-  crc.writeUInt32BE(crc32(body));
-  return Buffer.concat([length, body, crc]);
-}
-
 // A real RGB PNG of random pixels, about `bytes` long: it does not compress,
 // so the file size is what the picture weighs.
 export function noisePng(bytes) {
@@ -94,8 +86,8 @@ export function noisePng(bytes) {
     rows.push(Buffer.from([0]), randomBytes(side * 3));
   }
   return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]),
-    pngChunk('IHDR', header), pngChunk('IDAT', deflateSync(Buffer.concat(rows), { level: 0 })),
-    pngChunk('IEND', Buffer.alloc(0))]);
+    chunk('IHDR', header), chunk('IDAT', deflateSync(Buffer.concat(rows), { level: 0 })),
+    chunk('IEND', Buffer.alloc(0))]);
 }
 
 // The sample document's body `times` times over. With `pictureBytes`, each
