@@ -2,6 +2,7 @@
 
 #include "file_size_limit.h"
 #include "model_fixture.h"
+#include "ordinary_user.h"
 #include "qt_printers.h"
 
 #include <QSettings>
@@ -214,6 +215,32 @@ TEST_F(ModelTest, a_full_disk_says_couldnt_save_leaves_no_part_and_keeps_earlier
     EXPECT_EQ(readFile(out(u"small.md"_s)), earlier);
     ASSERT_EQ(model->recents().size(), 1);
     EXPECT_EQ(model->recents()[0].name, u"small.md"_s);
+}
+
+TEST_F(ModelTest, a_read_only_output_folder_says_couldnt_save_and_keeps_earlier_documents) {
+    fakes->engine[u"first.docx"_s] = engineText(u"First and complete."_s);
+    fakes->engine[u"second.docx"_s] = engineText(u"Second."_s);
+    runBatch({inputUrl(u"first.docx"_s)});
+    const QByteArray earlier = readFile(out(u"first.md"_s));
+    ASSERT_FALSE(earlier.isEmpty());
+    const QUrl second = inputUrl(u"second.docx"_s);
+
+    const auto readable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                          QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(root.path(), readable | QFile::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(outFolder(), readable));
+    {
+        OrdinaryUser user;
+        runBatch({second});
+    }
+    QFile::setPermissions(outFolder(), readable | QFile::WriteOwner);
+
+    EXPECT_EQ(model->status(), u"Couldn't save second.docx");
+    EXPECT_EQ(QDir(outFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{u"first.md"_s});
+    EXPECT_EQ(readFile(out(u"first.md"_s)), earlier);
+    ASSERT_EQ(model->recents().size(), 1);
+    EXPECT_EQ(model->recents()[0].name, u"first.md"_s);
 }
 
 TEST_F(ModelTest, a_picture_that_no_longer_fits_leaves_no_part_of_itself) {
