@@ -92,6 +92,17 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return batchesEnded > before; }, 5000));
     }
 
+    // After a failed save: the output folder holds the one earlier document,
+    // unchanged, and it is the only one listed.
+    void expectOnlyDocument(const QString& name, const QByteArray& contents) {
+        EXPECT_EQ(
+            QDir(outFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{name});
+        EXPECT_EQ(readFile(out(name)), contents);
+        ASSERT_EQ(model->recents().size(), 1);
+        EXPECT_EQ(model->recents()[0].name, name);
+    }
+
     static ConvertResult engineText(const QString& markdown, const QString& title = {}) {
         return ConvertResult(markdown, title, {}, {}, std::nullopt);
     }
