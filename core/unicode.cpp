@@ -8,6 +8,7 @@
 #include <unicode/ucnv_err.h>
 #include <unicode/unorm2.h>
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -54,35 +55,41 @@ bool hasBytesUndefinedIn1252(QByteArrayView bytes) {
     return false;
 }
 
-} // namespace
-
-namespace Unicode {
-
-QList<QStringView> graphemes(QStringView text) {
-    QList<QStringView> clusters;
+// The first `limit` clusters of the text.
+QList<QStringView> clusters(QStringView text, qsizetype limit) {
+    QList<QStringView> found;
     if (text.isEmpty())
-        return clusters;
+        return found;
     UBreakIterator* iterator = characterIterator();
     UErrorCode status = U_ZERO_ERROR;
     if (iterator && text.size() <= INT32_MAX)
         ubrk_setText(iterator, icuChars(text), static_cast<int32_t>(text.size()), &status);
     if (!iterator || text.size() > INT32_MAX || U_FAILURE(status)) {
         // ICU data missing: code points are the closest safe answer.
-        for (qsizetype i = 0; i < text.size();) {
+        for (qsizetype i = 0; i < text.size() && found.size() < limit;) {
             const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-            clusters.append(text.mid(i, length));
+            found.append(text.mid(i, length));
             i += length;
         }
-        return clusters;
+        return found;
     }
     int32_t start = ubrk_first(iterator);
-    for (int32_t end = ubrk_next(iterator); end != UBRK_DONE; end = ubrk_next(iterator)) {
-        clusters.append(text.mid(start, end - start));
+    for (int32_t end = ubrk_next(iterator); end != UBRK_DONE && found.size() < limit;
+         end = ubrk_next(iterator)) {
+        found.append(text.mid(start, end - start));
         start = end;
     }
     // Do not leave the iterator pointing into a buffer the caller may free.
     ubrk_setText(iterator, nullptr, 0, &status);
-    return clusters;
+    return found;
+}
+
+} // namespace
+
+namespace Unicode {
+
+QList<QStringView> graphemes(QStringView text) {
+    return clusters(text, std::numeric_limits<qsizetype>::max());
 }
 
 qsizetype graphemeCount(QStringView text) {
@@ -99,20 +106,7 @@ qsizetype graphemeCount(QStringView text) {
 }
 
 bool hasAtLeastGraphemes(QStringView text, qsizetype count) {
-    if (count <= 0)
-        return true;
-    UBreakIterator* iterator = characterIterator();
-    UErrorCode status = U_ZERO_ERROR;
-    if (iterator && text.size() <= INT32_MAX)
-        ubrk_setText(iterator, icuChars(text), static_cast<int32_t>(text.size()), &status);
-    if (!iterator || text.size() > INT32_MAX || U_FAILURE(status))
-        return graphemes(text).size() >= count;
-    qsizetype found = 0;
-    ubrk_first(iterator);
-    while (found < count && ubrk_next(iterator) != UBRK_DONE)
-        ++found;
-    ubrk_setText(iterator, nullptr, 0, &status);
-    return found >= count;
+    return clusters(text, count).size() >= count;
 }
 
 QString nfc(QStringView text) {
