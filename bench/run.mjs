@@ -5,10 +5,9 @@
 //   node bench/run.mjs BUILD_DIR
 
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
-import { cpus, release, totalmem } from 'node:os';
+import { cpus, release, tmpdir, totalmem } from 'node:os';
 import { copyFileSync, existsSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync,
   statSync, writeFileSync } from 'node:fs';
-import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { performance } from 'node:perf_hooks';
 import { fileURLToPath } from 'node:url';
@@ -180,26 +179,15 @@ async function checked(make, options) {
   return result;
 }
 
-// The best wall time of `repeats` runs; each run writes into a folder of its
-// own, so that every run does the same work. A failed run stops the bench.
-async function best(repeats, make, options) {
-  let fastest = null;
-  for (let i = 0; i < repeats; i++) {
-    const result = await checked(make, options);
-    if (!fastest || result.seconds < fastest.seconds) {
-      fastest = result;
-    }
-  }
-  return fastest;
-}
-
-// The same for several commands, run in turn round after round, so that a
-// slow spell of the machine falls on all of them alike.
-async function bestInTurn(repeats, makers) {
+// The best wall time of `repeats` rounds for each command, run in turn round
+// after round, so that a slow spell of the machine falls on all of them
+// alike. Each run writes into a folder of its own, so that every run does the
+// same work. A failed run stops the bench.
+async function bestInTurn(repeats, makers, options) {
   const fastest = makers.map(() => null);
   for (let round = 0; round < repeats; round++) {
     for (const [i, make] of makers.entries()) {
-      const result = await checked(make);
+      const result = await checked(make, options);
       if (!fastest[i] || result.seconds < fastest[i].seconds) {
         fastest[i] = result;
       }
@@ -207,6 +195,8 @@ async function bestInTurn(repeats, makers) {
   }
   return fastest;
 }
+
+const best = async (repeats, make, options) => (await bestInTurn(repeats, [make], options))[0];
 
 const convert = (file) => (out) => [bin('morvane-convert'), '--out', out, '--no-reveal', file];
 const node = (script, ...args) => [process.execPath, join(here, script), ...args];
@@ -313,8 +303,10 @@ const start = {
   window: median(launches.map((l) => l.window)), engine: median(launches.map((l) => l.engine)),
   coldWindow: launches[0].window, coldEngine: launches[0].engine,
 };
-table.push({ work: 'start-up (median of 5 launches)', tool: 'app window shown', seconds: start.window, ratio: null, peer: false, note: `first launch ${start.coldWindow.toFixed(3)} s` });
-table.push({ work: 'start-up (median of 5 launches)', tool: 'engine ready', seconds: start.engine, ratio: null, peer: false, note: `first launch ${start.coldEngine.toFixed(3)} s` });
+group('start-up (median of 5 launches)', [
+  entry('m-window', 'app window shown', start.window, false, `first launch ${start.coldWindow.toFixed(3)} s`),
+  entry('m-engine', 'engine ready', start.engine, false, `first launch ${start.coldEngine.toFixed(3)} s`),
+]);
 
 const seconds = (value) => (value >= 10 ? value.toFixed(1) : value.toFixed(3));
 console.log('\nSide by side (best of 3 runs; of 7 rounds in turn for the text PDF; OCR and start-up as noted); "× Morvane" is the');
@@ -323,11 +315,11 @@ console.log('| Work | Tool | Seconds | × Morvane |');
 console.log('|---|---|---:|---:|');
 let last = '';
 for (const row of table) {
-  const work = row.work === last ? '' : row.work;
+  const title = row.work === last ? '' : row.work;
   last = row.work;
-  const ratio = row.ratio === null || row.reference ? (row.reference ? '1.00' : '') : row.ratio.toFixed(2);
+  const ratio = row.reference ? '1.00' : row.ratio === null ? '' : row.ratio.toFixed(2);
   const tool = row.peer ? row.tool : `**${row.tool}**`;
-  console.log(`| ${work} | ${tool}${row.note ? ` (${row.note})` : ''} | ${seconds(row.seconds)} | ${ratio} |`);
+  console.log(`| ${title} | ${tool}${row.note ? ` (${row.note})` : ''} | ${seconds(row.seconds)} | ${ratio} |`);
 }
 
 // --- growth -------------------------------------------------------------------
