@@ -1,18 +1,14 @@
 // morvane-convert: the application's conversions without its windows, for
-// scripts and measurements.
-//
-//   morvane-convert [--out DIR] [--no-reveal] FILE|URL...
-//
-// Files are one batch, as if dropped together; web addresses follow one by
-// one. Prints each written document's path and the final status line; exits 0
-// only when every input was saved.
+// scripts and measurements. `morvane-convert --help` says how to use it.
 
 #include "convert_kind.h"
+#include "input_location.h"
 #include "morvane_model.h"
 #include "real_converters.h"
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
@@ -25,60 +21,168 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+constexpr int exitSaved = 0;
+constexpr int exitNotSaved = 1;
+constexpr int exitUsage = 2;
+
+const char* const helpText = R"(Usage: morvane-convert [OPTION]... FILE|URL...
+Convert PDF, Word (.docx), PowerPoint (.pptx) and HTML files, and web pages,
+into Markdown: one document per input, with its pictures in a folder beside it.
+Files are converted as one batch; web addresses (http:// or https://) follow,
+one by one.
+
+Options:
+  -o, --out DIR  write into DIR for this run only (otherwise into the folder
+                 chosen in Morvane's settings)
+      --stdout   print the document to standard output instead of writing a
+                 file (one input only); its pictures are written only when
+                 --out is given
+      --reveal   show the written documents in the file manager
+      --no-reveal  leave the file manager alone (the default)
+  -h, --help     show this help and exit
+      --version  show the version and exit
+      --         end of options: every later argument is an input
+
+Standard output carries only the path of each written document, one a line;
+progress and the final status go to standard error.
+
+Exit status:
+  0  every input was saved
+  1  some input was not saved
+  2  the command line was wrong
+)";
+
 struct Arguments {
     std::optional<QString> outFolder;
-    bool reveal = true;
+    bool reveal = false;
+    bool toStdout = false;
+    bool help = false;
+    bool version = false;
     QList<QUrl> files;
     QStringList addresses;
 };
 
-void printUsage(QTextStream& err) {
-    err << "usage: morvane-convert [--out DIR] [--no-reveal] FILE|URL...\n";
+// A web address unless it names a file that is there.
+bool isAddress(const QString& argument) {
+    return !argument.startsWith(u"file:"_s) && argument.contains(u"://"_s) &&
+           !QFileInfo::exists(argument);
 }
 
-bool looksLikeAddress(const QString& argument) {
-    return argument.contains(u"://"_s) && !QFileInfo::exists(argument);
-}
-
+// The arguments as given, without Qt's own options taken out of them: a file
+// may well be called "-platform".
 std::optional<Arguments> parse(const QStringList& arguments, QTextStream& err) {
     Arguments parsed;
     bool optionsDone = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    auto usageError = [&](const QString& message) {
+        err << "morvane-convert: " << message << "\nTry 'morvane-convert --help'.\n";
+        return std::nullopt;
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
-        if (!optionsDone && argument == u"--") {
+        const bool isOption = !optionsDone && argument.startsWith(u'-') && argument != u"-";
+        if (!isOption) {
+            if (isAddress(argument))
+                parsed.addresses.append(argument);
+            else if (std::optional<QUrl> file =
+                         InputLocation::localFile(argument, QDir::currentPath()))
+                parsed.files.append(*file);
+            else
+                return usageError(u"not a file on this machine: "_s + argument);
+            continue;
+        }
+        if (argument == u"--") {
             optionsDone = true;
-        } else if (!optionsDone && argument == u"--out") {
-            if (++i >= arguments.size()) {
-                err << "morvane-convert: --out needs a folder\n";
-                return std::nullopt;
-            }
-            parsed.outFolder = QFileInfo(arguments[i]).absoluteFilePath();
-        } else if (!optionsDone && argument == u"--no-reveal") {
+        } else if (argument == u"-h" || argument == u"--help") {
+            parsed.help = true;
+        } else if (argument == u"--version") {
+            parsed.version = true;
+        } else if (argument == u"--stdout") {
+            parsed.toStdout = true;
+        } else if (argument == u"--reveal") {
+            parsed.reveal = true;
+        } else if (argument == u"--no-reveal") {
             parsed.reveal = false;
-        } else if (!optionsDone && argument.startsWith(u"--"_s)) {
-            err << "morvane-convert: unknown option " << argument << '\n';
-            return std::nullopt;
-        } else if (looksLikeAddress(argument)) {
-            parsed.addresses.append(argument);
+        } else if (argument == u"-o" || argument == u"--out" || argument.startsWith(u"--out="_s) ||
+                   argument.startsWith(u"-o"_s)) {
+            QString folder;
+            if (argument.startsWith(u"--out="_s))
+                folder = argument.mid(6);
+            else if (argument.size() > 2 && !argument.startsWith(u"--"_s))
+                folder = argument.mid(2);
+            else if (++i < arguments.size())
+                folder = arguments[i];
+            if (folder.isEmpty())
+                return usageError(u"option "_s + argument + u" needs a folder"_s);
+            parsed.outFolder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
         } else {
-            parsed.files.append(QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath()));
+            return usageError(u"unknown option "_s + argument);
         }
     }
-    if (parsed.files.isEmpty() && parsed.addresses.isEmpty())
-        return std::nullopt;
+    if (parsed.help || parsed.version)
+        return parsed;
+    const qsizetype inputs = parsed.files.size() + parsed.addresses.size();
+    if (inputs == 0)
+        return usageError(u"no input given"_s);
+    if (parsed.toStdout && inputs != 1)
+        return usageError(u"--stdout takes exactly one input"_s);
     return parsed;
 }
 
+// With --stdout the document goes to standard output instead of a file; its
+// pictures go into the folder given with --out, or nowhere.
+class PrintingWriter : public FileWriter {
+public:
+    explicit PrintingWriter(bool writePictures)
+        : m_writePictures(writePictures) {}
+
+    QByteArray document;
+
+    Outcome createNew(const QString&, QByteArrayView bytes) override {
+        document = bytes.toByteArray();
+        return Outcome::created;
+    }
+    bool replace(const QString& path, QByteArrayView bytes) override {
+        return m_writePictures && FileWriter::replace(path, bytes);
+    }
+    bool makeFolder(const QString& path) override {
+        return m_writePictures && FileWriter::makeFolder(path);
+    }
+    Outcome createFolder(const QString& path) override {
+        return m_writePictures ? FileWriter::createFolder(path) : Outcome::failed;
+    }
+
+private:
+    bool m_writePictures;
+};
+
+QtMessageHandler defaultMessageHandler = nullptr;
+
+// The web engine describes its graphics set-up at every start, in its own
+// category and in a few plain warnings that change nothing for a conversion.
+// Its real warnings and errors still reach the terminal.
+void quietEngineStart(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    static const QStringList startNoise{
+        u"WebEngineContext used before QtWebEngineCore::initialize()"_s,
+        u"No suitable graphics backend found"_s, u"Sandboxing disabled by user."_s};
+    const bool isEngineStart =
+        qstrcmp(context.category, "qt.webenginecontext") == 0 ||
+        std::any_of(startNoise.cbegin(), startNoise.cend(),
+                    [&](const QString& noise) { return message.startsWith(noise); });
+    if (isEngineStart && type != QtCriticalMsg && type != QtFatalMsg)
+        return;
+    defaultMessageHandler(type, context, message);
+}
+
 // Without a display the web engine still needs a platform: the offscreen one.
-std::vector<char*> platformArguments(int argc, char** argv) {
-    std::vector<char*> arguments(argv, argv + argc);
+std::vector<char*> platformArguments(char* program) {
+    std::vector<char*> arguments{program};
     const bool hasDisplay = qEnvironmentVariableIsSet("DISPLAY") ||
                             qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
                             qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
     if (!hasDisplay) {
         static char platform[] = "-platform";
         static char offscreen[] = "offscreen";
-        arguments.insert(arguments.begin() + 1, {platform, offscreen});
+        arguments.insert(arguments.end(), {platform, offscreen});
     }
     arguments.push_back(nullptr);
     return arguments;
@@ -87,23 +191,40 @@ std::vector<char*> platformArguments(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    std::vector<char*> arguments = platformArguments(argc, argv);
-    int count = static_cast<int>(arguments.size()) - 1;
-    QGuiApplication app(count, arguments.data());
     QTextStream out(stdout);
     QTextStream err(stderr);
-
-    const std::optional<Arguments> parsed = parse(QCoreApplication::arguments(), err);
-    if (!parsed) {
-        printUsage(err);
-        return 2;
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given.append(QFile::decodeName(argv[i]));
+    const std::optional<Arguments> parsed = parse(given, err);
+    if (!parsed)
+        return exitUsage;
+    if (parsed->help) {
+        out << helpText;
+        return exitSaved;
     }
+    if (parsed->version) {
+        out << "morvane-convert " << MORVANE_VERSION << '\n';
+        return exitSaved;
+    }
+
+    defaultMessageHandler = qInstallMessageHandler(quietEngineStart);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    std::vector<char*> arguments = platformArguments(argv[0]);
+    int count = static_cast<int>(arguments.size()) - 1;
+    QGuiApplication app(count, arguments.data());
 
     // The stored settings are read, never written: --out is for this run only.
     const MorvaneSettings stored = MorvaneSettings::read(MorvaneSettings::url().toLocalFile());
     ModelServices services;
     services.settingsPath = QString();
+    PrintingWriter* printing = nullptr;
+    if (parsed->toStdout) {
+        auto writer = std::make_unique<PrintingWriter>(parsed->outFolder.has_value());
+        printing = writer.get();
+        services.fileWriter = std::move(writer);
+        services.recordRecents = false;
+    }
     // Started for nothing, the web engine's processes would take a core from
     // the PDF pages.
     const bool needsEngine =
@@ -116,17 +237,24 @@ int main(int argc, char** argv) {
         std::make_unique<RealConverters>(needsEngine ? RealConverters::Engine::startNow
                                                      : RealConverters::Engine::startOnFirstUse),
         std::move(services));
-    model.setSettings(
-        {parsed->outFolder.value_or(stored.folderPath), stored.openAfterConvert && parsed->reveal});
+    model.setSettings({parsed->outFolder.value_or(stored.folderPath), parsed->reveal});
+    // The window's recents stay; this run's documents join them.
+    model.loadRecents();
     QObject::connect(&model, &MorvaneModel::statusChanged,
                      [&] { err << model.status() << Qt::endl; });
 
     qsizetype inputs = 0;
     qsizetype saved = 0;
     auto report = [&](const QList<QUrl>& written) {
+        saved += written.size();
+        if (printing) {
+            if (!written.isEmpty())
+                std::fwrite(printing->document.constData(), 1,
+                            static_cast<size_t>(printing->document.size()), stdout);
+            return;
+        }
         for (const QUrl& document : written)
             out << document.toLocalFile() << Qt::endl;
-        saved += written.size();
     };
 
     if (!parsed->files.isEmpty()) {
@@ -153,7 +281,6 @@ int main(int argc, char** argv) {
         if (model.isConverting())
             loop.exec();
     }
-
-    out << model.status() << Qt::endl;
-    return saved == inputs ? 0 : 1;
+    std::fflush(stdout);
+    return saved == inputs ? exitSaved : exitNotSaved;
 }

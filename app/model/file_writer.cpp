@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +14,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Short and fixed, so it fits beside a name of any length and a later run can
+// tell its own debris from the user's files.
+constexpr char temporaryPrefix[] = ".morvane-";
+constexpr char temporarySuffix[] = ".tmp";
+constexpr int temporaryRandom = 6;
 
 bool writeAll(int fd, QByteArrayView bytes) {
     const char* data = bytes.data();
@@ -31,10 +38,10 @@ bool writeAll(int fd, QByteArrayView bytes) {
 
 // A hidden temporary file beside `path`, holding `bytes` and synced; empty on failure.
 QByteArray writeTemporary(const QString& path, QByteArrayView bytes) {
-    const QFileInfo info(path);
-    QByteArray pattern =
-        QFile::encodeName(info.absolutePath() + u"/."_s + info.fileName() + u".XXXXXX"_s);
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    QByteArray pattern = QFile::encodeName(QFileInfo(path).absolutePath()) + '/' + temporaryPrefix +
+                         QByteArray(temporaryRandom, 'X') + temporarySuffix;
+    const int fd =
+        ::mkostemps(pattern.data(), static_cast<int>(qstrlen(temporarySuffix)), O_CLOEXEC);
     if (fd < 0)
         return {};
     // mkostemp makes 0600; documents get the usual permissions.
@@ -106,4 +113,48 @@ bool FileWriter::replace(const QString& path, QByteArrayView bytes) {
 
 bool FileWriter::makeFolder(const QString& path) {
     return QDir().mkpath(path);
+}
+
+FileWriter::Outcome FileWriter::createFolder(const QString& path) {
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+        return Outcome::created;
+    return errno == EEXIST ? Outcome::exists : Outcome::failed;
+}
+
+void FileWriter::removeEmptyFolder(const QString& path) {
+    ::rmdir(QFile::encodeName(path).constData());
+}
+
+bool FileWriter::isTemporaryName(const QString& name) {
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(QString::fromLatin1(temporaryPrefix)) +
+        u"[A-Za-z0-9]{%1}"_s.arg(temporaryRandom) +
+        QRegularExpression::escape(QString::fromLatin1(temporarySuffix))));
+    return pattern.match(name).hasMatch();
+}
+
+int FileWriter::removeStaleTemporaries(const QString& folder, const QDateTime& before) {
+    int removed = 0;
+    auto sweep = [&](const QString& path) {
+        const QFileInfoList entries =
+            QDir(path).entryInfoList({QString::fromLatin1(temporaryPrefix) + u'*'},
+                                     QDir::Files | QDir::Hidden | QDir::System);
+        for (const QFileInfo& entry : entries) {
+            // Only plain files of ours: never a symlink, never a fresh one that
+            // another run is still writing.
+            if (entry.isSymLink() || !isTemporaryName(entry.fileName()) ||
+                entry.lastModified() >= before)
+                continue;
+            if (::unlink(QFile::encodeName(entry.filePath()).constData()) == 0)
+                ++removed;
+        }
+    };
+    sweep(folder);
+    const QFileInfoList assetFolders = QDir(folder).entryInfoList(
+        {u"*-assets"_s}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo& assetFolder : assetFolders) {
+        if (!assetFolder.isSymLink())
+            sweep(assetFolder.filePath());
+    }
+    return removed;
 }

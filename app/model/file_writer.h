@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 
 // The file-system writes of saving, behind virtuals so tests can make them
@@ -16,5 +17,18 @@ public:
     virtual Outcome createNew(const QString& path, QByteArrayView bytes);
     // Replaces whatever is at `path` (a symlink itself, not its target).
     virtual bool replace(const QString& path, QByteArrayView bytes);
+    // Makes `path` and any missing parents; an existing folder is fine.
     virtual bool makeFolder(const QString& path);
+    // Makes a new folder at `path`; anything already there, a symlink
+    // included, is `exists`, so a folder is never shared or written through.
+    virtual Outcome createFolder(const QString& path);
+    // Takes back a folder made by createFolder while it is still empty.
+    virtual void removeEmptyFolder(const QString& path);
+
+    // Whether `name` is one of the temporary files these writes make.
+    static bool isTemporaryName(const QString& name);
+    // Removes our temporary files last changed before `before` from `folder`
+    // and its asset folders: debris of a run that was killed mid-write.
+    // Nothing else is touched. Returns how many went.
+    static int removeStaleTemporaries(const QString& folder, const QDateTime& before);
 };

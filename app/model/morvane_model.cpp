@@ -2,9 +2,11 @@
 
 #include "base64.h"
 #include "convert.h"
+#include "input_file.h"
 #include "system_desktop.h"
 #include "unicode.h"
 
+#include <QCoro/QCoroFuture>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +14,7 @@
 #include <QNetworkAccessManager>
 #include <QPointer>
 #include <QSettings>
+#include <QtConcurrent/QtConcurrentRun>
 
 using namespace Qt::StringLiterals;
 
@@ -47,6 +50,38 @@ bool isPlainFileName(const QString& name) {
            !name.contains(u'\\') && !name.contains(QChar(0));
 }
 
+bool isTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// An asset folder of the same stem would be taken for the document's own, so
+// it counts as a clash like the document's name itself.
+bool isAssetFolderTaken(const QString& folder, const QString& stem) {
+    return isTaken(folder + u'/' + stem + u"-assets"_s);
+}
+
+// What an engine-bound input becomes before the call: its payload, or the
+// status that ends it.
+struct EnginePayload {
+    QString payload;
+    QString failure;
+};
+
+EnginePayload readEngineInput(const QString& path, ConvertKind kind, const QString& name) {
+    InputFile::Contents contents =
+        InputFile::open(path, MorvaneModel::maxEngineInputBytes, /*read=*/true);
+    if (contents.problem == InputFile::Problem::tooLarge)
+        return {{}, u"Skipped "_s + name + u" — larger than 512 MB"_s};
+    if (contents.problem != InputFile::Problem::none)
+        return {{}, u"Couldn't read "_s + name};
+    if (kind.isBinary())
+        return {QString::fromLatin1(contents.bytes.toBase64()), {}};
+    if (std::optional<QString> text = Unicode::decodeUtf8Strict(contents.bytes))
+        return {std::move(*text), {}};
+    return {{}, u"Couldn't read "_s + name};
+}
+
 bool hasEnoughText(const QString& markdown) {
     // Counting every cluster of a long document kept the main thread busy.
     return Unicode::hasAtLeastGraphemes(Unicode::trimmed(markdown), 3);
@@ -62,7 +97,8 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     , m_fileWriter(std::move(services.fileWriter))
     , m_clock(std::move(services.clock))
     , m_network(services.network)
-    , m_pageTimeout(services.pageTimeout)
+    , m_pageDeadline(services.pageDeadline)
+    , m_pageIdleTimeout(services.pageIdleTimeout)
     , m_maxPageBytes(services.maxPageBytes)
     , m_updates(std::move(services.updates)) {
     if (!m_desktop) {
@@ -77,8 +113,10 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
         m_fileWriter = std::make_unique<FileWriter>();
     if (!m_clock)
         m_clock = [] { return QDateTime::currentDateTime(); };
-    m_settingsPath = services.settingsPath.value_or(MorvaneSettings::url().toLocalFile());
-    m_settings = MorvaneSettings::read(m_settingsPath);
+    m_settingsPath = services.settingsPath;
+    m_recordRecents = services.recordRecents;
+    m_settings =
+        MorvaneSettings::read(m_settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
     m_version = compiledVersion();
 }
 
@@ -91,7 +129,7 @@ QSettings MorvaneModel::preferences() {
 void MorvaneModel::setSettings(const MorvaneSettings& settings) {
     m_settings = settings;
     Q_EMIT settingsChanged();
-    m_settings.write(m_settingsPath);
+    m_settings.write(m_settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
 }
 
 void MorvaneModel::setStatus(const QString& status) {
@@ -106,7 +144,10 @@ void MorvaneModel::setIsConverting(bool isConverting) {
 
 void MorvaneModel::convertFiles(const QList<QUrl>& urls) {
     QList<QUrl> batch;
-    for (const QUrl& url : urls) {
+    for (QUrl url : urls) {
+        // file://localhost/x names the same file as file:///x.
+        if (url.isLocalFile() && url.host() == u"localhost"_s)
+            url.setHost(QString());
         const QString path = url.toLocalFile();
         if (m_inFlight.contains(path))
             continue;
@@ -122,6 +163,9 @@ QCoro::Task<> MorvaneModel::runBatch(QList<QUrl> batch) {
     // The model may be a test's and go away; the shared one never does.
     QPointer<MorvaneModel> self(this);
     setIsConverting(true);
+    co_await removeStaleTemporaries();
+    if (!self)
+        co_return;
     QList<QUrl> written;
     for (const QUrl& url : batch) {
         const std::optional<QUrl> document = co_await convertOne(url);
@@ -156,33 +200,37 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
 
     ConvertResult result;
     std::optional<QString> note;
+    // Inputs are opened off the main thread: even a check can wait on a slow disk.
+    const QString path = url.toLocalFile();
     if (*kind == ConvertKind::pdf) {
-        PdfText text = co_await m_converters->convertPdf(url.toLocalFile());
+        QFuture<InputFile::Contents> checking = QtConcurrent::run(
+            [path] { return InputFile::open(path, maxPdfBytes, /*read=*/false); });
+        const InputFile::Contents checked = co_await checking;
+        if (!self)
+            co_return std::nullopt;
+        if (checked.problem != InputFile::Problem::none) {
+            setStatus(checked.problem == InputFile::Problem::tooLarge
+                          ? u"Skipped "_s + name + u" — larger than 2 GB"_s
+                          : u"Couldn't read "_s + name);
+            co_return std::nullopt;
+        }
+        PdfText text = co_await m_converters->convertPdf(path);
         if (!self)
             co_return std::nullopt;
         result.markdown = std::move(text.markdown);
         note = std::move(text.note);
     } else {
-        QFile file(url.toLocalFile());
-        if (!file.open(QIODevice::ReadOnly)) {
-            setStatus(u"Couldn't read "_s + name);
+        const ConvertKind engineKind = *kind;
+        QFuture<EnginePayload> reading = QtConcurrent::run(
+            [path, engineKind, name] { return readEngineInput(path, engineKind, name); });
+        EnginePayload input = co_await reading;
+        if (!self)
+            co_return std::nullopt;
+        if (!input.failure.isEmpty()) {
+            setStatus(input.failure);
             co_return std::nullopt;
         }
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            setStatus(u"Couldn't read "_s + name);
-            co_return std::nullopt;
-        }
-        QString payload;
-        if (kind->isBinary()) {
-            payload = QString::fromLatin1(bytes.toBase64());
-        } else if (std::optional<QString> text = Unicode::decodeUtf8Strict(bytes)) {
-            payload = std::move(*text);
-        } else {
-            setStatus(u"Couldn't read "_s + name);
-            co_return std::nullopt;
-        }
-        result = co_await m_converters->convert(*kind, std::move(payload), name);
+        result = co_await m_converters->convert(*kind, std::move(input.payload), name);
         if (!self)
             co_return std::nullopt;
         if (result.error) {
@@ -232,9 +280,20 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
     const QUrl wished = QUrl::fromLocalFile(folder + u'/' + slug + u".md"_s);
     // The assets belong to the document actually written (report-2.md keeps
     // them in report-2-assets), so the name is settled before links are made.
+    // The asset folder is made new before the document claims its name:
+    // another document's folder, or a symlink planted in its place, is a
+    // clash, never a place to write into.
     for (int attempt = 0; attempt < maxNameClashes; ++attempt) {
         const QUrl target = uniqueURL(wished);
         const QString assetFolderName = baseName(target) + u"-assets"_s;
+        const QString assetFolder = folder + u'/' + assetFolderName;
+        bool madeAssetFolder = false;
+        if (!assets.isEmpty()) {
+            const FileWriter::Outcome made = m_fileWriter->createFolder(assetFolder);
+            if (made == FileWriter::Outcome::exists)
+                continue;
+            madeAssetFolder = made == FileWriter::Outcome::created;
+        }
         QString markdown = result.markdown;
         for (const DecodedAsset& asset : assets)
             markdown.replace(u"]("_s + asset.name + u')',
@@ -243,18 +302,19 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
 
         const FileWriter::Outcome outcome =
             m_fileWriter->createNew(target.toLocalFile(), text.toUtf8());
+        if (outcome != FileWriter::Outcome::created && madeAssetFolder)
+            m_fileWriter->removeEmptyFolder(assetFolder);
         if (outcome == FileWriter::Outcome::exists)
             continue;
         if (outcome == FileWriter::Outcome::failed)
             return std::nullopt;
 
-        if (!assets.isEmpty()) {
-            const QString assetFolder = folder + u'/' + assetFolderName;
-            m_fileWriter->makeFolder(assetFolder);
+        if (madeAssetFolder) {
             for (const DecodedAsset& asset : assets)
                 m_fileWriter->replace(assetFolder + u'/' + asset.name, asset.bytes);
         }
-        addRecent(target);
+        if (m_recordRecents)
+            addRecent(target);
         return target;
     }
     return std::nullopt;
@@ -262,15 +322,25 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
 
 QUrl MorvaneModel::uniqueURL(const QUrl& url) const {
     const QString path = url.toLocalFile();
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
-        return url;
-    const QString base = baseName(url);
     const QString folder = QFileInfo(path).path();
+    const QString base = baseName(url);
+    if (!isTaken(path) && !isAssetFolderTaken(folder, base))
+        return url;
     for (qint64 n = 2;; ++n) {
-        const QString candidate = folder + u'/' + base + u'-' + QString::number(n) + u".md"_s;
-        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
+        const QString stem = base + u'-' + QString::number(n);
+        const QString candidate = folder + u'/' + stem + u".md"_s;
+        if (!isTaken(candidate) && !isAssetFolderTaken(folder, stem))
             return QUrl::fromLocalFile(candidate);
     }
+}
+
+QCoro::Task<> MorvaneModel::removeStaleTemporaries() {
+    const QString folder = m_settings.folderPath;
+    // Against the files' own times, not the clock that dates documents.
+    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    QFuture<int> removing = QtConcurrent::run(
+        [folder, dayAgo] { return FileWriter::removeStaleTemporaries(folder, dayAgo); });
+    co_await removing;
 }
 
 QString MorvaneModel::today() const {
@@ -286,8 +356,7 @@ void MorvaneModel::loadRecents() {
         return;
     QList<Recent> kept;
     for (const Recent& recent : *decoded) {
-        const QFileInfo info(recent.path);
-        if (info.exists() || info.isSymLink())
+        if (isTaken(recent.path))
             kept.append(recent);
     }
     m_recents = kept;

@@ -30,12 +30,20 @@ class QNetworkAccessManager;
 struct ModelServices {
     Desktop* desktop = nullptr;
     std::unique_ptr<FileWriter> fileWriter;
-    // The settings file; an empty path keeps settings in memory only.
+    // The settings file; an empty path keeps settings in memory only. Left
+    // out, the standard location is worked out (and its folder made) anew at
+    // every write, so a folder removed meanwhile comes back.
     std::optional<QString> settingsPath;
+    // Whether written documents join the stored recents. A run that prints
+    // its document instead of keeping it records nothing.
+    bool recordRecents = true;
     std::function<QDateTime()> clock;
     // The process's one HTTP session (pages, update feed, downloads).
     QNetworkAccessManager* network = nullptr;
-    std::chrono::milliseconds pageTimeout = std::chrono::seconds(60);
+    // A page must arrive whole within the deadline; the idle time-out ends a
+    // transfer that has gone quiet sooner.
+    std::chrono::milliseconds pageDeadline = std::chrono::seconds(60);
+    std::chrono::milliseconds pageIdleTimeout = std::chrono::seconds(30);
     // A page body beyond this is refused rather than read into memory.
     qsizetype maxPageBytes = 64 * 1024 * 1024;
     // Without one, the model never finds an update.
@@ -78,6 +86,11 @@ public:
     bool didCheck() const { return m_didCheck; }
     Desktop& desktop() const { return *m_desktop; }
     QNetworkAccessManager& network() const { return *m_network; }
+
+    // Inputs beyond these are refused before they are read: PDFs are read
+    // page by page, the others whole into memory and over to the engine.
+    static constexpr qint64 maxPdfBytes = qint64(2) << 30;
+    static constexpr qint64 maxEngineInputBytes = qint64(512) << 20;
 
     // Starts one batch of the files not already in an unfinished batch.
     void convertFiles(const QList<QUrl>& urls);
@@ -127,8 +140,12 @@ Q_SIGNALS:
 private:
     QCoro::Task<> runBatch(QList<QUrl> batch);
     QCoro::Task<std::optional<QUrl>> convertOne(QUrl url);
+    // Clears what a killed run left in the output folder; off the main thread.
+    QCoro::Task<> removeStaleTemporaries();
     QCoro::Task<> runPage(QUrl address, QString shownHost);
-    QCoro::Task<std::optional<QByteArray>> fetchPage(QUrl address, QByteArray& contentType);
+    // The body, its Content-Type and the address it came from after redirects.
+    QCoro::Task<std::optional<QByteArray>> fetchPage(QUrl address, QByteArray& contentType,
+                                                     QUrl& finalAddress);
     void setStatus(const QString& status);
     void setIsConverting(bool isConverting);
     void setAvailableUpdate(const std::optional<UpdateInfo>& update);
@@ -145,11 +162,13 @@ private:
     std::unique_ptr<Desktop> m_ownedDesktop;
     Desktop* m_desktop = nullptr;
     std::unique_ptr<FileWriter> m_fileWriter;
-    QString m_settingsPath;
+    std::optional<QString> m_settingsPath;
+    bool m_recordRecents = true;
     std::function<QDateTime()> m_clock;
     std::unique_ptr<QNetworkAccessManager> m_ownedNetwork;
     QNetworkAccessManager* m_network = nullptr;
-    std::chrono::milliseconds m_pageTimeout{0};
+    std::chrono::milliseconds m_pageDeadline{0};
+    std::chrono::milliseconds m_pageIdleTimeout{0};
     qsizetype m_maxPageBytes = 0;
     std::unique_ptr<UpdateService> m_updates;
 

@@ -7,6 +7,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -35,9 +36,13 @@ QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
     QPointer<MorvaneModel> self(this);
     setIsConverting(true);
     setStatus(u"Fetching "_s + shownHost + u"…"_s);
+    co_await removeStaleTemporaries();
+    if (!self)
+        co_return;
 
     QByteArray contentType;
-    const std::optional<QByteArray> body = co_await fetchPage(address, contentType);
+    QUrl finalAddress;
+    const std::optional<QByteArray> body = co_await fetchPage(address, contentType, finalAddress);
     if (!self)
         co_return;
     const QString text = body ? decodeHTML(*body, contentType) : QString();
@@ -48,8 +53,11 @@ QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
         co_return;
     }
 
+    // Links resolve against where the page really is after redirects; the
+    // document still names the address the user gave.
     const QString absolute = address.toString(QUrl::FullyEncoded);
-    const ConvertResult result = co_await m_converters->convert(ConvertKind::url, text, absolute);
+    const ConvertResult result = co_await m_converters->convert(
+        ConvertKind::url, text, finalAddress.toString(QUrl::FullyEncoded));
     if (!self)
         co_return;
     const QString host = address.host();
@@ -66,37 +74,61 @@ QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
     Q_EMIT pageEnded(address, document ? QList<QUrl>{*document} : QList<QUrl>());
 }
 
-QCoro::Task<std::optional<QByteArray>> MorvaneModel::fetchPage(QUrl address,
-                                                               QByteArray& contentType) {
+QCoro::Task<std::optional<QByteArray>>
+MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddress) {
     QNetworkRequest request(address);
     request.setRawHeader("User-Agent", pageUserAgent);
-    request.setTransferTimeout(static_cast<int>(m_pageTimeout.count()));
+    request.setTransferTimeout(static_cast<int>(m_pageIdleTimeout.count()));
     std::unique_ptr<QNetworkReply> reply(m_network->get(request));
+    // Qt reads ahead without limit unless told; the body is taken in as it comes.
+    reply->setReadBufferSize(256 * 1024);
 
     QByteArray body;
-    bool tooBig = false;
-    auto readAvailable = [&] {
-        body += reply->readAll();
-        if (body.size() > m_maxPageBytes && !tooBig) {
-            tooBig = true;
+    bool refused = false;
+    auto refuse = [&] {
+        if (!refused) {
+            refused = true;
             reply->abort();
         }
     };
+    auto readAvailable = [&] {
+        if (refused)
+            return;
+        body += reply->readAll();
+        if (body.size() > m_maxPageBytes)
+            refuse();
+    };
     const QMetaObject::Connection reading =
         connect(reply.get(), &QIODevice::readyRead, this, readAvailable);
+    // A declared length past the ceiling is refused before the body comes.
+    const QMetaObject::Connection announced =
+        connect(reply.get(), &QNetworkReply::metaDataChanged, this, [&] {
+            bool known = false;
+            const qlonglong length =
+                reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+            if (known && length > m_maxPageBytes)
+                refuse();
+        });
+    // The idle time-out alone lets a trickling server hold the page for ever.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, this, refuse);
+    deadline.start(m_pageDeadline);
     if (!reply->isFinished())
         co_await qCoro(reply.get()).waitForFinished();
+    deadline.stop();
     disconnect(reading);
-    if (!tooBig)
-        readAvailable();
+    disconnect(announced);
+    readAvailable();
 
     // Any HTTP answer counts, error pages included; only a transfer that never
     // produced a whole response fails.
     const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
                           (reply->error() == QNetworkReply::NoError || reply->error() >= 200);
-    if (tooBig || !answered)
+    if (refused || !answered)
         co_return std::nullopt;
     contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+    finalAddress = reply->url();
     co_return body;
 }
 

@@ -38,9 +38,12 @@ std::optional<MorvaneSettings> MorvaneSettings::fromJson(const QByteArray& json)
     const QJsonObject object = document.object();
     const QJsonValue folderPath = object.value("folderPath"_L1);
     const QJsonValue openAfterConvert = object.value("openAfterConvert"_L1);
-    if (!folderPath.isString() || !openAfterConvert.isBool())
+    // A relative folder would follow whatever folder the app was started in,
+    // and an empty one is the root.
+    if (!folderPath.isString() || !openAfterConvert.isBool() ||
+        !QDir::isAbsolutePath(folderPath.toString()))
         return std::nullopt;
-    return MorvaneSettings{folderPath.toString(), openAfterConvert.toBool()};
+    return MorvaneSettings{QDir::cleanPath(folderPath.toString()), openAfterConvert.toBool()};
 }
 
 QByteArray MorvaneSettings::toJson() const {
@@ -53,7 +56,11 @@ MorvaneSettings MorvaneSettings::read(const QString& path) {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return defaultSettings();
-    return fromJson(file.readAll()).value_or(defaultSettings());
+    // Two short members: anything much longer is not ours, and is not read whole.
+    const QByteArray json = file.read(maxFileBytes + 1);
+    if (json.size() > maxFileBytes)
+        return defaultSettings();
+    return fromJson(json).value_or(defaultSettings());
 }
 
 bool MorvaneSettings::write(const QString& path) const {

@@ -23,11 +23,16 @@ public:
     // is created on the way. Empty when the platform reports no such place.
     static QUrl url();
 
-    // Both members are required and must have their types.
+    // Both members are required and must have their types; the folder is
+    // given back cleaned.
     static std::optional<MorvaneSettings> fromJson(const QByteArray& json);
     QByteArray toJson() const;
 
-    // The stored record, or the defaults when the file is missing or invalid.
+    // A longer settings file is invalid.
+    static constexpr qint64 maxFileBytes = 64 * 1024;
+
+    // The stored record, or the defaults when the file is missing or invalid
+    // (a folder that is not an absolute path included).
     static MorvaneSettings read(const QString& path);
     // Atomic, so a crash never leaves half a file that resets the user's choice.
     bool write(const QString& path) const;

@@ -1,5 +1,7 @@
 #include "single_instance.h"
 
+#include "input_location.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -94,16 +96,8 @@ QList<QUrl> SingleInstance::filesFromArguments(const QStringList& arguments,
                                                const QString& folder) {
     QList<QUrl> files;
     for (const QString& argument : arguments) {
-        if (argument.isEmpty())
-            continue;
-        if (argument.startsWith(u"file:"_s)) {
-            const QUrl url(argument);
-            // file://host/… names another machine's file.
-            if (url.isLocalFile() && (url.host().isEmpty() || url.host() == u"localhost"_s))
-                files.append(url);
-            continue;
-        }
-        files.append(QUrl::fromLocalFile(QDir::cleanPath(QDir(folder).absoluteFilePath(argument))));
+        if (std::optional<QUrl> file = InputLocation::localFile(argument, folder))
+            files.append(*file);
     }
     return files;
 }

@@ -7,6 +7,9 @@ source_dir=${2:?}
 work=$(mktemp -d)
 server=""
 trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
+# shellcheck source=common.sh
+. "$source_dir/tests/cli/common.sh"
+isolate_home "$work"
 
 # A one-file server on a free loopback port; it prints the port once it listens.
 node -e '
@@ -34,7 +37,7 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$convert" --out "$out" --n
   "$base/news/2026/new-pier" >"$work/stdout" 2>"$work/stderr" || status=$?
 fail() { echo "FAIL: $*"; echo "--- stdout"; cat "$work/stdout"; echo "--- stderr"; tail -20 "$work/stderr"; exit 1; }
 [ "$status" -eq 0 ] || fail "exit status $status"
-[ "$(tail -1 "$work/stdout")" = "Converted ✓" ] || fail "final status"
+[ "$(final_status "$work/stderr")" = "Converted ✓" ] || fail "final status"
 document=$(grep '\.md$' "$work/stdout") || fail "no document written"
 [ "$(echo "$document" | wc -l)" -eq 1 ] || fail "one document expected"
 [ -f "$document" ] || fail "missing $document"

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # morvane-convert on a PDF, a deck, a letter and a web page, with the real
 # converters and no display: four documents, images beside the two that have them.
+# Then the command line itself: options, output streams, exit codes, recents.
 set -euo pipefail
 convert=${1:?usage: convert_end_to_end.sh MORVANE_CONVERT SOURCE_DIR}
 source_dir=${2:?}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=common.sh
+. "$source_dir/tests/cli/common.sh"
+isolate_home "$work"
 
 node "$source_dir/engine/test/fixtures/make-fixtures.mjs" "$work/src" >/dev/null
 mkdir -p "$work/in"
@@ -30,8 +34,14 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$convert" --out "$out" --n
   >"$work/stdout" 2>"$work/stderr" || status=$?
 fail() { echo "FAIL: $*"; echo "--- stdout"; cat "$work/stdout"; echo "--- stderr"; tail -20 "$work/stderr"; exit 1; }
 [ "$status" -eq 0 ] || fail "exit status $status"
-[ "$(tail -1 "$work/stdout")" = "Converted 4 files ✓" ] || fail "final status"
+[ "$(final_status "$work/stderr")" = "Converted 4 files ✓" ] || fail "final status"
+# Standard output is the written paths and nothing else; the web engine's
+# start-up talk stays out of the terminal.
+[ "$(wc -l <"$work/stdout")" -eq 4 ] || fail "four lines on standard output"
 [ "$(grep -c '\.md$' "$work/stdout")" -eq 4 ] || fail "four written paths"
+if grep -qiE 'graphics backend|WebEngineContext|GL Type|Surface Type' "$work/stderr"; then
+  fail "engine start-up diagnostics shown"
+fi
 while read -r document; do
   [ -f "$document" ] || fail "missing $document"
   head -1 "$document" | grep -qx -- '---' || fail "no front matter in $document"
@@ -50,7 +60,58 @@ for document in "$out"/*.md; do
     grep -q "]($stem-assets/" "$document" || fail "links of $document not rewritten"
   fi
 done
+run() {
+  rc=0
+  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$convert" "$@" >"$work/stdout" 2>"$work/stderr" || rc=$?
+}
 # A missing input makes the run fail, and says why.
-env -u DISPLAY "$convert" --out "$out" --no-reveal "$work/in/none.docx" >"$work/stdout" 2>&1 && fail "missing input exit 0"
-grep -q "Couldn't read none.docx" "$work/stdout" || fail "missing input message"
-echo "end to end: 4 documents written"
+run --out "$out" "$work/in/none.docx"
+[ "$rc" -eq 1 ] || fail "missing input: exit $rc"
+[ "$(final_status "$work/stderr")" = "Couldn't read none.docx" ] || fail "missing input message"
+
+# Every run adds to the recents the window keeps, newest first, five at most.
+[ "$(stored_recents | wc -l)" -eq 4 ] || fail "first run's recents: $(stored_recents)"
+run -o "$work/second" "file://localhost$work/in/report.pdf"
+[ "$rc" -eq 0 ] || fail "file://localhost argument: exit $rc"
+[ "$(cat "$work/stdout")" = "$work/second/report.md" ] || fail "second run's path"
+[ "$(stored_recents | head -1)" = "report.md" ] || fail "newest recent: $(stored_recents)"
+[ "$(stored_recents | wc -l)" -eq 5 ] || fail "recents after two runs: $(stored_recents)"
+
+# Every spelling of the output folder; -- ends the options.
+cp "$work/in/report.pdf" "$work/in/-o.pdf"
+for spelling in "-o $work/o1" "--out $work/o2" "--out=$work/o3" "-o$work/o4"; do
+  # shellcheck disable=SC2086 # the spelling is two words or one on purpose
+  run $spelling -- "$work/in/-o.pdf"
+  folder=${spelling##* }; folder=${folder#--out=}; folder=${folder#-o}
+  [ "$rc" -eq 0 ] && [ -f "$folder/o.md" ] || fail "output folder spelled '$spelling'"
+done
+
+# --stdout: the whole document on standard output, no file; pictures only
+# with an output folder.
+recents=$(stored_recents)
+run --stdout "$work/in/deck.pptx"
+[ "$rc" -eq 0 ] || fail "--stdout: exit $rc"
+[ "$(head -1 "$work/stdout")" = "---" ] || fail "--stdout: no front matter"
+grep -q 'Life jackets under seats' "$work/stdout" || fail "--stdout: body missing"
+grep -q '!\[' "$work/stdout" || fail "--stdout: picture links dropped"
+[ "$(stored_recents)" = "$recents" ] || fail "--stdout recorded a recent"
+[ -z "$(find "$HOME" -name '*.md' -o -name '*-assets')" ] || fail "--stdout wrote into the settings' folder"
+run --stdout -o "$work/pictures" "$work/in/deck.pptx"
+[ "$rc" -eq 0 ] && [ "$(head -1 "$work/stdout")" = "---" ] || fail "--stdout with --out"
+[ -z "$(find "$work/pictures" -name '*.md')" ] || fail "--stdout wrote a document"
+[ "$(find "$work/pictures" -path '*-assets/*' -type f | wc -l)" -ge 1 ] || fail "--stdout -o: no pictures"
+
+# Help, version and usage errors.
+run --help
+[ "$rc" -eq 0 ] && grep -q '^Usage: morvane-convert' "$work/stdout" && grep -q 'Exit status' "$work/stdout" ||
+  fail "--help"
+run -h
+[ "$rc" -eq 0 ] && grep -q -- '--stdout' "$work/stdout" || fail "-h"
+run --version
+[ "$rc" -eq 0 ] && grep -qE '^morvane-convert [0-9]+\.[0-9]+' "$work/stdout" || fail "--version"
+for wrong in "" "--bogus $work/in/report.pdf" "--out" "--stdout $work/in/report.pdf $work/in/deck.pptx"; do
+  # shellcheck disable=SC2086
+  run $wrong
+  [ "$rc" -eq 2 ] && [ ! -s "$work/stdout" ] && [ -s "$work/stderr" ] || fail "usage error '$wrong': exit $rc"
+done
+echo "end to end: 4 documents written; options, streams and recents hold"

@@ -35,7 +35,16 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
 class ScriptedWriter : public FileWriter {
 public:
     bool failDocuments = false;
-    QString takeFirst; // created by "someone else" just before our write
+    QString takeFirst;       // created by "someone else" just before our write
+    QString takeFolderFirst; // likewise, for a folder
+
+    Outcome createFolder(const QString& path) override {
+        if (!takeFolderFirst.isEmpty() && path == takeFolderFirst) {
+            QDir().mkpath(path);
+            takeFolderFirst.clear();
+        }
+        return FileWriter::createFolder(path);
+    }
 
     Outcome createNew(const QString& path, QByteArrayView bytes) override {
         if (failDocuments)

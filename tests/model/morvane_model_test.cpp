@@ -7,6 +7,8 @@
 
 #include <QSettings>
 
+#include <sys/stat.h>
+
 namespace {
 
 TEST_F(ModelTest, starts_with_the_documented_first_values) {
@@ -272,6 +274,71 @@ TEST_F(ModelTest, an_output_folder_deleted_during_a_batch_is_made_again_for_the_
     EXPECT_TRUE(readFile(out(u"three.md"_s)).endsWith("Text of three.docx\n"));
 }
 
+TEST_F(ModelTest, only_regular_files_within_the_ceiling_are_read) {
+    // Each would hang or never end if it were opened for reading.
+    const QString pipeHtml = root.filePath(u"in/pipe.html"_s);
+    const QString pipePdf = root.filePath(u"in/pipe.pdf"_s);
+    QDir().mkpath(root.filePath(u"in"_s));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipeHtml).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipePdf).constData(), 0600), 0);
+    const QString zero = root.filePath(u"in/zero.docx"_s);
+    ASSERT_TRUE(QFile::link(u"/dev/zero"_s, zero));
+    // Sparse: as large as they say without taking the disk.
+    const QString bigPdf = root.filePath(u"in/big.pdf"_s);
+    const QString bigDeck = root.filePath(u"in/big.pptx"_s);
+    writeFile(bigPdf, "%PDF-1.7");
+    writeFile(bigDeck, "PK");
+    ASSERT_TRUE(QFile::resize(bigPdf, MorvaneModel::maxPdfBytes + 1));
+    ASSERT_TRUE(QFile::resize(bigDeck, MorvaneModel::maxEngineInputBytes + 1));
+
+    runBatch({QUrl::fromLocalFile(pipeHtml), QUrl::fromLocalFile(pipePdf),
+              QUrl::fromLocalFile(zero), QUrl::fromLocalFile(bigPdf),
+              QUrl::fromLocalFile(bigDeck)});
+    EXPECT_EQ(statuses,
+              (QStringList{u"Converting pipe.html…"_s, u"Couldn't read pipe.html"_s,
+                           u"Converting pipe.pdf…"_s, u"Couldn't read pipe.pdf"_s,
+                           u"Converting zero.docx…"_s, u"Couldn't read zero.docx"_s,
+                           u"Converting big.pdf…"_s, u"Skipped big.pdf — larger than 2 GB"_s,
+                           u"Converting big.pptx…"_s, u"Skipped big.pptx — larger than 512 MB"_s}));
+    EXPECT_TRUE(fakes->pdfCalls.isEmpty());
+    EXPECT_TRUE(fakes->engineCalls.isEmpty());
+}
+
+TEST_F(ModelTest, file_urls_naming_localhost_are_the_local_file) {
+    fakes->engine[u"memo.docx"_s] = engineText(u"Memo text."_s);
+    QUrl url = inputUrl(u"memo.docx"_s);
+    url.setHost(u"localhost"_s);
+    runBatch({url});
+    EXPECT_EQ(model->status(), u"Converted ✓");
+}
+
+TEST_F(ModelTest, a_batch_clears_only_our_stale_temporary_files) {
+    const QDateTime twoDaysAgo = QDateTime::currentDateTime().addDays(-2);
+    auto plant = [&](const QString& name, const QDateTime& modified) {
+        writeFile(out(name), "debris");
+        QFile file(out(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    };
+    plant(u".morvane-a1B2c3.tmp"_s, twoDaysAgo);
+    plant(u"old-assets/.morvane-Zz9Yy8.tmp"_s, twoDaysAgo);
+    const QStringList kept{u".morvane-fresh1.tmp"_s, u"notes/.morvane-q1w2e3.tmp"_s,
+                           u".report.md.Ab12Cd"_s,   u".morvane-toolong7.tmp"_s,
+                           u"morvane-a1B2c3.tmp"_s,  u".morvane-a1B2c3.tmp.keep"_s};
+    for (const QString& name : kept)
+        plant(name, name == kept[0] ? QDateTime::currentDateTime() : twoDaysAgo);
+    ASSERT_TRUE(
+        QFile::link(out(u"old-assets/.morvane-a1B2c3.tmp"_s), out(u".morvane-LINK00.tmp"_s)));
+
+    fakes->engine[u"memo.docx"_s] = engineText(u"Memo text."_s);
+    runBatch({inputUrl(u"memo.docx"_s)});
+    EXPECT_FALSE(QFileInfo::exists(out(u".morvane-a1B2c3.tmp"_s)));
+    EXPECT_FALSE(QFileInfo::exists(out(u"old-assets/.morvane-Zz9Yy8.tmp"_s)));
+    for (const QString& name : kept)
+        EXPECT_TRUE(QFileInfo::exists(out(name))) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(out(u".morvane-LINK00.tmp"_s)).isSymLink());
+}
+
 TEST_F(ModelTest, a_corrupt_preference_store_gives_no_recents_and_is_written_afresh) {
     const QString store = QSettings(u"Ombrix"_s, u"Morvane"_s).fileName();
     writeFile(store, QByteArray("\x00\xff[ombrix]\nrecents=@ByteArray(\x01\x02\n\xfe", 31));
@@ -283,6 +350,16 @@ TEST_F(ModelTest, a_corrupt_preference_store_gives_no_recents_and_is_written_afr
     model->loadRecents();
     ASSERT_EQ(model->recents().size(), 1);
     EXPECT_EQ(model->recents()[0].name, u"after.md"_s);
+}
+
+TEST_F(ModelTest, a_settings_folder_removed_while_running_is_made_again) {
+    ModelServices services;
+    services.desktop = &desktop;
+    MorvaneModel standard(std::make_unique<FakeConverters>(), std::move(services));
+    const QString file = MorvaneSettings::url().toLocalFile();
+    ASSERT_TRUE(QDir(QFileInfo(file).path()).removeRecursively());
+    standard.setSettings({out(u"chosen"_s), false});
+    EXPECT_EQ(MorvaneSettings::read(file), (MorvaneSettings{out(u"chosen"_s), false}));
 }
 
 TEST_F(ModelTest, settings_that_cannot_be_stored_still_hold_for_the_session) {
@@ -344,14 +421,19 @@ TEST_F(SavingTest, unique_url_always_numbers_with_md) {
 TEST_F(SavingTest, a_name_taken_by_another_process_meanwhile_is_never_overwritten) {
     auto writer = std::make_unique<ScriptedWriter>();
     writer->takeFirst = out(u"report.md"_s);
+    writer->takeFolderFirst = out(u"report-2-assets"_s);
     makeModel(std::move(writer));
     const auto document = save(
         ConvertResult(u"![c](chart.png)"_s, {}, {{u"chart.png"_s, u"QUJD"_s}}, {}, std::nullopt));
     ASSERT_TRUE(document);
-    EXPECT_EQ(document->toLocalFile(), out(u"report-2.md"_s));
+    EXPECT_EQ(document->toLocalFile(), out(u"report-3.md"_s));
     EXPECT_EQ(readFile(out(u"report.md"_s)), QByteArray("someone else's"));
-    EXPECT_TRUE(readFile(out(u"report-2.md"_s)).contains("](report-2-assets/chart.png)"));
-    EXPECT_EQ(readFile(out(u"report-2-assets/chart.png"_s)), QByteArray("ABC"));
+    // The folder made for the name that was lost is taken back; the other
+    // process's folder is left alone.
+    EXPECT_FALSE(QFileInfo::exists(out(u"report-assets"_s)));
+    EXPECT_TRUE(QDir(out(u"report-2-assets"_s)).isEmpty());
+    EXPECT_TRUE(readFile(out(u"report-3.md"_s)).contains("](report-3-assets/chart.png)"));
+    EXPECT_EQ(readFile(out(u"report-3-assets/chart.png"_s)), QByteArray("ABC"));
 }
 
 TEST_F(SavingTest, a_failed_document_write_records_nothing) {
@@ -415,15 +497,27 @@ TEST_F(SavingTest, documents_sharing_a_slug_keep_their_own_images) {
     EXPECT_TRUE(readFile(out(u"Report-2.md"_s)).contains("](Report-2-assets/chart.png)"));
 }
 
-TEST_F(SavingTest, an_asset_replaces_a_planted_symlink_instead_of_writing_through_it) {
-    const QString victim = root.filePath(u"victim.txt"_s);
-    writeFile(victim, "keep me");
-    QDir().mkpath(out(u"report-assets"_s));
-    ASSERT_TRUE(QFile::link(victim, out(u"report-assets/a.png"_s)));
-    ASSERT_TRUE(
-        save(ConvertResult(u"![](a.png)"_s, {}, {{u"a.png"_s, u"QUJD"_s}}, {}, std::nullopt)));
-    EXPECT_EQ(readFile(victim), QByteArray("keep me"));
-    EXPECT_EQ(readFile(out(u"report-assets/a.png"_s)), QByteArray("ABC"));
+TEST_F(SavingTest, an_existing_asset_folder_of_any_kind_is_a_name_clash) {
+    // A folder left by a renamed document, a file, and a symlink planted to
+    // lead the pictures elsewhere.
+    const QString elsewhere = root.filePath(u"elsewhere"_s);
+    QDir().mkpath(elsewhere);
+    writeFile(out(u"Report-assets/chart.png"_s), "earlier picture");
+    writeFile(out(u"Notes-assets"_s), "a file");
+    ASSERT_TRUE(QFile::link(elsewhere, out(u"Plan-assets"_s)));
+    for (const QString& title : {u"Report"_s, u"Notes"_s, u"Plan"_s}) {
+        const auto document = save(ConvertResult(u"![](chart.png)"_s, title,
+                                                 {{u"chart.png"_s, u"QUJD"_s}}, {}, std::nullopt));
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->toLocalFile(), out(title + u"-2.md"_s));
+        EXPECT_TRUE(
+            readFile(out(title + u"-2.md"_s)).contains("](" + title.toUtf8() + "-2-assets/"));
+        EXPECT_EQ(readFile(out(title + u"-2-assets/chart.png"_s)), QByteArray("ABC"));
+    }
+    EXPECT_EQ(readFile(out(u"Report-assets/chart.png"_s)), QByteArray("earlier picture"));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
+    // A document without pictures keeps clear of such a name as well.
+    EXPECT_EQ(save(engineText(u"plain"_s), u"Report"_s)->toLocalFile(), out(u"Report-3.md"_s));
 }
 
 TEST_F(SavingTest, document_is_utf8_with_line_feeds_and_the_fallback_title) {

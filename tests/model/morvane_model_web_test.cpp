@@ -60,7 +60,7 @@ TEST_F(WebTest, a_scheme_is_added_only_when_there_is_none) {
     // No server speaks https here, so an added scheme shows as a failed fetch
     // of the https address.
     ModelServices services;
-    services.pageTimeout = std::chrono::milliseconds(500);
+    services.pageIdleTimeout = std::chrono::milliseconds(500);
     makeModel(nullptr, std::move(services));
     convert(u"127.0.0.1:"_s + QString::number(server.port()) + u"/x"_s);
     EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
@@ -79,15 +79,18 @@ TEST_F(WebTest, an_error_page_with_a_body_is_converted_like_any_page) {
     EXPECT_EQ(fakes->engineCalls[0].payload, u"<p>Not found, sorry</p>");
 }
 
-TEST_F(WebTest, redirects_are_followed) {
+TEST_F(WebTest, redirects_are_followed_and_links_resolve_where_the_page_is) {
     server.answers["/a"] = {301, {"Location: /b"}, ""};
-    server.answers["/b"] = {302, {"Location: /c"}, ""};
-    server.answers["/c"] = {200, {}, "<p>final</p>"};
-    answer(server.url("/a"), engineText(u"final text"_s));
+    server.answers["/b"] = {302, {"Location: /dir/sub/c.html"}, ""};
+    server.answers["/dir/sub/c.html"] = {200, {}, "<p>final</p>"};
+    answer(server.url("/dir/sub/c.html"), engineText(u"final text"_s));
     convert(server.url("/a").toString());
     EXPECT_EQ(statuses.last(), u"Converted ✓");
     EXPECT_EQ(fakes->engineCalls[0].payload, u"<p>final</p>");
     EXPECT_EQ(server.requests.size(), 3);
+    // The document still names the address that was asked for.
+    EXPECT_TRUE(
+        readFile(out(u"127-0-0-1.md"_s)).contains("source: " + server.url("/a").toEncoded()));
 }
 
 TEST_F(WebTest, the_declared_charset_wins_then_utf8_then_windows_1252) {
@@ -136,12 +139,25 @@ TEST_F(WebTest, refused_and_silent_servers_fail_the_fetch) {
     EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
 
     ModelServices services;
-    services.pageTimeout = std::chrono::milliseconds(300);
+    services.pageIdleTimeout = std::chrono::milliseconds(300);
     makeModel(nullptr, std::move(services));
     server.answers["/hang"] = {200, {}, {}, true};
     convert(server.url("/hang").toString());
     EXPECT_EQ(model->status(), u"Couldn't fetch the page");
     EXPECT_FALSE(model->isConverting());
+}
+
+TEST_F(WebTest, a_trickling_server_is_cut_off_at_the_deadline) {
+    ModelServices services;
+    services.pageDeadline = std::chrono::milliseconds(500);
+    makeModel(nullptr, std::move(services));
+    HttpAnswer slow{200, {}, QByteArray(400, 'a')};
+    slow.trickleMs = 50; // never idle, 20 s in all
+    server.answers["/slow"] = slow;
+    answer(server.url("/slow"), engineText(u"never"_s));
+    convert(server.url("/slow").toString());
+    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
+    EXPECT_TRUE(fakes->engineCalls.isEmpty());
 }
 
 TEST_F(WebTest, a_connection_dropped_part_way_through_the_body_fails_the_fetch) {
@@ -163,6 +179,13 @@ TEST_F(WebTest, a_body_beyond_the_ceiling_is_refused) {
     server.answers["/fits"] = {200, {}, QByteArray(1024 * 1024, 'a')};
     answer(server.url("/fits"), engineText(u"fits"_s));
     convert(server.url("/huge").toString());
+    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
+    // A declared length past the ceiling is refused before any body arrives.
+    HttpAnswer declared{200, {}, "<p>"};
+    declared.declaredLength = qint64(1) << 40;
+    declared.trickleMs = 1000;
+    server.answers["/declared"] = declared;
+    convert(server.url("/declared").toString());
     EXPECT_EQ(model->status(), u"Couldn't fetch the page");
     convert(server.url("/fits").toString());
     EXPECT_EQ(model->status(), u"Converted ✓");

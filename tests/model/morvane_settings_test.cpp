@@ -52,9 +52,15 @@ TEST_F(SettingsFile, round_trips_in_compact_form) {
               QStringList{u"settings.json"_s});
 }
 
-TEST_F(SettingsFile, member_order_does_not_matter) {
-    write(R"({"openAfterConvert":false,"folderPath":"/x"})");
-    EXPECT_EQ(MorvaneSettings::read(path()), (MorvaneSettings{u"/x"_s, false}));
+TEST_F(SettingsFile, member_order_does_not_matter_and_the_folder_is_cleaned) {
+    write(R"({"openAfterConvert":false,"folderPath":"//x//y/./"})");
+    EXPECT_EQ(MorvaneSettings::read(path()), (MorvaneSettings{u"/x/y"_s, false}));
+}
+
+TEST_F(SettingsFile, an_oversized_file_is_invalid_and_not_read_whole) {
+    write(R"({"folderPath":"/x","openAfterConvert":false})" +
+          QByteArray(MorvaneSettings::maxFileBytes, ' '));
+    EXPECT_EQ(MorvaneSettings::read(path()), MorvaneSettings::defaultSettings());
 }
 
 struct BadSettings {
@@ -83,6 +89,9 @@ INSTANTIATE_TEST_SUITE_P(
                     BadSettings{"flag_string", R"({"folderPath":"/x","openAfterConvert":"no"})"},
                     BadSettings{"flag_number", R"({"folderPath":"/x","openAfterConvert":0})"},
                     BadSettings{"folder_null", R"({"folderPath":null,"openAfterConvert":true})"},
+                    BadSettings{"folder_empty", R"({"folderPath":"","openAfterConvert":true})"},
+                    BadSettings{"folder_relative",
+                                R"({"folderPath":"out","openAfterConvert":true})"},
                     BadSettings{"truncated", R"({"folderPath":"/x","openAfterCon)"}),
     [](const testing::TestParamInfo<BadSettings>& info) { return std::string(info.param.name); });
 

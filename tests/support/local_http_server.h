@@ -8,14 +8,17 @@
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 struct HttpAnswer {
     int status = 200;
     QList<QByteArray> headers; // "Name: value"
     QByteArray body;
-    bool silent = false;     // accept the request and never answer
-    qsizetype cutAfter = -1; // when set, the connection drops after this many body bytes
+    bool silent = false;        // accept the request and never answer
+    qsizetype cutAfter = -1;    // when set, the connection drops after this many body bytes
+    qint64 declaredLength = -1; // a Content-Length other than the body's own
+    int trickleMs = 0;          // when set, the body comes one byte at this interval
 };
 
 class LocalHttpServer : public QObject {
@@ -65,8 +68,25 @@ private:
         QByteArray response = "HTTP/1.1 " + QByteArray::number(answer.status) + " Status\r\n";
         for (const QByteArray& header : answer.headers)
             response += header + "\r\n";
-        response += "Content-Length: " + QByteArray::number(answer.body.size()) +
-                    "\r\nConnection: close\r\n\r\n";
+        const qint64 length =
+            answer.declaredLength >= 0 ? answer.declaredLength : answer.body.size();
+        response +=
+            "Content-Length: " + QByteArray::number(length) + "\r\nConnection: close\r\n\r\n";
+        if (answer.trickleMs > 0) {
+            socket->write(response);
+            auto* timer = new QTimer(socket);
+            QObject::connect(timer, &QTimer::timeout, socket,
+                             [socket, timer, body = answer.body, sent = qsizetype(0)]() mutable {
+                                 if (sent == body.size()) {
+                                     timer->stop();
+                                     socket->disconnectFromHost();
+                                     return;
+                                 }
+                                 socket->write(body.mid(sent++, 1));
+                             });
+            timer->start(answer.trickleMs);
+            return;
+        }
         if (answer.cutAfter >= 0) {
             socket->write(response + answer.body.left(answer.cutAfter));
             socket->flush();

@@ -88,15 +88,18 @@ TEST_F(SingleInstanceTest, an_oversized_message_is_dropped) {
 }
 
 TEST(SingleInstanceArguments, become_absolute_file_urls_in_order) {
-    const QList<QUrl> files =
-        SingleInstance::filesFromArguments({u"b.pdf"_s, u"/abs/a.docx"_s, u"../up/c.html"_s,
-                                            u"file:///x/y%20z.pptx"_s, u"sub/./d.txt"_s},
-                                           u"/work/here"_s);
+    const QList<QUrl> files = SingleInstance::filesFromArguments(
+        {u"b.pdf"_s, u"/abs/a.docx"_s, u"../up/c.html"_s, u"file:///x/y%20z.pptx"_s,
+         u"sub/./d.txt"_s, u"file://localhost/l/e.pdf"_s},
+        u"/work/here"_s);
     EXPECT_EQ(files, (QList<QUrl>{QUrl::fromLocalFile(u"/work/here/b.pdf"_s),
                                   QUrl::fromLocalFile(u"/abs/a.docx"_s),
                                   QUrl::fromLocalFile(u"/work/up/c.html"_s),
                                   QUrl::fromLocalFile(u"/x/y z.pptx"_s),
-                                  QUrl::fromLocalFile(u"/work/here/sub/d.txt"_s)}));
+                                  QUrl::fromLocalFile(u"/work/here/sub/d.txt"_s),
+                                  QUrl::fromLocalFile(u"/l/e.pdf"_s)}));
+    // Handed to a running window, they survive the message's checks.
+    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode(files)), files);
 }
 
 TEST(SingleInstanceArguments, skip_empty_arguments_and_remote_urls) {
