@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QNetworkAccessManager>
-#include <QPointer>
 #include <QSettings>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -120,7 +119,11 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     m_version = compiledVersion();
 }
 
-MorvaneModel::~MorvaneModel() = default;
+MorvaneModel::~MorvaneModel() {
+    // Before any member goes: a converter destroyed below may resume a batch
+    // that waits on it.
+    m_lifetime.end();
+}
 
 QSettings MorvaneModel::preferences() {
     return QSettings(u"Ombrix"_s, u"Morvane"_s);
@@ -161,15 +164,13 @@ void MorvaneModel::convertFiles(const QList<QUrl>& urls) {
 
 QCoro::Task<> MorvaneModel::runBatch(QList<QUrl> batch) {
     // The model may be a test's and go away; the shared one never does.
-    QPointer<MorvaneModel> self(this);
+    const Lifetime::Token alive = m_lifetime.token();
     setIsConverting(true);
-    co_await removeStaleTemporaries();
-    if (!self)
-        co_return;
+    removeStaleTemporaries();
     QList<QUrl> written;
     for (const QUrl& url : batch) {
         const std::optional<QUrl> document = co_await convertOne(url);
-        if (!self)
+        if (!alive)
             co_return;
         if (document)
             written.append(*document);
@@ -189,7 +190,7 @@ QCoro::Task<> MorvaneModel::runBatch(QList<QUrl> batch) {
 }
 
 QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
-    QPointer<MorvaneModel> self(this);
+    const Lifetime::Token alive = m_lifetime.token();
     const QString name = fileName(url);
     const std::optional<ConvertKind> kind = ConvertKind::forFile(url);
     if (!kind) {
@@ -206,7 +207,7 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
         QFuture<InputFile::Contents> checking = QtConcurrent::run(
             [path] { return InputFile::open(path, maxPdfBytes, /*read=*/false); });
         const InputFile::Contents checked = co_await checking;
-        if (!self)
+        if (!alive)
             co_return std::nullopt;
         if (checked.problem != InputFile::Problem::none) {
             setStatus(checked.problem == InputFile::Problem::tooLarge
@@ -215,7 +216,7 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
             co_return std::nullopt;
         }
         PdfText text = co_await m_converters->convertPdf(path);
-        if (!self)
+        if (!alive)
             co_return std::nullopt;
         result.markdown = std::move(text.markdown);
         note = std::move(text.note);
@@ -224,14 +225,14 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
         QFuture<EnginePayload> reading = QtConcurrent::run(
             [path, engineKind, name] { return readEngineInput(path, engineKind, name); });
         EnginePayload input = co_await reading;
-        if (!self)
+        if (!alive)
             co_return std::nullopt;
         if (!input.failure.isEmpty()) {
             setStatus(input.failure);
             co_return std::nullopt;
         }
         result = co_await m_converters->convert(*kind, std::move(input.payload), name);
-        if (!self)
+        if (!alive)
             co_return std::nullopt;
         if (result.error) {
             setStatus(u"Engine error: "_s + *result.error + u" — "_s + name);
@@ -334,13 +335,12 @@ QUrl MorvaneModel::uniqueURL(const QUrl& url) const {
     }
 }
 
-QCoro::Task<> MorvaneModel::removeStaleTemporaries() {
-    const QString folder = m_settings.folderPath;
-    // Against the files' own times, not the clock that dates documents.
-    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
-    QFuture<int> removing = QtConcurrent::run(
-        [folder, dayAgo] { return FileWriter::removeStaleTemporaries(folder, dayAgo); });
-    co_await removing;
+void MorvaneModel::removeStaleTemporaries() {
+    // On the main thread like the saving itself: one listing of the output
+    // folder, and no later save can race with it. Against the files' own
+    // times, not the clock that dates documents.
+    FileWriter::removeStaleTemporaries(m_settings.folderPath,
+                                       QDateTime::currentDateTime().addDays(-1));
 }
 
 QString MorvaneModel::today() const {

@@ -3,6 +3,7 @@
 #include "converters.h"
 #include "desktop.h"
 #include "file_writer.h"
+#include "lifetime.h"
 #include "morvane_settings.h"
 #include "recent.h"
 #include "update_service.h"
@@ -140,8 +141,8 @@ Q_SIGNALS:
 private:
     QCoro::Task<> runBatch(QList<QUrl> batch);
     QCoro::Task<std::optional<QUrl>> convertOne(QUrl url);
-    // Clears what a killed run left in the output folder; off the main thread.
-    QCoro::Task<> removeStaleTemporaries();
+    // Clears what a killed run left in the output folder.
+    void removeStaleTemporaries();
     QCoro::Task<> runPage(QUrl address, QString shownHost);
     // The body, its Content-Type and the address it came from after redirects.
     QCoro::Task<std::optional<QByteArray>> fetchPage(QUrl address, QByteArray& contentType,
@@ -158,6 +159,7 @@ private:
     QCoro::Task<> runManualCheck();
     QCoro::Task<> runInstall();
 
+    Lifetime m_lifetime;
     std::unique_ptr<Converters> m_converters;
     std::unique_ptr<Desktop> m_ownedDesktop;
     Desktop* m_desktop = nullptr;

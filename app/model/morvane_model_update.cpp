@@ -2,7 +2,6 @@
 
 #include "update_settings.h"
 
-#include <QPointer>
 #include <QSettings>
 
 using namespace Qt::StringLiterals;
@@ -52,9 +51,9 @@ QCoro::Task<std::optional<UpdateInfo>> MorvaneModel::fetchUpdate() {
 }
 
 QCoro::Task<> MorvaneModel::runLaunchCheck() {
-    QPointer<MorvaneModel> self(this);
+    const Lifetime::Token alive = m_lifetime.token();
     const std::optional<UpdateInfo> update = co_await fetchUpdate();
-    if (!self)
+    if (!alive)
         co_return;
     setAvailableUpdate(update);
     if (!update)
@@ -73,9 +72,9 @@ void MorvaneModel::checkForUpdatesManually() {
 }
 
 QCoro::Task<> MorvaneModel::runManualCheck() {
-    QPointer<MorvaneModel> self(this);
+    const Lifetime::Token alive = m_lifetime.token();
     const std::optional<UpdateInfo> update = co_await fetchUpdate();
-    if (!self)
+    if (!alive)
         co_return;
     setIsCheckingForUpdate(false);
     setAvailableUpdate(update);
@@ -112,13 +111,13 @@ void MorvaneModel::installUpdate() {
 }
 
 QCoro::Task<> MorvaneModel::runInstall() {
-    QPointer<MorvaneModel> self(this);
+    const Lifetime::Token alive = m_lifetime.token();
     // The update is captured now; a check finishing meanwhile cannot take it away.
     const UpdateInfo update = *m_availableUpdate;
     UpdateService::InstallOutcome outcome = UpdateService::InstallOutcome::failed;
     if (m_updates)
         outcome = co_await m_updates->install(update);
-    if (!self)
+    if (!alive)
         co_return;
     if (outcome == UpdateService::InstallOutcome::installed) {
         m_desktop->quit();

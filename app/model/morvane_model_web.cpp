@@ -6,7 +6,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -33,17 +32,15 @@ void MorvaneModel::convertURL(const QString& text) {
 }
 
 QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
-    QPointer<MorvaneModel> self(this);
+    const Lifetime::Token alive = m_lifetime.token();
     setIsConverting(true);
     setStatus(u"Fetching "_s + shownHost + u"…"_s);
-    co_await removeStaleTemporaries();
-    if (!self)
-        co_return;
+    removeStaleTemporaries();
 
     QByteArray contentType;
     QUrl finalAddress;
     const std::optional<QByteArray> body = co_await fetchPage(address, contentType, finalAddress);
-    if (!self)
+    if (!alive)
         co_return;
     const QString text = body ? decodeHTML(*body, contentType) : QString();
     if (text.isEmpty()) {
@@ -58,7 +55,7 @@ QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
     const QString absolute = address.toString(QUrl::FullyEncoded);
     const ConvertResult result = co_await m_converters->convert(
         ConvertKind::url, text, finalAddress.toString(QUrl::FullyEncoded));
-    if (!self)
+    if (!alive)
         co_return;
     const QString host = address.host();
     const std::optional<QUrl> document =
@@ -114,8 +111,15 @@ MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddres
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, refuse);
     deadline.start(m_pageDeadline);
+    const Lifetime::Token alive = m_lifetime.token();
     if (!reply->isFinished())
         co_await qCoro(reply.get()).waitForFinished();
+    if (!alive) {
+        // The reply belongs to the network session, which may have gone with
+        // the model.
+        reply.release();
+        co_return std::nullopt;
+    }
     deadline.stop();
     disconnect(reading);
     disconnect(announced);

@@ -2,10 +2,12 @@
 
 #include "converters.h"
 
+#include <QCoreApplication>
 #include <QCoro/QCoroSignal>
 #include <QCoro/QCoroTimer>
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 
 #include <chrono>
 
@@ -38,6 +40,16 @@ public:
     QList<QString> pdfCalls;
     QList<EngineCall> engineCalls;
 
+    // Calls still waiting are answered on the way out, before the model is
+    // gone: the worst a converter destroyed with the model can do.
+    ~FakeConverters() override {
+        for (const QPointer<Gate>& gate : std::as_const(m_waitingAt)) {
+            if (gate && !gate->isOpen)
+                gate->open();
+        }
+        QCoreApplication::processEvents();
+    }
+
     QCoro::Task<PdfText> convertPdf(QString path) override {
         pdfCalls.append(path);
         co_await waitAtGate(path);
@@ -52,12 +64,19 @@ public:
                                ConvertResult::errorMessage(QStringLiteral("no canned answer")));
     }
 
+    qsizetype waitingAtGates() const { return m_waitingAt.size(); }
+
 private:
+    QList<QPointer<Gate>> m_waitingAt;
+
     QCoro::Task<> waitAtGate(const QString& key) {
         // Always suspend once, as the real converters do.
         co_await QCoro::sleepFor(std::chrono::milliseconds(1));
         Gate* gate = gates.value(key);
-        if (gate && !gate->isOpen)
+        if (gate && !gate->isOpen) {
+            m_waitingAt.append(gate);
             co_await qCoro(gate, &Gate::opened);
+            m_waitingAt.removeOne(gate);
+        }
     }
 };

@@ -163,6 +163,19 @@ TEST_F(ModelTest, overlapping_batches_keep_their_own_notes_and_the_first_end_cle
     EXPECT_EQ(fakes->pdfCalls.size(), 2);
 }
 
+TEST_F(ModelTest, a_model_destroyed_while_a_conversion_waits_ends_it_quietly) {
+    Gate gate;
+    fakes->gates[u"held.docx"_s] = &gate;
+    fakes->engine[u"held.docx"_s] = engineText(u"Never saved."_s);
+    model->convertFiles({inputUrl(u"held.docx"_s)});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fakes->waitingAtGates() == 1; }, 5000));
+    statuses.clear();
+    model.reset(); // resumes the batch from the converters' destructor
+    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_EQ(batchesEnded, 0);
+    EXPECT_FALSE(QFileInfo::exists(out(u"held.md"_s)));
+}
+
 TEST_F(ModelTest, reveal_uses_the_settings_at_the_end_of_the_batch) {
     Gate gate;
     const QUrl first = inputUrl(u"first.docx"_s);
