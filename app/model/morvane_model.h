@@ -107,9 +107,6 @@ public:
 
     // Fetches a pasted web address and saves its article.
     void convertURL(const QString& text);
-    // The declared character set (from a Content-Type value), then strict
-    // UTF-8, then strict Windows-1252; empty when none fits.
-    static QString decodeHTML(const QByteArray& data, const QByteArray& contentType);
 
     void loadRecents();
     void addRecent(const QUrl& document);

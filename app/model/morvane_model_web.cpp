@@ -1,6 +1,7 @@
 #include "morvane_model.h"
 
 #include "unicode.h"
+#include "web_page.h"
 
 #include <QCoro/QCoroNetworkReply>
 #include <QNetworkAccessManager>
@@ -42,7 +43,7 @@ QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
     const std::optional<QByteArray> body = co_await fetchPage(address, contentType, finalAddress);
     if (!alive)
         co_return;
-    const QString text = body ? decodeHTML(*body, contentType) : QString();
+    const QString text = body ? WebPage::decodeHTML(*body, contentType) : QString();
     if (text.isEmpty()) {
         setStatus(u"Couldn't fetch the page"_s);
         setIsConverting(false);
@@ -134,20 +135,4 @@ MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddres
     contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     finalAddress = reply->url();
     co_return body;
-}
-
-QString MorvaneModel::decodeHTML(const QByteArray& data, const QByteArray& contentType) {
-    for (const QByteArray& parameter : contentType.split(';')) {
-        const QByteArray trimmed = parameter.trimmed();
-        if (trimmed.toLower().startsWith("charset=")) {
-            QByteArray name = trimmed.mid(8).trimmed();
-            if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"'))
-                name = name.mid(1, name.size() - 2);
-            if (std::optional<QString> text = Unicode::decodeStrict(data, name))
-                return *text;
-        }
-    }
-    if (std::optional<QString> text = Unicode::decodeUtf8Strict(data))
-        return *text;
-    return Unicode::decodeStrict(data, "windows-1252").value_or(QString());
 }

@@ -1,7 +1,7 @@
 #include "fuzz_input.h"
 
-#include "morvane_model.h"
 #include "unicode.h"
+#include "web_page.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray contentType = in.until('\n');
     const QByteArray body = in.rest();
 
-    const QString text = MorvaneModel::decodeHTML(body, contentType);
+    const QString text = WebPage::decodeHTML(body, contentType);
     check(FuzzInput::isValidUtf16(text), "decodeHTML: valid UTF-16");
     if (contentType.toLower().contains("charset"))
         return 0;

@@ -71,7 +71,12 @@ protected:
         makeModel(nullptr, std::move(services));
     }
 
-    void settle() { QTest::qWait(20); }
+    // Until every check has ended and its caller has gone on; a fixed sleep
+    // was too short on a loaded machine.
+    void settle() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return updates->running == 0; }, 5000));
+        QCoreApplication::processEvents();
+    }
 
     QStringList alertTitles() const {
         QStringList titles;

@@ -111,18 +111,6 @@ TEST_F(WebTest, the_declared_charset_wins_then_utf8_then_windows_1252) {
     EXPECT_EQ(fakes->engineCalls[2].payload, u"日本"_s);
 }
 
-TEST_F(WebTest, decode_html_rules) {
-    EXPECT_EQ(MorvaneModel::decodeHTML("caf\xc3\xa9", "text/html; charset=no-such"), u"café");
-    EXPECT_EQ(MorvaneModel::decodeHTML("caf\xe9", "text/html;charset=UTF-8"), u"café");
-    EXPECT_EQ(MorvaneModel::decodeHTML("caf\xe9", ""), u"café");
-    EXPECT_EQ(MorvaneModel::decodeHTML("\x81\xff", "text/html"), QString());
-    EXPECT_EQ(MorvaneModel::decodeHTML("", "text/html"), QString());
-    // A declared character set that yields half a surrogate pair does not fit.
-    EXPECT_EQ(MorvaneModel::decodeHTML("+2DA", "text/html; charset=UTF-7"), u"+2DA");
-    EXPECT_EQ(MorvaneModel::decodeHTML("<p>+AGEAYgBj- +2D4eAA-</p>", "text/html; charset=UTF-7"),
-              u"<p>+AGEAYgBj- +2D4eAA-</p>");
-}
-
 TEST_F(WebTest, an_undecodable_or_empty_body_is_a_failed_fetch) {
     server.answers["/binary"] = {200, {"Content-Type: text/html"}, "\x81\x8d\x8f\xff"};
     server.answers["/empty"] = {200, {"Content-Type: text/html"}, ""};
