@@ -1,5 +1,6 @@
 #include "content_view.h"
 #include "morvane_app.h"
+#include "recent_row.h"
 #include "ui_fixture.h"
 
 #include <QAction>
@@ -47,14 +48,45 @@ TEST_F(MorvaneAppTest, main_window_opens_at_its_default_size_titled_morvane) {
 }
 
 TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) {
+    for (int i = 0; i < 5; ++i) {
+        const QString name = u"Recent document number %1 with a name far too long to fit.md"_s;
+        const QString document = out(name.arg(i));
+        writeFile(document, "# Long\n");
+        model->addRecent(QUrl::fromLocalFile(document));
+    }
     makeApp();
     QMainWindow* window = app->mainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     window->resize(200, 150);
     QTest::qWait(20);
-    EXPECT_GE(app->contentView()->width(), 440);
-    EXPECT_GE(app->contentView()->height(), 420);
+    ContentView* content = app->contentView();
+    EXPECT_GE(content->width(), 440);
+    EXPECT_GE(content->height(), 420);
     EXPECT_GE(window->minimumSizeHint().width(), 440);
+
+    // Nothing is squashed: each element keeps its height, in order, apart.
+    QList<QWidget*> column{content->findChild<QWidget*>(u"dropZone"_s),
+                           content->findChild<QWidget*>(u"urlField"_s)};
+    QList<RecentRow*> rows = content->findChildren<RecentRow*>();
+    ASSERT_EQ(rows.size(), 5);
+    std::sort(rows.begin(), rows.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+    for (RecentRow* row : rows) {
+        EXPECT_EQ(row->height(), row->sizeHint().height());
+        for (QWidget* button : row->buttons()) {
+            EXPECT_TRUE(button->isVisible());
+            EXPECT_GE(button->width(), button->sizeHint().width());
+            EXPECT_LE(button->geometry().right(), row->width());
+        }
+        column.append(row);
+    }
+    int bottom = 0;
+    for (QWidget* element : column) {
+        const QRect area(element->mapTo(content, QPoint()), element->size());
+        EXPECT_GE(area.top(), bottom) << element->objectName().toStdString();
+        bottom = area.bottom() + 1;
+    }
+    EXPECT_LE(bottom, content->height() - 20);
+
     window->resize(900, 800);
     QTest::qWait(20);
     EXPECT_EQ(window->size(), QSize(900, 800));
