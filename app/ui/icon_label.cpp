@@ -4,10 +4,10 @@
 
 IconLabel::IconLabel(Icons::Name name, int size, QWidget* parent)
     : QWidget(parent)
-    , m_name(name) {
+    , m_name(name)
+    , m_icon(Icons::named(name)) {
     setFixedSize(size, size);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setColor(palette().color(QPalette::WindowText));
 }
 
 void IconLabel::setColor(const QColor& color) {
