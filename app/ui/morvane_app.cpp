@@ -113,14 +113,15 @@ void MorvaneApp::showSecondary(QWidget* window) {
         window->winId();
         window->windowHandle()->setTransientParent(m_main->isVisible() ? m_main->windowHandle()
                                                                        : nullptr);
-        window->adjustSize();
+        window->ensurePolished();
+        window->layout()->activate();
         const QRect over = m_main->isVisible() ? m_main->frameGeometry()
                                                : m_main->screen()->availableGeometry();
         QRect placed(QPoint(), window->frameGeometry().size());
         placed.moveCenter(over.center());
         const QRect screen = m_main->screen()->availableGeometry();
-        placed.moveLeft(qBound(screen.left(), placed.left(), screen.right() - placed.width()));
-        placed.moveTop(qBound(screen.top(), placed.top(), screen.bottom() - placed.height()));
+        placed.moveLeft(qBound(screen.left(), placed.left(), screen.right() + 1 - placed.width()));
+        placed.moveTop(qBound(screen.top(), placed.top(), screen.bottom() + 1 - placed.height()));
         window->move(placed.topLeft());
     }
     window->show();
