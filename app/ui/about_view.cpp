@@ -25,14 +25,14 @@ AboutView::AboutView(MorvaneModel& model, QWidget* parent)
     name->setObjectName(u"aboutName"_s);
     auto* version = new QLabel(u"Version "_s + model.version(), this);
     version->setObjectName(u"aboutVersion"_s);
-    auto* terms = new QLabel(u"Free software under the GNU Affero General Public License, "
-                             "version 3 or later ("_s +
-                                 licence + u")."_s,
-                             this);
-    terms->setObjectName(u"aboutLicence"_s);
+    auto* terms = new QLabel(
+        u"Free software under the GNU Affero General Public License, version 3 or later"_s, this);
+    terms->setObjectName(u"aboutTerms"_s);
     terms->setWordWrap(true);
-    terms->setAlignment(Qt::AlignCenter);
-    for (QLabel* label : {name, version, terms}) {
+    // On a line of its own: wrapping would break it at a hyphen.
+    auto* identifier = new QLabel(licence, this);
+    identifier->setObjectName(u"aboutLicence"_s);
+    for (QLabel* label : {name, version, terms, identifier}) {
         label->setAlignment(Qt::AlignCenter);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
@@ -55,6 +55,7 @@ AboutView::AboutView(MorvaneModel& model, QWidget* parent)
     column->addWidget(version);
     column->addSpacing(4);
     column->addWidget(terms);
+    column->addWidget(identifier);
     column->addLayout(links);
     setFixedWidth(340);
 
@@ -71,7 +72,7 @@ void AboutView::applyLook() {
         font.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() * 1.3 : 14);
         name->setFont(font);
     }
-    for (const char* secondary : {"aboutVersion", "aboutLicence"}) {
+    for (const char* secondary : {"aboutVersion", "aboutTerms", "aboutLicence"}) {
         auto* label = findChild<QLabel*>(QString::fromLatin1(secondary));
         QPalette colours = label->palette();
         colours.setColor(QPalette::WindowText, Look::secondary(palette()));

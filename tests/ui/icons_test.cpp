@@ -69,9 +69,11 @@ TEST(Icons, disabled_buttons_get_the_disabled_colour) {
 }
 
 TEST(Icons, a_label_paints_its_picture_whole_on_a_dense_surface) {
-    for (const Name name : shapes) {
+    for (const Name name : {Name::tray, Name::document, Name::application}) {
         IconLabel label(name, 30);
-        label.setColor(Qt::black);
+        // The application's own picture keeps its colours.
+        if (name != Name::application)
+            label.setColor(Qt::black);
         EXPECT_EQ(label.sizeHint().expandedTo(label.minimumSize()), QSize(30, 30));
         for (const qreal ratio : {1.0, 2.0}) {
             QImage surface(QSize(30, 30) * ratio, QImage::Format_ARGB32_Premultiplied);
