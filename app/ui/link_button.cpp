@@ -30,8 +30,8 @@ QSize LinkButton::minimumSizeHint() const {
 void LinkButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor link = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                        QPalette::Link);
+    const QColor link =
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Link);
     if (hasFocus()) {
         QPen frame(palette().color(QPalette::Highlight), 1.5);
         painter.setPen(frame);

@@ -83,9 +83,9 @@ std::unique_ptr<QWidget> MorvaneApp::secondaryWindow(const QString& name, const 
                                                      QWidget* content) {
     // Its own top-level window rather than a child of the main one, so that
     // it can outlive the main window closing; tied to it while both are open.
-    auto window = std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint |
-                                                         Qt::WindowTitleHint |
-                                                         Qt::WindowCloseButtonHint);
+    auto window =
+        std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint |
+                                               Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window->setObjectName(name);
     window->setWindowTitle(title);
     window->setWindowIcon(Icons::named(Icons::Name::application));
@@ -115,8 +115,8 @@ void MorvaneApp::showSecondary(QWidget* window) {
                                                                        : nullptr);
         window->ensurePolished();
         window->layout()->activate();
-        const QRect over = m_main->isVisible() ? m_main->frameGeometry()
-                                               : m_main->screen()->availableGeometry();
+        const QRect over =
+            m_main->isVisible() ? m_main->frameGeometry() : m_main->screen()->availableGeometry();
         QRect placed(QPoint(), window->frameGeometry().size());
         placed.moveCenter(over.center());
         const QRect screen = m_main->screen()->availableGeometry();

@@ -146,8 +146,8 @@ TEST_F(ContentViewTest, a_drop_offered_as_a_move_is_taken_as_a_copy) {
     data.setUrls({inputUrl(u"keep.pdf"_s)});
     EXPECT_TRUE(drag(&data, false, Qt::CopyAction | Qt::MoveAction, Qt::MoveAction));
     EXPECT_EQ(dropAction, Qt::CopyAction);
-    EXPECT_TRUE(drag(&data, true, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction,
-                     Qt::MoveAction));
+    EXPECT_TRUE(
+        drag(&data, true, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::MoveAction));
     EXPECT_EQ(dropAction, Qt::CopyAction);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
 }

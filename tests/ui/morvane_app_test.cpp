@@ -6,12 +6,12 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QPushButton>
-#include <QScreen>
-#include <QSignalSpy>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 
 namespace {
 
