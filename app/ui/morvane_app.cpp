@@ -5,6 +5,7 @@
 #include "icons.h"
 #include "morvane_model.h"
 #include "settings_view.h"
+#include "window_activation.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -159,10 +160,8 @@ void MorvaneApp::open(const QList<QUrl>& files) {
         m_model.convertFiles(files);
 }
 
-void MorvaneApp::showMainWindow() {
-    m_main->show();
-    m_main->raise();
-    m_main->activateWindow();
+void MorvaneApp::showMainWindow(const QString& activationToken) {
+    WindowActivation::bringForward(m_main.get(), activationToken);
 }
 
 void MorvaneApp::showSettings() {

@@ -36,7 +36,9 @@ public:
 
     // Files the desktop asks the application to open: one batch, as given.
     void open(const QList<QUrl>& files);
-    void showMainWindow();
+    // Restored if minimized and brought forward; `activationToken` is the
+    // desktop's token of the launch that asked for it.
+    void showMainWindow(const QString& activationToken = {});
     void showSettings();
     void showAbout();
 
