@@ -11,6 +11,8 @@ using namespace Qt::StringLiterals;
 int main(int argc, char** argv) {
     // The hidden web view of the engine shares its GL context with the windows.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Read before the platform plugin takes it out of the environment.
+    const QString activationToken = WindowActivation::launchToken();
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"Morvane"_s);
     QApplication::setOrganizationName(u"Ombrix"_s);
@@ -19,7 +21,7 @@ int main(int argc, char** argv) {
     const QList<QUrl> files =
         SingleInstance::filesFromArguments(QApplication::arguments().mid(1), QDir::currentPath());
     SingleInstance instance;
-    if (instance.handOverOrListen(files, WindowActivation::launchToken()))
+    if (instance.handOverOrListen(files, activationToken))
         return 0;
 
     MorvaneApp app(MorvaneModel::shared());
