@@ -117,7 +117,7 @@ TEST(SingleInstanceArguments, become_absolute_file_urls_in_order) {
                                   QUrl::fromLocalFile(u"/work/here/sub/d.txt"_s),
                                   QUrl::fromLocalFile(u"/l/e.pdf"_s)}));
     // Handed to a running window, they survive the message's checks.
-    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode(files)), files);
+    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode({files, {}})).files, files);
 }
 
 TEST(SingleInstanceArguments, skip_empty_arguments_and_remote_urls) {
