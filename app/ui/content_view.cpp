@@ -147,7 +147,7 @@ void ContentView::updateConvertEnabled() {
 }
 
 QSize ContentView::minimumSizeHint() const {
-    return QWidget::minimumSizeHint().expandedTo(QSize(minimumWidth, minimumHeight));
+    return QWidget::minimumSizeHint().expandedTo(smallest);
 }
 
 void ContentView::updateStatus() {

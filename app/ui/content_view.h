@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -43,8 +44,7 @@ public:
 
     // What the content needs, and never less than the smallest window.
     QSize minimumSizeHint() const override;
-    static constexpr int minimumWidth = 440;
-    static constexpr int minimumHeight = 420;
+    static constexpr QSize smallest{440, 420};
 
 protected:
     void changeEvent(QEvent* event) override;
