@@ -2,6 +2,7 @@
 
 #include "packaged_resources.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -154,14 +155,28 @@ ConvertEngine::ConvertEngine(const QUrl& page, QObject* parent)
     connect(m_page.get(), &QWebEnginePage::loadFinished, this, &ConvertEngine::onLoadFinished);
     connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this,
             &ConvertEngine::onRenderProcessEnded);
+    // An engine that outlives the event loop would leave its page to the web
+    // engine's own shutdown, which then finds the profile still in use.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &ConvertEngine::close);
     startLoading();
 }
 
 ConvertEngine::~ConvertEngine() {
+    close();
+}
+
+void ConvertEngine::close() {
+    if (!m_page)
+        return;
     // Callers still waiting get their answer instead of waiting for ever.
     m_page->disconnect(this);
     failAll(engineClosed);
+    m_state = State::failed;
+    m_failure = engineClosed;
+    // The page goes before the profile it was made with.
     m_page.reset();
+    m_profile.reset();
 }
 
 bool ConvertEngine::isLoaded() const {
@@ -188,6 +203,10 @@ ConvertEngine::Wait<std::optional<QString>> ConvertEngine::ensureLoaded() {
     auto slot = std::make_shared<Slot<std::optional<QString>>>();
     if (m_state == State::ready) {
         slot->value = std::optional<QString>();
+        return {slot};
+    }
+    if (!m_page) {
+        slot->value = std::optional<QString>(engineClosed);
         return {slot};
     }
     // After a failed load or a lost process, each new call tries once more.

@@ -38,6 +38,10 @@ public:
     ConvertEngine(const QUrl& page, QObject* parent);
     ~ConvertEngine() override;
 
+    // Lets go of the page and its profile, answering every waiting call;
+    // later calls fail with "engine closed". Done when the event loop quits.
+    void close();
+
     // Waits for the page, calls the engine with the transport form of
     // `payload` (base64 of its UTF-8 bytes) and decodes the answer. Never
     // fails: a fault of the call gives ConvertResult::errorMessage.

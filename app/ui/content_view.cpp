@@ -1,6 +1,8 @@
 #include "content_view.h"
 
+#include "busy_indicator.h"
 #include "drop_zone.h"
+#include "elided_label.h"
 #include "look.h"
 #include "morvane_model.h"
 #include "recent_row.h"
@@ -21,7 +23,6 @@ ContentView::ContentView(MorvaneModel& model, QWidget* parent)
     , m_model(model)
     , m_chooseFiles(&ContentView::chooseFiles) {
     setObjectName(u"contentView"_s);
-    setMinimumSize(440, 420);
 
     m_dropZone = new DropZone(this);
 
@@ -38,11 +39,15 @@ ContentView::ContentView(MorvaneModel& model, QWidget* parent)
     addressRow->addWidget(m_urlField, 1);
     addressRow->addWidget(m_convert);
 
-    m_status = new QLabel(this);
+    m_busy = new BusyIndicator(this);
+    m_busy->setObjectName(u"busyIndicator"_s);
+    m_status = new ElidedLabel(this);
     m_status->setObjectName(u"status"_s);
-    m_status->setWordWrap(true);
-    m_status->setTextFormat(Qt::PlainText);
-    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    auto* statusRow = new QHBoxLayout;
+    statusRow->setSpacing(6);
+    statusRow->addWidget(m_busy, 0, Qt::AlignVCenter);
+    statusRow->addWidget(m_status, 1);
 
     m_recentSection = new QWidget(this);
     m_recentSection->setObjectName(u"recentSection"_s);
@@ -61,7 +66,7 @@ ContentView::ContentView(MorvaneModel& model, QWidget* parent)
     column->setSpacing(16);
     column->addWidget(m_dropZone);
     column->addLayout(addressRow);
-    column->addWidget(m_status);
+    column->addLayout(statusRow);
     column->addWidget(m_recentSection);
     column->addStretch(1);
 
@@ -141,13 +146,20 @@ void ContentView::updateConvertEnabled() {
     m_convert->setEnabled(!trimmed(m_urlField->text()).isEmpty() && !m_model.isConverting());
 }
 
+QSize ContentView::minimumSizeHint() const {
+    return QWidget::minimumSizeHint().expandedTo(smallest);
+}
+
 void ContentView::updateStatus() {
     m_status->setText(m_model.status());
     m_status->setVisible(!m_model.status().isEmpty());
+    m_busy->setVisible(m_model.isConverting());
+    const QColor colour =
+        m_model.isConverting() ? Look::secondary(palette()) : Look::primary(palette());
     QPalette colours = m_status->palette();
-    colours.setColor(QPalette::WindowText, m_model.isConverting() ? Look::secondary(palette())
-                                                                  : Look::primary(palette()));
+    colours.setColor(QPalette::WindowText, colour);
     m_status->setPalette(colours);
+    m_busy->setColor(Look::secondary(palette()));
 }
 
 void ContentView::updateRecents() {

@@ -2,13 +2,16 @@
 
 #include <QHash>
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
 #include <functional>
 
+class BusyIndicator;
 class DropZone;
+class ElidedLabel;
 class MorvaneModel;
 class QLabel;
 class QLineEdit;
@@ -39,6 +42,10 @@ public:
     // A modal chooser for the kinds the converters read.
     static QList<QUrl> chooseFiles(QWidget* parent);
 
+    // What the content needs, and never less than the smallest window.
+    QSize minimumSizeHint() const override;
+    static constexpr QSize smallest{440, 420};
+
 protected:
     void changeEvent(QEvent* event) override;
 
@@ -53,7 +60,8 @@ private:
     DropZone* m_dropZone = nullptr;
     QLineEdit* m_urlField = nullptr;
     QPushButton* m_convert = nullptr;
-    QLabel* m_status = nullptr;
+    BusyIndicator* m_busy = nullptr;
+    ElidedLabel* m_status = nullptr;
     QWidget* m_recentSection = nullptr;
     QLabel* m_recentHeading = nullptr;
     QVBoxLayout* m_rows = nullptr;

@@ -1,6 +1,6 @@
 #include "drop_zone.h"
 
-#include "icons.h"
+#include "icon_label.h"
 #include "look.h"
 
 #include <QDragEnterEvent>
@@ -33,21 +33,21 @@ DropZone::DropZone(QWidget* parent)
     setAccessibleName(u"Drop PDF, Word, PowerPoint, or HTML here"_s);
     setToolTip(u"Drop files here, or click to choose them"_s);
 
-    m_icon = new QLabel(this);
-    m_icon->setAlignment(Qt::AlignCenter);
+    m_icon = new IconLabel(Icons::Name::tray, iconSize, this);
+    m_icon->setObjectName(u"dropIcon"_s);
     m_headline = new QLabel(u"Drop PDF, Word, PowerPoint, or HTML here"_s, this);
     m_headline->setObjectName(u"dropHeadline"_s);
     m_headline->setAlignment(Qt::AlignCenter);
     m_caption = new QLabel(u"Clean Markdown out — one file each, tables and all."_s, this);
     m_caption->setObjectName(u"dropCaption"_s);
     m_caption->setAlignment(Qt::AlignCenter);
-    for (QLabel* label : {m_icon, m_headline, m_caption})
+    for (QLabel* label : {m_headline, m_caption})
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(6);
     column->addStretch();
-    column->addWidget(m_icon);
+    column->addWidget(m_icon, 0, Qt::AlignHCenter);
     column->addWidget(m_headline);
     column->addWidget(m_caption);
     column->addStretch();
@@ -74,8 +74,7 @@ void DropZone::setTargeted(bool targeted) {
 
 void DropZone::applyLook() {
     const QPalette& colours = palette();
-    m_icon->setPixmap(
-        Icons::tinted(Icons::Name::tray, iconSize, Look::secondary(colours), devicePixelRatioF()));
+    m_icon->setColor(Look::secondary(colours));
     m_headline->setFont(Look::headline(font()));
     m_caption->setFont(Look::caption(font()));
     QPalette captionColours = m_caption->palette();
@@ -113,21 +112,25 @@ void DropZone::paintEvent(QPaintEvent*) {
     }
 }
 
-void DropZone::dragEnterEvent(QDragEnterEvent* event) {
-    if (urls(event->mimeData()).isEmpty()) {
+bool DropZone::takeAsCopy(QDropEvent* event) {
+    // A Move would let the source delete the files it gave us; a source that
+    // cannot copy is refused rather than obeyed.
+    if (!(event->possibleActions() & Qt::CopyAction) || urls(event->mimeData()).isEmpty()) {
         event->ignore();
-        return;
+        return false;
     }
-    event->acceptProposedAction();
-    setTargeted(true);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+void DropZone::dragEnterEvent(QDragEnterEvent* event) {
+    if (takeAsCopy(event))
+        setTargeted(true);
 }
 
 void DropZone::dragMoveEvent(QDragMoveEvent* event) {
-    if (urls(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
+    takeAsCopy(event);
 }
 
 void DropZone::dragLeaveEvent(QDragLeaveEvent* event) {
@@ -137,12 +140,9 @@ void DropZone::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void DropZone::dropEvent(QDropEvent* event) {
     setTargeted(false);
-    const QList<QUrl> files = urls(event->mimeData());
-    if (files.isEmpty()) {
-        event->ignore();
+    if (!takeAsCopy(event))
         return;
-    }
-    event->acceptProposedAction();
+    const QList<QUrl> files = urls(event->mimeData());
     // The drag source waits for this event to return; the batch starts after.
     QMetaObject::invokeMethod(
         this, [this, files] { Q_EMIT filesDropped(files); }, Qt::QueuedConnection);

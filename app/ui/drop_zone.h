@@ -4,11 +4,13 @@
 #include <QUrl>
 #include <QWidget>
 
+class IconLabel;
 class QLabel;
+class QDropEvent;
 class QMimeData;
 
-// The dashed area files are dropped on. It takes local file URLs only; a drag
-// that carries none is refused and leaves the zone as it was.
+// The dashed area files are dropped on. It takes local file URLs only, always
+// as a copy; a drag that carries none is refused and leaves the zone as it was.
 class DropZone : public QWidget {
     Q_OBJECT
 
@@ -38,11 +40,13 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Accepts a drag of local files as a copy, whatever the source proposed.
+    static bool takeAsCopy(QDropEvent* event);
     void setTargeted(bool targeted);
     void applyLook();
 
     bool m_isTargeted = false;
-    QLabel* m_icon = nullptr;
+    IconLabel* m_icon = nullptr;
     QLabel* m_headline = nullptr;
     QLabel* m_caption = nullptr;
 };

@@ -12,8 +12,18 @@ void ElidedLabel::setText(const QString& text) {
         return;
     m_text = text;
     setAccessibleName(text);
+    updateToolTip();
     updateGeometry();
     update();
+}
+
+void ElidedLabel::updateToolTip() {
+    setToolTip(shownText() == m_text ? QString() : m_text);
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    updateToolTip();
+    QWidget::resizeEvent(event);
 }
 
 QString ElidedLabel::shownText() const {

@@ -4,7 +4,8 @@
 #include <QWidget>
 
 // One line of text, shortened in its middle when it does not fit, so that the
-// start and the end (a folder's root, a file's extension) stay readable.
+// start and the end (a folder's root, a file's extension) stay readable; the
+// whole text is then its tooltip.
 class ElidedLabel : public QWidget {
     Q_OBJECT
 
@@ -22,8 +23,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void updateToolTip();
+
     QString m_text;
     QColor m_color;
 };

@@ -2,7 +2,6 @@
 
 #include <QColor>
 #include <QIcon>
-#include <QPixmap>
 
 // The pictures the windows use: the desktop theme's symbolic icon when it has
 // one, else the bundled drawing; both are recoloured to the role they play.
@@ -14,9 +13,8 @@ enum class Name { tray, document, copy, open, folder, application };
 QIcon named(Name name);
 // Whether the theme supplied it rather than the bundle.
 bool fromTheme(Name name);
-// One colour over the icon's shape, `size` device-independent pixels square.
-QPixmap tinted(Name name, int size, const QColor& color, qreal devicePixelRatio);
-// For buttons: the shape in `color`, and in `disabled` for the disabled state.
-QIcon tintedIcon(Name name, int size, const QColor& color, const QColor& disabled);
+// The shape in `color`, and in `disabled` for the disabled state, drawn afresh
+// at every size and pixel ratio it is asked for.
+QIcon tintedIcon(Name name, const QColor& color, const QColor& disabled);
 
 } // namespace Icons

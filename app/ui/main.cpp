@@ -1,6 +1,7 @@
 #include "morvane_app.h"
 #include "morvane_model.h"
 #include "single_instance.h"
+#include "window_activation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +11,8 @@ using namespace Qt::StringLiterals;
 int main(int argc, char** argv) {
     // The hidden web view of the engine shares its GL context with the windows.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Read before the platform plugin takes it out of the environment.
+    const QString activationToken = WindowActivation::launchToken();
     QApplication application(argc, argv);
     QApplication::setApplicationName(u"Morvane"_s);
     QApplication::setOrganizationName(u"Ombrix"_s);
@@ -18,14 +21,15 @@ int main(int argc, char** argv) {
     const QList<QUrl> files =
         SingleInstance::filesFromArguments(QApplication::arguments().mid(1), QDir::currentPath());
     SingleInstance instance;
-    if (instance.handOverOrListen(files))
+    if (instance.handOverOrListen(files, activationToken))
         return 0;
 
     MorvaneApp app(MorvaneModel::shared());
-    QObject::connect(&instance, &SingleInstance::launched, &app, [&app](const QList<QUrl>& more) {
-        app.showMainWindow();
-        app.open(more);
-    });
+    QObject::connect(&instance, &SingleInstance::launched, &app,
+                     [&app](const QList<QUrl>& more, const QString& token) {
+                         app.showMainWindow(token);
+                         app.open(more);
+                     });
     app.open(files);
     return QApplication::exec();
 }

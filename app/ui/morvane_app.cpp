@@ -1,16 +1,22 @@
 #include "morvane_app.h"
 
+#include "about_view.h"
 #include "content_view.h"
 #include "icons.h"
 #include "morvane_model.h"
 #include "settings_view.h"
+#include "window_activation.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -24,10 +30,10 @@ MorvaneApp::MorvaneApp(MorvaneModel& model, QObject* parent)
     m_content = new ContentView(m_model, m_main.get());
     m_main->setCentralWidget(m_content);
 
-    m_menu = m_main->menuBar()->addMenu(u"Morvane"_s);
+    m_menu = m_main->menuBar()->addMenu(u"&Morvane"_s);
     m_menu->setObjectName(u"applicationMenu"_s);
-    m_about = m_menu->addAction(u"About Morvane"_s, this, &MorvaneApp::showAbout);
-    m_about->setMenuRole(QAction::AboutRole);
+    m_aboutAction = m_menu->addAction(u"About Morvane"_s, this, &MorvaneApp::showAbout);
+    m_aboutAction->setMenuRole(QAction::AboutRole);
     m_update = m_menu->addAction(QString(), this, [this] { m_model.promptForUpdate(); });
     m_update->setObjectName(u"updateAction"_s);
     m_check = m_menu->addAction(QString(), this, [this] { m_model.checkForUpdatesManually(); });
@@ -40,6 +46,13 @@ MorvaneApp::MorvaneApp(MorvaneModel& model, QObject* parent)
     m_quit = m_menu->addAction(u"Quit"_s, this, [this] { m_model.desktop().quit(); });
     m_quit->setMenuRole(QAction::QuitRole);
     m_quit->setShortcut(QKeySequence::Quit);
+    // The desktop's key for the menu bar, where Alt alone may not reach it.
+    auto* openMenu = new QAction(m_main.get());
+    openMenu->setShortcut(Qt::Key_F10);
+    connect(openMenu, &QAction::triggered, this,
+            [this] { m_main->menuBar()->setActiveAction(m_menu->menuAction()); });
+    m_main->addAction(openMenu);
+    m_main->installEventFilter(this);
 
     for (auto changed : {&MorvaneModel::availableUpdateChanged, &MorvaneModel::isUpdatingChanged,
                          &MorvaneModel::isCheckingForUpdateChanged})
@@ -67,22 +80,79 @@ void MorvaneApp::updateCommands() {
     m_check->setEnabled(!checking && !updating);
 }
 
-QWidget* MorvaneApp::settingsWindow() {
-    if (!m_settings) {
-        // Its own top-level window: closing the main window while it is open
-        // leaves the application running with it.
-        m_settings = std::make_unique<QWidget>();
-        m_settings->setObjectName(u"settings"_s);
-        m_settings->setWindowTitle(u"Morvane Settings"_s);
-        m_settings->setWindowIcon(Icons::named(Icons::Name::application));
-        auto* layout = new QVBoxLayout(m_settings.get());
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-        layout->addWidget(new SettingsView(m_model, m_settings.get()));
-        // It has no menu bar; the shortcuts work there all the same.
-        m_settings->addActions({m_preferences, m_quit});
+std::unique_ptr<QWidget> MorvaneApp::secondaryWindow(const QString& name, const QString& title,
+                                                     QWidget* content) {
+    // Its own top-level window rather than a child of the main one, so that
+    // it can outlive the main window closing; tied to it while both are open.
+    auto window =
+        std::make_unique<QWidget>(nullptr, Qt::Dialog | Qt::CustomizeWindowHint |
+                                               Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    window->setObjectName(name);
+    window->setWindowTitle(title);
+    window->setWindowIcon(Icons::named(Icons::Name::application));
+    auto* layout = new QVBoxLayout(window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    content->setParent(window.get());
+    layout->addWidget(content);
+    auto* close = new QAction(window.get());
+    // Ctrl+W whatever the desktop's key scheme says, and its own close keys too.
+    QList<QKeySequence> closeKeys{QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)};
+    for (const QKeySequence& key : QKeySequence::keyBindings(QKeySequence::Close)) {
+        if (!closeKeys.contains(key))
+            closeKeys.append(key);
     }
+    close->setShortcuts(closeKeys);
+    connect(close, &QAction::triggered, window.get(), &QWidget::close);
+    // It has no menu bar; the shortcuts work there all the same.
+    window->addActions({close, m_preferences, m_quit});
+    return window;
+}
+
+void MorvaneApp::showSecondary(QWidget* window) {
+    if (!window->isVisible()) {
+        window->winId();
+        window->windowHandle()->setTransientParent(m_main->isVisible() ? m_main->windowHandle()
+                                                                       : nullptr);
+        window->ensurePolished();
+        window->layout()->activate();
+        const QRect over =
+            m_main->isVisible() ? m_main->frameGeometry() : m_main->screen()->availableGeometry();
+        QRect placed(QPoint(), window->frameGeometry().size());
+        placed.moveCenter(over.center());
+        const QRect screen = m_main->screen()->availableGeometry();
+        placed.moveLeft(qBound(screen.left(), placed.left(), screen.right() + 1 - placed.width()));
+        placed.moveTop(qBound(screen.top(), placed.top(), screen.bottom() + 1 - placed.height()));
+        window->move(placed.topLeft());
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+bool MorvaneApp::eventFilter(QObject* watched, QEvent* event) {
+    // A window tied to the main one would not keep the application running
+    // once the main window is gone; open ones are set free first.
+    if (watched == m_main.get() && event->type() == QEvent::Close) {
+        for (QWidget* window : {m_settings.get(), m_about.get()}) {
+            if (window && window->isVisible() && window->windowHandle())
+                window->windowHandle()->setTransientParent(nullptr);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+QWidget* MorvaneApp::settingsWindow() {
+    if (!m_settings)
+        m_settings =
+            secondaryWindow(u"settings"_s, u"Morvane Settings"_s, new SettingsView(m_model));
     return m_settings.get();
+}
+
+QWidget* MorvaneApp::aboutWindow() {
+    if (!m_about)
+        m_about = secondaryWindow(u"aboutWindow"_s, u"About Morvane"_s, new AboutView(m_model));
+    return m_about.get();
 }
 
 void MorvaneApp::open(const QList<QUrl>& files) {
@@ -90,20 +160,14 @@ void MorvaneApp::open(const QList<QUrl>& files) {
         m_model.convertFiles(files);
 }
 
-void MorvaneApp::showMainWindow() {
-    m_main->show();
-    m_main->raise();
-    m_main->activateWindow();
+void MorvaneApp::showMainWindow(const QString& activationToken) {
+    WindowActivation::bringForward(m_main.get(), activationToken);
 }
 
 void MorvaneApp::showSettings() {
-    QWidget* window = settingsWindow();
-    window->show();
-    window->raise();
-    window->activateWindow();
+    showSecondary(settingsWindow());
 }
 
 void MorvaneApp::showAbout() {
-    m_model.desktop().activate();
-    m_model.desktop().showAlert({u"Morvane"_s, u"Version "_s + m_model.version(), {}});
+    showSecondary(aboutWindow());
 }

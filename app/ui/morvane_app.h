@@ -29,25 +29,37 @@ public:
     ContentView* contentView() const { return m_content; }
     // Made on first use.
     QWidget* settingsWindow();
+    QWidget* aboutWindow();
     QMenu* applicationMenu() const { return m_menu; }
     QAction* updateAction() const { return m_update; }
     QAction* checkAction() const { return m_check; }
 
     // Files the desktop asks the application to open: one batch, as given.
     void open(const QList<QUrl>& files);
-    void showMainWindow();
+    // Restored if minimized and brought forward; `activationToken` is the
+    // desktop's token of the launch that asked for it.
+    void showMainWindow(const QString& activationToken = {});
     void showSettings();
     void showAbout();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void updateCommands();
+    // A fixed-size window over `content` that Esc and Ctrl+W close.
+    std::unique_ptr<QWidget> secondaryWindow(const QString& name, const QString& title,
+                                             QWidget* content);
+    // Centred on the main window when it opens.
+    void showSecondary(QWidget* window);
 
     MorvaneModel& m_model;
     std::unique_ptr<QMainWindow> m_main;
     ContentView* m_content = nullptr;
     std::unique_ptr<QWidget> m_settings;
+    std::unique_ptr<QWidget> m_about;
     QMenu* m_menu = nullptr;
-    QAction* m_about = nullptr;
+    QAction* m_aboutAction = nullptr;
     QAction* m_update = nullptr;
     QAction* m_check = nullptr;
     QAction* m_preferences = nullptr;

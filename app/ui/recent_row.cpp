@@ -1,13 +1,12 @@
 #include "recent_row.h"
 
 #include "elided_label.h"
-#include "icons.h"
+#include "icon_label.h"
 #include "look.h"
 #include "morvane_model.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolButton>
@@ -27,7 +26,7 @@ RecentRow::RecentRow(MorvaneModel& model, const Recent& recent, QWidget* parent)
     setObjectName(u"recentRow"_s);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    m_icon = new QLabel(this);
+    m_icon = new IconLabel(Icons::Name::document, iconSize, this);
     m_icon->setObjectName(u"recentIcon"_s);
     m_name = new ElidedLabel(this);
     m_name->setObjectName(u"recentName"_s);
@@ -79,13 +78,12 @@ QToolButton* RecentRow::addButton(const QString& objectName, const QString& tip)
 
 void RecentRow::applyLook() {
     const QPalette& colours = palette();
-    m_icon->setPixmap(Icons::tinted(Icons::Name::document, iconSize, Look::secondary(colours),
-                                    devicePixelRatioF()));
+    m_icon->setColor(Look::secondary(colours));
     const QColor normal = Look::primary(colours);
     const QColor disabled = Look::withOpacity(normal, 0.35);
-    m_copy->setIcon(Icons::tintedIcon(Icons::Name::copy, iconSize, normal, disabled));
-    m_open->setIcon(Icons::tintedIcon(Icons::Name::open, iconSize, normal, disabled));
-    m_reveal->setIcon(Icons::tintedIcon(Icons::Name::folder, iconSize, normal, disabled));
+    m_copy->setIcon(Icons::tintedIcon(Icons::Name::copy, normal, disabled));
+    m_open->setIcon(Icons::tintedIcon(Icons::Name::open, normal, disabled));
+    m_reveal->setIcon(Icons::tintedIcon(Icons::Name::folder, normal, disabled));
 }
 
 void RecentRow::changeEvent(QEvent* event) {

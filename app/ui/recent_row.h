@@ -6,8 +6,8 @@
 #include <QWidget>
 
 class ElidedLabel;
+class IconLabel;
 class MorvaneModel;
-class QLabel;
 class QToolButton;
 
 // One written document in the window's list: its name and the buttons that
@@ -34,7 +34,7 @@ private:
 
     MorvaneModel& m_model;
     Recent m_recent;
-    QLabel* m_icon = nullptr;
+    IconLabel* m_icon = nullptr;
     ElidedLabel* m_name = nullptr;
     QToolButton* m_copy = nullptr;
     QToolButton* m_open = nullptr;

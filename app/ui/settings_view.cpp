@@ -1,6 +1,7 @@
 #include "settings_view.h"
 
 #include "elided_label.h"
+#include "link_button.h"
 #include "look.h"
 #include "morvane_model.h"
 
@@ -14,22 +15,6 @@
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// A borderless button drawn as a web link: reachable with Tab, run with Space.
-QPushButton* linkButton(const QString& text, const QString& objectName, const QUrl& target,
-                        QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(objectName);
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setToolTip(target.toString());
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
 
 SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
     : QWidget(parent)
@@ -62,8 +47,10 @@ SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
     about->setObjectName(u"about"_s);
     m_about = new QLabel(u"Ombrix Markdown Morvane "_s + m_model.version(), about);
     m_about->setObjectName(u"aboutLine"_s);
-    m_feedback = linkButton(u"Send feedback"_s, u"feedbackLink"_s, feedbackPage(), about);
-    m_website = linkButton(u"Website"_s, u"websiteLink"_s, productPage(), about);
+    m_feedback = new LinkButton(u"Send feedback"_s, feedbackPage(), about);
+    m_feedback->setObjectName(u"feedbackLink"_s);
+    m_website = new LinkButton(u"Website"_s, productPage(), about);
+    m_website->setObjectName(u"websiteLink"_s);
     auto* aboutRow = new QHBoxLayout(about);
     aboutRow->addWidget(m_about);
     aboutRow->addStretch(1);
@@ -86,9 +73,9 @@ SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
         settings.openAfterConvert = on;
         m_model.setSettings(settings);
     });
-    connect(m_feedback, &QPushButton::clicked, this,
+    connect(m_feedback, &LinkButton::clicked, this,
             [this] { m_model.desktop().open(feedbackPage()); });
-    connect(m_website, &QPushButton::clicked, this,
+    connect(m_website, &LinkButton::clicked, this,
             [this] { m_model.desktop().open(productPage()); });
     connect(&m_model, &MorvaneModel::settingsChanged, this, &SettingsView::updateSettings);
 
@@ -136,11 +123,6 @@ void SettingsView::changeEvent(QEvent* event) {
     if (!event || event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange) {
         m_path->setFont(Look::caption(font()));
         m_path->setTextColor(Look::secondary(palette()));
-        for (QPushButton* link : {m_feedback, m_website}) {
-            QPalette colours = link->palette();
-            colours.setColor(QPalette::ButtonText, palette().color(QPalette::Link));
-            link->setPalette(colours);
-        }
     }
     if (event)
         QWidget::changeEvent(event);

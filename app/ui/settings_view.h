@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class ElidedLabel;
+class LinkButton;
 class MorvaneModel;
 class QCheckBox;
 class QLabel;
@@ -40,6 +41,6 @@ private:
     QPushButton* m_open = nullptr;
     QCheckBox* m_reveal = nullptr;
     QLabel* m_about = nullptr;
-    QPushButton* m_feedback = nullptr;
-    QPushButton* m_website = nullptr;
+    LinkButton* m_feedback = nullptr;
+    LinkButton* m_website = nullptr;
 };

@@ -16,6 +16,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int waitMilliseconds = 3000;
+// A line that no file URL can be; instances that predate it skip it.
+const QByteArray tokenPrefix = "activation-token:";
 // Far more than any list of paths; a larger message is not ours.
 constexpr qsizetype maxMessageBytes = 4 * 1024 * 1024;
 
@@ -38,12 +40,12 @@ bool SingleInstance::isListening() const {
     return m_server && m_server->isListening();
 }
 
-bool SingleInstance::handOverOrListen(const QList<QUrl>& files) {
+bool SingleInstance::handOverOrListen(const QList<QUrl>& files, const QString& activationToken) {
     // Two launches at once must not both decide to be the running instance.
     QLockFile lock(m_name + u".lock"_s);
     lock.setStaleLockTime(0);
     lock.tryLock(waitMilliseconds);
-    if (handOver(files))
+    if (handOver({files, activationToken}))
         return true;
     // Nobody answered: a socket left by a crashed instance is taken over.
     QLocalServer::removeServer(m_name);
@@ -54,12 +56,12 @@ bool SingleInstance::handOverOrListen(const QList<QUrl>& files) {
     return false;
 }
 
-bool SingleInstance::handOver(const QList<QUrl>& files) {
+bool SingleInstance::handOver(const Launch& launch) {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(waitMilliseconds))
         return false;
-    socket.write(encode(files));
+    socket.write(encode(launch));
     if (!socket.waitForBytesWritten(waitMilliseconds) && socket.bytesToWrite() > 0)
         return false;
     socket.disconnectFromServer();
@@ -77,8 +79,10 @@ void SingleInstance::accept() {
             const bool complete = message->size() <= maxMessageBytes;
             socket->disconnect(this);
             socket->deleteLater();
-            if (complete)
-                Q_EMIT launched(decode(*message));
+            if (!complete)
+                return;
+            const Launch launch = decode(*message);
+            Q_EMIT launched(launch.files, launch.activationToken);
         };
         connect(socket, &QLocalSocket::readyRead, this, [socket, message] {
             message->append(socket->readAll());
@@ -102,19 +106,26 @@ QList<QUrl> SingleInstance::filesFromArguments(const QStringList& arguments,
     return files;
 }
 
-QByteArray SingleInstance::encode(const QList<QUrl>& files) {
+QByteArray SingleInstance::encode(const Launch& launch) {
     QByteArray message;
-    for (const QUrl& file : files)
+    for (const QUrl& file : launch.files)
         message += file.toEncoded() + '\n';
+    if (!launch.activationToken.isEmpty())
+        message += tokenPrefix + QUrl::toPercentEncoding(launch.activationToken) + '\n';
     return message;
 }
 
-QList<QUrl> SingleInstance::decode(const QByteArray& message) {
-    QList<QUrl> files;
+SingleInstance::Launch SingleInstance::decode(const QByteArray& message) {
+    Launch launch;
     for (const QByteArray& line : message.split('\n')) {
+        if (line.startsWith(tokenPrefix)) {
+            launch.activationToken =
+                QUrl::fromPercentEncoding(line.mid(tokenPrefix.size())).trimmed();
+            continue;
+        }
         const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
         if (!line.isEmpty() && url.isValid() && url.isLocalFile() && url.host().isEmpty())
-            files.append(url);
+            launch.files.append(url);
     }
-    return files;
+    return launch;
 }

@@ -20,24 +20,30 @@ public:
 
     static QString defaultName();
 
-    // Gives `files` to a running instance; false when there is none, in which
-    // case this one now listens and is the running instance itself.
-    bool handOverOrListen(const QList<QUrl>& files);
+    // Gives `files` to a running instance, with the desktop's activation
+    // token of this launch; false when there is none, in which case this one
+    // now listens and is the running instance itself.
+    bool handOverOrListen(const QList<QUrl>& files, const QString& activationToken = {});
     bool isListening() const;
 
     // Command-line arguments as file URLs, relative paths taken from `folder`.
     static QList<QUrl> filesFromArguments(const QStringList& arguments, const QString& folder);
 
-    // The message on the socket: one encoded URL per line.
-    static QByteArray encode(const QList<QUrl>& files);
-    static QList<QUrl> decode(const QByteArray& message);
+    struct Launch {
+        QList<QUrl> files;
+        QString activationToken;
+    };
+    // The message on the socket: one encoded URL per line, and a line for the
+    // token when there is one.
+    static QByteArray encode(const Launch& launch);
+    static Launch decode(const QByteArray& message);
 
 Q_SIGNALS:
-    // A later launch started; `files` may be empty.
-    void launched(const QList<QUrl>& files);
+    // A later launch started; `files` and `activationToken` may be empty.
+    void launched(const QList<QUrl>& files, const QString& activationToken);
 
 private:
-    bool handOver(const QList<QUrl>& files);
+    bool handOver(const Launch& launch);
     void accept();
 
     QString m_name;

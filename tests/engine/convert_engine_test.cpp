@@ -111,10 +111,13 @@ TEST(ConvertEngine, lets_other_calls_complete_while_one_never_answers) {
     EXPECT_EQ(other.markdown, u"Z28="_s);
     EXPECT_FALSE(hanging.isReady());
 
-    // a caller still waiting when the engine goes is answered, not forgotten
-    engine.reset();
+    // a caller still waiting when the engine closes is answered, not forgotten;
+    // a closed engine, as when the event loop has quit, turns later calls away
+    engine->close();
     ASSERT_TRUE(hanging.isReady());
     EXPECT_EQ(QCoro::waitFor(hanging).error, u"engine closed"_s);
+    EXPECT_EQ(run(*engine, ConvertKind::html, u"late"_s).error, u"engine closed"_s);
+    engine.reset();
 }
 
 TEST(ConvertEngine, survives_a_caller_that_stopped_waiting) {

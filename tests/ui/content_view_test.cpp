@@ -1,3 +1,4 @@
+#include "busy_indicator.h"
 #include "content_view.h"
 #include "drop_zone.h"
 #include "elided_label.h"
@@ -32,7 +33,8 @@ protected:
         zone = child<DropZone>(*view, u"dropZone"_s);
         field = child<QLineEdit>(*view, u"urlField"_s);
         convert = child<QPushButton>(*view, u"convertButton"_s);
-        status = child<QLabel>(*view, u"status"_s);
+        status = child<ElidedLabel>(*view, u"status"_s);
+        busy = child<BusyIndicator>(*view, u"busyIndicator"_s);
         QObject::connect(
             model.get(), &MorvaneModel::batchEnded,
             [this](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
@@ -47,16 +49,21 @@ protected:
     }
 
     // Sends a drag over the zone and, when asked, the drop; answers whether
-    // the zone took it.
-    bool drag(QMimeData* data, bool drop) {
+    // the zone took it. The source offers `offered` and proposes `proposed`.
+    bool drag(QMimeData* data, bool drop, Qt::DropActions offered = Qt::CopyAction,
+              Qt::DropAction proposed = Qt::CopyAction) {
         const QPoint centre = zone->rect().center();
-        QDragEnterEvent enter(centre, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(centre, offered, data, Qt::LeftButton, Qt::NoModifier);
+        enter.setDropAction(proposed);
         QApplication::sendEvent(zone, &enter);
         targetedDuringDrag = zone->isTargeted();
+        dropAction = enter.dropAction();
         if (!enter.isAccepted() || !drop)
             return enter.isAccepted();
-        QDropEvent dropped(QPointF(centre), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent dropped(QPointF(centre), offered, data, Qt::LeftButton, Qt::NoModifier);
+        dropped.setDropAction(proposed);
         QApplication::sendEvent(zone, &dropped);
+        dropAction = dropped.dropAction();
         return dropped.isAccepted();
     }
 
@@ -97,9 +104,11 @@ protected:
     DropZone* zone = nullptr;
     QLineEdit* field = nullptr;
     QPushButton* convert = nullptr;
-    QLabel* status = nullptr;
+    ElidedLabel* status = nullptr;
+    BusyIndicator* busy = nullptr;
     QList<QList<QUrl>> batches;
     bool targetedDuringDrag = false;
+    Qt::DropAction dropAction = Qt::IgnoreAction;
     Gate gate;
     int heldBatch = -1; // batches ended before the held one started
 };
@@ -129,6 +138,24 @@ TEST_F(ContentViewTest, dragged_web_links_are_refused) {
     QMimeData data;
     data.setUrls({QUrl(u"https://example.com/a.pdf"_s)});
     EXPECT_FALSE(drag(&data, false));
+    EXPECT_FALSE(targetedDuringDrag);
+}
+
+TEST_F(ContentViewTest, a_drop_offered_as_a_move_is_taken_as_a_copy) {
+    QMimeData data;
+    data.setUrls({inputUrl(u"keep.pdf"_s)});
+    EXPECT_TRUE(drag(&data, false, Qt::CopyAction | Qt::MoveAction, Qt::MoveAction));
+    EXPECT_EQ(dropAction, Qt::CopyAction);
+    EXPECT_TRUE(
+        drag(&data, true, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::MoveAction));
+    EXPECT_EQ(dropAction, Qt::CopyAction);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
+}
+
+TEST_F(ContentViewTest, a_source_that_can_only_move_is_refused) {
+    QMimeData data;
+    data.setUrls({inputUrl(u"keep.pdf"_s)});
+    EXPECT_FALSE(drag(&data, false, Qt::MoveAction, Qt::MoveAction));
     EXPECT_FALSE(targetedDuringDrag);
 }
 
@@ -250,17 +277,49 @@ TEST_F(ContentViewTest, return_is_not_held_back_by_a_running_conversion) {
     finishHeldConversion();
 }
 
-TEST_F(ContentViewTest, status_line_is_secondary_while_converting_and_primary_after) {
+TEST_F(ContentViewTest, status_line_is_secondary_and_busy_while_converting_and_primary_after) {
     showAndWait(*view);
     EXPECT_TRUE(status->isHidden());
+    EXPECT_TRUE(busy->isHidden());
     startHeldConversion();
     EXPECT_TRUE(status->isVisible());
     EXPECT_EQ(status->text(), u"Converting held.pdf…"_s);
     EXPECT_EQ(statusColour(), Look::secondary(view->palette()));
+    EXPECT_TRUE(busy->isVisible());
+    EXPECT_TRUE(busy->isTurning());
+    EXPECT_LT(busy->geometry().right(), status->geometry().left());
     finishHeldConversion();
     EXPECT_FALSE(status->text().isEmpty());
     EXPECT_EQ(statusColour(), Look::primary(view->palette()));
     EXPECT_NE(Look::primary(view->palette()), Look::secondary(view->palette()));
+    EXPECT_TRUE(busy->isHidden());
+    EXPECT_FALSE(busy->isTurning());
+}
+
+TEST_F(ContentViewTest, a_long_status_stays_on_one_line_shortened_in_the_middle) {
+    view->resize(440, 620);
+    showAndWait(*view);
+    const int oneLine = status->sizeHint().height();
+    QWidget* recents = child<QWidget>(*view, u"recentSection"_s);
+    model->addRecent(QUrl::fromLocalFile(document(u"Below.md"_s)));
+    QTest::qWait(10);
+    for (const QString& name :
+         {u"An input with a long name that is not one of the kinds we read at all.txt"_s,
+          QString(u"no_spaces_"_s).repeated(12) + u"end.odt"_s}) {
+        runBatch({QUrl::fromLocalFile(input(name))});
+        const QString whole = u"Skipped "_s + name + u" — unsupported type"_s;
+        ASSERT_EQ(status->text(), whole);
+        QTest::qWait(10);
+        EXPECT_EQ(status->height(), oneLine);
+        EXPECT_LE(status->geometry().right(), view->width() - 20);
+        const QString shown = status->shownText();
+        EXPECT_TRUE(shown.startsWith(u"Skipped "_s)) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(u" — unsupported type"_s)) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(u'…'));
+        EXPECT_EQ(status->toolTip(), whole);
+        // The recents follow one line below, not pushed further down.
+        EXPECT_EQ(recents->y(), status->geometry().bottom() + 1 + 16);
+    }
 }
 
 TEST_F(ContentViewTest, no_recents_shows_neither_heading_nor_rows) {

@@ -1,11 +1,17 @@
 #include "content_view.h"
 #include "morvane_app.h"
+#include "recent_row.h"
+#include "settings_view.h"
 #include "ui_fixture.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
 
 namespace {
 
@@ -47,14 +53,45 @@ TEST_F(MorvaneAppTest, main_window_opens_at_its_default_size_titled_morvane) {
 }
 
 TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) {
+    for (int i = 0; i < 5; ++i) {
+        const QString name = u"Recent document number %1 with a name far too long to fit.md"_s;
+        const QString document = out(name.arg(i));
+        writeFile(document, "# Long\n");
+        model->addRecent(QUrl::fromLocalFile(document));
+    }
     makeApp();
     QMainWindow* window = app->mainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     window->resize(200, 150);
     QTest::qWait(20);
-    EXPECT_GE(app->contentView()->width(), 440);
-    EXPECT_GE(app->contentView()->height(), 420);
+    ContentView* content = app->contentView();
+    EXPECT_GE(content->width(), 440);
+    EXPECT_GE(content->height(), 420);
     EXPECT_GE(window->minimumSizeHint().width(), 440);
+
+    // Nothing is squashed: each element keeps its height, in order, apart.
+    QList<QWidget*> column{content->findChild<QWidget*>(u"dropZone"_s),
+                           content->findChild<QWidget*>(u"urlField"_s)};
+    QList<RecentRow*> rows = content->findChildren<RecentRow*>();
+    ASSERT_EQ(rows.size(), 5);
+    std::sort(rows.begin(), rows.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+    for (RecentRow* row : rows) {
+        EXPECT_EQ(row->height(), row->sizeHint().height());
+        for (QWidget* button : row->buttons()) {
+            EXPECT_TRUE(button->isVisible());
+            EXPECT_GE(button->width(), button->sizeHint().width());
+            EXPECT_LE(button->geometry().right(), row->width());
+        }
+        column.append(row);
+    }
+    int bottom = 0;
+    for (QWidget* element : column) {
+        const QRect area(element->mapTo(content, QPoint()), element->size());
+        EXPECT_GE(area.top(), bottom) << element->objectName().toStdString();
+        bottom = area.bottom() + 1;
+    }
+    EXPECT_LE(bottom, content->height() - 20);
+
     window->resize(900, 800);
     QTest::qWait(20);
     EXPECT_EQ(window->size(), QSize(900, 800));
@@ -62,7 +99,7 @@ TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) 
 
 TEST_F(MorvaneAppTest, application_menu_lists_about_check_settings_and_quit_in_order) {
     makeApp();
-    EXPECT_EQ(app->applicationMenu()->title(), u"Morvane"_s);
+    EXPECT_EQ(app->applicationMenu()->title(), u"&Morvane"_s);
     EXPECT_EQ(menuTexts(), (QStringList{u"About Morvane"_s, u"Check for Updates…"_s, u"—"_s,
                                         u"Settings…"_s, u"—"_s, u"Quit"_s}));
     EXPECT_TRUE(app->checkAction()->isEnabled());
@@ -114,12 +151,37 @@ TEST_F(MorvaneAppTest, an_empty_open_request_starts_nothing) {
     EXPECT_TRUE(statuses.isEmpty());
 }
 
-TEST_F(MorvaneAppTest, about_names_the_application_and_its_version) {
+TEST_F(MorvaneAppTest, the_menu_opens_from_the_keyboard) {
+    makeApp();
+    QMainWindow* window = app->mainWindow();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    for (const QKeyCombination key : {Qt::ALT | Qt::Key_M, QKeyCombination(Qt::Key_F10)}) {
+        QTest::keyClick(window, key.key(), key.keyboardModifiers());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app->applicationMenu()->isVisible(); }, 2000));
+        app->applicationMenu()->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !app->applicationMenu()->isVisible(); }, 2000));
+    }
+}
+
+TEST_F(MorvaneAppTest, about_shows_icon_name_version_licence_and_links) {
     makeApp();
     app->applicationMenu()->actions().first()->trigger();
-    ASSERT_EQ(desktop.alerts.size(), 1);
-    EXPECT_EQ(desktop.alerts.first().title, u"Morvane"_s);
-    EXPECT_EQ(desktop.alerts.first().text, u"Version "_s + model->version());
+    QWidget* about = app->aboutWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(about));
+    EXPECT_TRUE(desktop.alerts.isEmpty());
+    EXPECT_EQ(about->windowTitle(), u"About Morvane"_s);
+    EXPECT_NE(about->findChild<QWidget*>(u"aboutIcon"_s), nullptr);
+    QStringList texts;
+    for (const QLabel* label : about->findChildren<QLabel*>())
+        texts.append(label->text());
+    EXPECT_TRUE(texts.contains(u"Morvane"_s));
+    EXPECT_TRUE(texts.contains(u"Version "_s + model->version()));
+    EXPECT_TRUE(texts.join(u' ').contains(u"AGPL-3.0-or-later"_s));
+    QTest::mouseClick(child<QPushButton>(*about, u"websiteLink"_s), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*about, u"feedbackLink"_s), Qt::LeftButton);
+    EXPECT_EQ(desktop.opened,
+              (QList<QUrl>{SettingsView::productPage(), SettingsView::feedbackPage()}));
 }
 
 TEST_F(MorvaneAppTest, settings_item_opens_one_settings_window) {
@@ -133,6 +195,42 @@ TEST_F(MorvaneAppTest, settings_item_opens_one_settings_window) {
     settings->trigger();
     EXPECT_EQ(app->settingsWindow(), window);
     EXPECT_EQ(window->width(), 460);
+}
+
+TEST_F(MorvaneAppTest, settings_and_about_open_centred_and_tied_to_the_main_window) {
+    makeApp();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
+    app->showSettings();
+    app->showAbout();
+    for (QWidget* window : {app->settingsWindow(), app->aboutWindow()}) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_EQ(window->windowType(), Qt::Dialog);
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+        EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+        EXPECT_EQ(window->minimumSize(), window->maximumSize());
+        EXPECT_EQ(window->windowHandle()->transientParent(), app->mainWindow()->windowHandle());
+        const QRect frame = window->frameGeometry();
+        const QPoint offset = frame.center() - app->mainWindow()->frameGeometry().center();
+        // Unless centring would put it off a small screen.
+        const QRect screen = window->screen()->availableGeometry();
+        const bool keptOnScreen = frame.left() == screen.left() || frame.top() == screen.top() ||
+                                  frame.right() == screen.right() ||
+                                  frame.bottom() == screen.bottom();
+        EXPECT_TRUE(offset.manhattanLength() <= 2 || keptOnScreen)
+            << window->objectName().toStdString();
+    }
+}
+
+TEST_F(MorvaneAppTest, escape_and_ctrl_w_close_the_settings_window) {
+    makeApp();
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(u"Ctrl+W"_s)}) {
+        app->showSettings();
+        QWidget* window = app->settingsWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keySequence(window, key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 2000))
+            << key.toString().toStdString();
+    }
 }
 
 TEST_F(MorvaneAppTest, quit_item_quits_through_the_desktop) {
@@ -153,23 +251,24 @@ TEST_F(MorvaneAppTest, shortcuts_reach_settings_and_quit_from_the_main_window) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return app->settingsWindow()->isVisible(); }, 2000));
     // The settings window has no menu bar; it carries the same shortcuts.
     const QList<QAction*> carried = app->settingsWindow()->actions();
-    EXPECT_EQ(carried.size(), 2);
-    for (QAction* action : carried)
-        EXPECT_TRUE(action->text() == u"Settings…"_s || action->text() == u"Quit"_s);
+    const QList<QAction*> menu = app->applicationMenu()->actions();
+    EXPECT_TRUE(carried.contains(menu.at(4)));
+    EXPECT_TRUE(carried.contains(menu.last()));
 }
 
-TEST_F(MorvaneAppTest, both_windows_are_primary_so_the_last_one_closed_quits) {
+TEST_F(MorvaneAppTest, closing_the_main_window_leaves_an_open_settings_window_running) {
     makeApp();
     app->showSettings();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->settingsWindow()));
+    QWidget* settings = app->settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
     EXPECT_TRUE(QGuiApplication::quitOnLastWindowClosed());
-    for (QWidget* window : {static_cast<QWidget*>(app->mainWindow()), app->settingsWindow()}) {
-        EXPECT_TRUE(window->isWindow());
-        EXPECT_TRUE(window->testAttribute(Qt::WA_QuitOnClose));
-        ASSERT_NE(window->windowHandle(), nullptr);
-        // A window with a transient parent would not count as open.
-        EXPECT_EQ(window->windowHandle()->transientParent(), nullptr);
-    }
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    app->mainWindow()->close();
+    EXPECT_TRUE(settings->isVisible());
+    // A window with a transient parent would not count as open.
+    EXPECT_EQ(settings->windowHandle()->transientParent(), nullptr);
+    EXPECT_EQ(lastClosed.count(), 0);
+    EXPECT_TRUE(settings->testAttribute(Qt::WA_QuitOnClose));
 }
 
 // The update commands in each state the model can be in.

@@ -3,6 +3,7 @@
 #include "ui_fixture.h"
 
 #include <QLocalSocket>
+#include <QMainWindow>
 #include <QSignalSpy>
 
 namespace {
@@ -20,11 +21,28 @@ TEST_F(SingleInstanceTest, the_first_launch_listens_and_a_second_hands_over_its_
 
     const QList<QUrl> files{inputUrl(u"z.pdf"_s), inputUrl(u"a b.docx"_s), inputUrl(u"m.html"_s)};
     SingleInstance second(socketName());
-    EXPECT_TRUE(second.handOverOrListen(files));
+    const QString token = u"launcher-42-host-morvane-0_TIME1234"_s;
+    EXPECT_TRUE(second.handOverOrListen(files, token));
     EXPECT_FALSE(second.isListening());
     ASSERT_TRUE(launched.wait(3000));
     EXPECT_EQ(launched.count(), 1);
-    EXPECT_EQ(launched.first().first().value<QList<QUrl>>(), files);
+    EXPECT_EQ(launched.first().at(0).value<QList<QUrl>>(), files);
+    EXPECT_EQ(launched.first().at(1).toString(), token);
+}
+
+TEST_F(SingleInstanceTest, a_second_launch_restores_a_minimized_window) {
+    SingleInstance first(socketName());
+    ASSERT_FALSE(first.handOverOrListen({}));
+    MorvaneApp app(*model);
+    QObject::connect(
+        &first, &SingleInstance::launched, &app,
+        [&app](const QList<QUrl>&, const QString& token) { app.showMainWindow(token); });
+    app.mainWindow()->showMinimized();
+    ASSERT_TRUE(app.mainWindow()->isMinimized());
+    SingleInstance second(socketName());
+    ASSERT_TRUE(second.handOverOrListen({}, u"token"_s));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app.mainWindow()->isMinimized(); }, 3000));
+    EXPECT_TRUE(app.mainWindow()->isVisible());
 }
 
 TEST_F(SingleInstanceTest, a_second_launch_reaches_convert_files_once) {
@@ -99,7 +117,7 @@ TEST(SingleInstanceArguments, become_absolute_file_urls_in_order) {
                                   QUrl::fromLocalFile(u"/work/here/sub/d.txt"_s),
                                   QUrl::fromLocalFile(u"/l/e.pdf"_s)}));
     // Handed to a running window, they survive the message's checks.
-    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode(files)), files);
+    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode({files, {}})).files, files);
 }
 
 TEST(SingleInstanceArguments, skip_empty_arguments_and_remote_urls) {
@@ -112,13 +130,18 @@ TEST(SingleInstanceMessage, round_trips_paths_with_spaces_and_line_breaks) {
     const QList<QUrl> files{QUrl::fromLocalFile(u"/tmp/with space.pdf"_s),
                             QUrl::fromLocalFile(u"/tmp/line\nbreak.docx"_s),
                             QUrl::fromLocalFile(u"/tmp/ünï.html"_s)};
-    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode(files)), files);
+    EXPECT_EQ(SingleInstance::decode(SingleInstance::encode({files, {}})).files, files);
+    const SingleInstance::Launch launch =
+        SingleInstance::decode(SingleInstance::encode({files, u"id with spaces_TIME9"_s}));
+    EXPECT_EQ(launch.files, files);
+    EXPECT_EQ(launch.activationToken, u"id with spaces_TIME9"_s);
 }
 
 TEST(SingleInstanceMessage, ignores_lines_that_are_not_local_files) {
     const QByteArray message =
         "https://example.com/a.pdf\n\nnot a url at all %%%\nfile:///ok.pdf\n";
-    EXPECT_EQ(SingleInstance::decode(message), QList<QUrl>{QUrl::fromLocalFile(u"/ok.pdf"_s)});
+    EXPECT_EQ(SingleInstance::decode(message).files,
+              QList<QUrl>{QUrl::fromLocalFile(u"/ok.pdf"_s)});
 }
 
 } // namespace
