@@ -8,8 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 #include <thread>
 #include <vector>
@@ -89,7 +92,13 @@ TEST(PdfExtract, survives_a_truncated_file) {
 TEST(PdfExtract, reports_a_file_it_cannot_read) {
     QTemporaryDir directory;
     ASSERT_TRUE(directory.isValid());
-    for (const QString& path : {directory.filePath(u"missing.pdf"_s), directory.path()}) {
+    // Only regular files are read: a FIFO would block and /dev/zero never ends.
+    const QString fifo = directory.filePath(u"fifo.pdf"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zeros = directory.filePath(u"zeros.pdf"_s);
+    ASSERT_TRUE(QFile::link(u"/dev/zero"_s, zeros));
+    for (const QString& path :
+         {directory.filePath(u"missing.pdf"_s), directory.path(), fifo, zeros}) {
         const PDFExtract::Extraction extraction = PDFExtract::pages(path);
         EXPECT_TRUE(extraction.pages.isEmpty());
         EXPECT_EQ(extraction.note, u"couldn't read the file (iCloud not downloaded?)"_s);
@@ -188,6 +197,72 @@ TEST(PdfExtract, makes_headings_and_paragraphs_of_a_whole_document) {
     EXPECT_TRUE(body.contains(u"and more-\n\n## Heading of page 4\n\nPage 4 line 1 "_s));
     EXPECT_EQ(body.count(u"Heading of page"_s), 40);
     EXPECT_EQ(body.count(u"\n\n"_s), 79);
+}
+
+struct BudgetCase {
+    const char* name;
+    PDFExtract::Limits limits;
+};
+
+class NestedForms : public testing::TestWithParam<BudgetCase> {};
+
+TEST_P(NestedForms, end_as_an_empty_page_over_budget) {
+    const PDFExtract::Extraction extraction =
+        PDFExtract::extract(fixture("nested_forms.pdf"), 2, GetParam().limits);
+    ASSERT_EQ(extraction.pages.size(), 3);
+    EXPECT_EQ(texts(extraction.pages[0]), QStringList{u"Before the nest"_s});
+    EXPECT_TRUE(extraction.pages[1].isEmpty());
+    EXPECT_EQ(texts(extraction.pages[2]), QStringList{u"After the nest"_s});
+    EXPECT_EQ(extraction.note, u"3p \u00B7 2 lines (text 2, ocr 0 on 0p) \u00B7 over budget: p2"_s);
+}
+
+PDFExtract::Limits limits(std::chrono::milliseconds pageTime, size_t memoryBytes) {
+    PDFExtract::Limits limits;
+    limits.pageTime = pageTime;
+    limits.memoryBytes = memoryBytes;
+    return limits;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Budgets, NestedForms,
+    testing::Values(BudgetCase{"time", limits(std::chrono::milliseconds(300), size_t(1) << 30)},
+                    BudgetCase{"memory", limits(std::chrono::minutes(5), size_t(96) << 20)}),
+    [](const testing::TestParamInfo<BudgetCase>& info) { return std::string(info.param.name); });
+
+TEST(PdfExtract, reads_a_reused_page_tree_within_the_page_limits) {
+    // Blank pages have nothing to recognise.
+    const PDFExtract::Extraction thousand = PDFExtract::extract(fixture("reused_tree.pdf"), 2);
+    EXPECT_EQ(thousand.pages.size(), 1000);
+    EXPECT_EQ(thousand.note, u"1000p \u00B7 0 lines (text 0, ocr 0 on 0p)"_s);
+
+    PDFExtract::Limits few;
+    few.pagesRead = 40;
+    const PDFExtract::Extraction million =
+        PDFExtract::extract(fixture("reused_tree_million.pdf"), 2, few);
+    EXPECT_EQ(million.pages.size(), 1000000);
+    EXPECT_EQ(million.note, u"1000000p \u00B7 0 lines (text 0, ocr 0 on 0p) \u00B7 not read: "
+                            u"p41\u20131000000"_s);
+}
+
+TEST(PdfExtract, names_the_pages_it_did_not_recognise) {
+    PDFExtract::Limits none;
+    none.pagesRecognised = 0;
+    const PDFExtract::Extraction extraction = PDFExtract::extract(fixture("scanned.pdf"), 1, none);
+    ASSERT_EQ(extraction.pages.size(), 2);
+    EXPECT_TRUE(extraction.pages[0].isEmpty());
+    EXPECT_EQ(extraction.note,
+              u"2p \u00B7 0 lines (text 0, ocr 0 on 0p) \u00B7 not recognised: p1"_s);
+}
+
+TEST(PageList, numbers_pages_from_one_and_joins_neighbours) {
+    EXPECT_EQ(PDFExtract::pageList({1}), u"p2"_s);
+    EXPECT_EQ(PDFExtract::pageList({0, 1, 2, 4, 6, 7}), u"p1\u20133, p5, p7\u20138"_s);
+    EXPECT_EQ(PDFExtract::pageList({0, 2, 4, 6, 8, 10}), u"p1, p3, p5, p7, \u2026"_s);
+}
+
+TEST(PdfExtract, mends_many_hyphenated_lines_in_linear_time) {
+    const QString body = PDFLayout::markdown(PDFExtract::pages(fixture("hyphens.pdf")).pages);
+    EXPECT_EQ(body, QString(u"ab"_s).repeated(80000) + u"-\n"_s);
 }
 
 } // namespace
