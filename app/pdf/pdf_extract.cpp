@@ -401,19 +401,24 @@ private:
             return {};
         }
         QList<PDFExtract::RawLine> raw;
-        for (fz_stext_block* block = text->first_block; block; block = block->next) {
+        int blockIndex = 0;
+        for (fz_stext_block* block = text->first_block; block; block = block->next, ++blockIndex) {
             if (block->type != FZ_STEXT_BLOCK_TEXT)
                 continue;
             for (fz_stext_line* line = block->u.t.first_line; line; line = line->next) {
                 PDFExtract::RawLine rawLine;
                 rawLine.box = {line->bbox.x0, line->bbox.y0, line->bbox.x1, line->bbox.y1};
+                rawLine.block = blockIndex;
+                rawLine.baseline = line->first_char ? line->first_char->origin.y : line->bbox.y1;
                 qsizetype count = 0;
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
                     ++count;
                 rawLine.glyphs.reserve(count);
-                for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
+                for (fz_stext_char* ch = line->first_char; ch; ch = ch->next) {
+                    const fz_rect area = fz_rect_from_quad(ch->quad);
                     rawLine.glyphs.append({static_cast<char32_t>(ch->c < 0 ? 0xFFFD : ch->c),
-                                           ch->size, ch->font != nullptr});
+                                           ch->size, ch->font != nullptr, area.x0, area.x1});
+                }
                 raw.append(std::move(rawLine));
             }
         }

@@ -2,12 +2,15 @@
 
 #include "unicode.h"
 
+#include <QHash>
 #include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <span>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -69,9 +72,96 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
     out.append({{text, sizeOf(glyphs)}, box});
 }
 
+// Row pieces further apart than this are separate cells or columns.
+constexpr double maxRowGapEms = 3.0;
+// Justified word spaces stay below this; two long pieces further apart stand
+// in two columns.
+constexpr double maxProseGapEms = 1.0;
+constexpr qsizetype proseGlyphs = 20;
+constexpr double baselineTolerance = 0.25; // of the larger size
+
+bool isProse(const PDFExtract::RawLine& line) {
+    return line.glyphs.size() >= proseGlyphs;
+}
+
+double emOf(const PDFExtract::RawLine& line) {
+    double size = 0;
+    for (const PDFExtract::Glyph& glyph : line.glyphs) {
+        if (glyph.hasFont && std::isfinite(glyph.size))
+            size = qMax(size, glyph.size);
+    }
+    return size > 0 ? size : line.box.height();
+}
+
+// The gap in ems from `left` to `right` when `right` continues its row.
+std::optional<double> rowGap(const PDFExtract::RawLine& left, const PDFExtract::RawLine& right) {
+    if (left.block != right.block || left.glyphs.isEmpty() || right.glyphs.isEmpty())
+        return std::nullopt;
+    const double em = qMax(emOf(left), emOf(right));
+    if (!(em > 0) || std::abs(left.baseline - right.baseline) > baselineTolerance * em)
+        return std::nullopt;
+    const double gap = (right.box.x0 - left.box.x1) / em;
+    if (gap < -baselineTolerance || gap > maxRowGapEms)
+        return std::nullopt;
+    return gap;
+}
+
+bool isWhiteSpace(const PDFExtract::Glyph& glyph) {
+    return Unicode::isWhiteSpace(glyph.codePoint);
+}
+
 } // namespace
 
 namespace PDFExtract {
+
+QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines) {
+    const qsizetype count = rawLines.size();
+    std::vector<std::optional<double>> gaps(static_cast<size_t>(qMax<qsizetype>(count - 1, 0)));
+    // Where a long piece is followed across a wide gap on its row: on a page
+    // of two columns drawn row by row, the rows break at the same x.
+    QHash<int, int> wideBreaks;
+    const auto edge = [](const RawLine& line, int shift) { return qRound(line.box.x0) + shift; };
+    for (qsizetype i = 0; i + 1 < count; ++i) {
+        gaps[size_t(i)] = rowGap(rawLines[i], rawLines[i + 1]);
+        if (gaps[size_t(i)] && *gaps[size_t(i)] > maxProseGapEms && isProse(rawLines[i]))
+            ++wideBreaks[edge(rawLines[i + 1], 0)];
+    }
+    const auto joins = [&](qsizetype i) {
+        const std::optional<double> gap = gaps[size_t(i)];
+        if (!gap)
+            return false;
+        const RawLine& left = rawLines[i];
+        const RawLine& right = rawLines[i + 1];
+        if (*gap <= maxProseGapEms)
+            return true;
+        if (isProse(left) && isProse(right))
+            return false;
+        int breaks = wideBreaks.value(edge(right, -1)) + wideBreaks.value(edge(right, 0)) +
+                     wideBreaks.value(edge(right, 1));
+        if (isProse(left))
+            --breaks; // this row's own
+        return breaks == 0;
+    };
+
+    QList<RawLine> joined;
+    joined.reserve(count);
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i == 0 || !joins(i - 1)) {
+            joined.append(rawLines[i]);
+            continue;
+        }
+        RawLine& row = joined.last();
+        const RawLine& piece = rawLines[i];
+        if (!isWhiteSpace(row.glyphs.last()) && !isWhiteSpace(piece.glyphs.first())) {
+            // Carries no font, so it weighs nothing in the line's size.
+            row.glyphs.append({U' ', 0, false, row.box.x1, piece.box.x0});
+        }
+        row.glyphs.append(piece.glyphs);
+        row.box = {qMin(row.box.x0, piece.box.x0), qMin(row.box.y0, piece.box.y0),
+                   qMax(row.box.x1, piece.box.x1), qMax(row.box.y1, piece.box.y1)};
+    }
+    return joined;
+}
 
 double dominantSize(const QList<Glyph>& glyphs) {
     return sizeOf(std::span<const Glyph>(glyphs.constData(), glyphs.size()));
@@ -80,7 +170,7 @@ double dominantSize(const QList<Glyph>& glyphs) {
 QList<PlacedLine> textLines(const QList<RawLine>& rawLines) {
     QList<PlacedLine> out;
     out.reserve(rawLines.size());
-    for (const RawLine& raw : rawLines) {
+    for (const RawLine& raw : joinRowPieces(rawLines)) {
         const std::span<const Glyph> glyphs(raw.glyphs.constData(), raw.glyphs.size());
         size_t begin = 0;
         for (size_t i = 0; i < glyphs.size(); ++i) {

@@ -169,6 +169,25 @@ TEST(PdfExtract, reads_lines_drawn_bottom_up_from_the_top) {
     EXPECT_TRUE(page[4].text.startsWith(u"Left five"_s));
 }
 
+TEST(PdfExtract, joins_the_pieces_of_a_row_but_never_two_columns) {
+    const QList<Page> pages = PDFExtract::pages(fixture("fragments.pdf")).pages;
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[0].first(), (Line{u"1.1 Section marker 1"_s, 14}));
+    EXPECT_EQ(pages[0].last(), (Line{u"-v print every step"_s, 10}));
+    QStringList columns;
+    for (const char* side :
+         {"Left column row %1, text in a line", "Right column row %1 goes on here"}) {
+        for (int row = 0; row < 4; ++row)
+            columns.append(QString::fromLatin1(side).arg(row));
+    }
+    columns.last() = u"short."_s;
+    EXPECT_EQ(texts(pages[1]), columns);
+    // Whole rows keep the numbers out of the line counts: the headings stay.
+    const QString body = PDFLayout::markdown(pages);
+    EXPECT_TRUE(body.contains(u"filler words.\n\n## 1.2 Section marker 2\n\nBody line 1"_s))
+        << body.toStdString();
+}
+
 TEST(PdfExtract, keeps_a_table_drawn_row_by_row) {
     EXPECT_EQ(texts(PDFExtract::pages(fixture("table.pdf")).pages.value(0)),
               (QStringList{u"Name"_s, u"Size"_s, u"Fine"_s, u"alpha"_s, u"55"_s, u"yes"_s,

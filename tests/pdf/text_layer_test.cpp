@@ -66,7 +66,7 @@ TEST(TextLines, split_at_every_line_terminator_and_drop_blank_lines) {
 TEST(TextLines, keep_the_untrimmed_text_and_a_size_per_piece) {
     const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
         {{glyphs(u"  padded  "_s, 9) + glyphs(u"\n"_s, 9) + glyphs(u"big"_s, 20), {}},
-         {glyphs(u"no font"_s, 12, false), {}}});
+         {glyphs(u"no font"_s, 12, false), {}, 1}});
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0].line, (PDFExtract::Line{u"  padded  "_s, 9}));
     EXPECT_EQ(lines[1].line, (PDFExtract::Line{u"big"_s, 20}));
