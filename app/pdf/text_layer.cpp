@@ -47,6 +47,20 @@ double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
     return best;
 }
 
+// Right-to-left text drawn glyph by glyph from the left comes out in visual
+// order; text that the file drew from the right is in reading order already.
+bool drawnLeftToRight(std::span<const PDFExtract::Glyph> glyphs) {
+    qsizetype rightward = 0;
+    qsizetype leftward = 0;
+    for (size_t i = 1; i < glyphs.size(); ++i) {
+        if (glyphs[i].x0 > glyphs[i - 1].x0)
+            ++rightward;
+        else if (glyphs[i].x0 < glyphs[i - 1].x0)
+            ++leftward;
+    }
+    return rightward >= leftward;
+}
+
 void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::Glyph> glyphs,
                 const PDFExtract::Box& box) {
     // Written in place: appending character by character cost more than the
@@ -69,6 +83,8 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
     text.truncate(end - text.constData());
     if (Unicode::isBlank(text))
         return;
+    if (drawnLeftToRight(glyphs))
+        text = Unicode::visualToLogical(text);
     out.append({{text, sizeOf(glyphs)}, box});
 }
 

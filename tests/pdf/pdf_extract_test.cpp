@@ -201,6 +201,11 @@ TEST(PdfExtract, feeds_the_layout_ligatures_and_code_page_repairs) {
               u"K\u00F8benhavn er en by med \u00E6bler p\u00E5 tr\u00E6erne og s\u00E5 videre\n"_s);
 }
 
+TEST(PdfExtract, reads_right_to_left_lines_in_logical_order) {
+    EXPECT_EQ(texts(PDFExtract::pages(fixture("arabic.pdf")).pages.value(0)),
+              QStringList{u"\u0643\u062A\u0627\u0628 Python \u062C\u062F\u064A\u062F"_s});
+}
+
 TEST(PdfExtract, gives_well_formed_text_for_a_map_to_half_a_surrogate_pair) {
     EXPECT_EQ(texts(PDFExtract::pages(fixture("to_unicode.pdf")).pages.value(0)),
               (QStringList{u"Half \uFFFD whole \U0001F600"_s}));

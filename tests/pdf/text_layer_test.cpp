@@ -73,6 +73,20 @@ TEST(TextLines, keep_the_untrimmed_text_and_a_size_per_piece) {
     EXPECT_EQ(lines[2].line, (PDFExtract::Line{u"no font"_s, 0}));
 }
 
+TEST(TextLines, turn_right_to_left_text_drawn_from_the_left_only) {
+    // The same two letters, drawn left to right (visual order) and from the
+    // right (already in reading order).
+    const auto drawn = [](char32_t first, double firstX, char32_t second, double secondX) {
+        return QList<Glyph>{{first, 10, true, firstX, firstX + 5},
+                            {second, 10, true, secondX, secondX + 5}};
+    };
+    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
+        {{drawn(0x0628, 100, 0x0627, 105), {}}, {drawn(0x0627, 105, 0x0628, 100), {}, 1}});
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0].line.text, u"\u0627\u0628"_s);
+    EXPECT_EQ(lines[1].line.text, u"\u0627\u0628"_s);
+}
+
 TEST(TextLines, replace_code_points_that_are_not_characters) {
     // Lone surrogates (as a font's ToUnicode map can give them) and values
     // past U+10FFFF become U+FFFD; a pair given as one code point stays.
