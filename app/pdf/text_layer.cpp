@@ -24,17 +24,33 @@ int utf16Length(char32_t c) {
 
 double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
     // Keys in the order they first appear, so that a tie keeps the earlier.
-    QVarLengthArray<std::pair<double, qint64>, 8> histogram;
+    // A line has a few sizes; a hostile one may have a new size per glyph,
+    // so past a short scan the keys are found through an index.
+    constexpr qsizetype shortScan = 8;
+    QVarLengthArray<std::pair<double, qint64>, shortScan> histogram;
+    QHash<double, qsizetype> index;
     for (const PDFExtract::Glyph& glyph : glyphs) {
         if (!glyph.hasFont || !std::isfinite(glyph.size))
             continue;
         const double key = std::round(glyph.size);
-        auto it = std::find_if(histogram.begin(), histogram.end(),
-                               [key](const auto& entry) { return entry.first == key; });
-        if (it == histogram.end())
-            histogram.append({key, utf16Length(glyph.codePoint)});
-        else
-            it->second += utf16Length(glyph.codePoint);
+        qsizetype at = -1;
+        if (!index.isEmpty()) {
+            at = index.value(key, -1);
+        } else {
+            for (qsizetype i = 0; i < histogram.size() && at < 0; ++i)
+                at = histogram[i].first == key ? i : -1;
+        }
+        if (at < 0) {
+            at = histogram.size();
+            histogram.append({key, 0});
+            if (histogram.size() > shortScan && index.isEmpty()) {
+                for (qsizetype i = 0; i < histogram.size(); ++i)
+                    index.insert(histogram[i].first, i);
+            } else if (!index.isEmpty()) {
+                index.insert(key, at);
+            }
+        }
+        histogram[at].second += utf16Length(glyph.codePoint);
     }
     double best = 0;
     qint64 bestWeight = 0;

@@ -35,6 +35,12 @@ TEST(DominantSize, rounds_sizes_before_counting) {
 TEST(DominantSize, keeps_the_earlier_size_on_a_tie) {
     EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"xxxxx"_s, 10) + glyphs(u"yyyyy"_s, 14)), 10);
     EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"yyyyy"_s, 14) + glyphs(u"xxxxx"_s, 10)), 14);
+    // Also among more sizes than a line usually has.
+    QList<Glyph> many;
+    for (int size = 30; size > 10; --size)
+        many += glyphs(u"m"_s, size);
+    EXPECT_EQ(PDFExtract::dominantSize(many), 30);
+    EXPECT_EQ(PDFExtract::dominantSize(many + glyphs(u"m"_s, 15)), 15);
 }
 
 TEST(DominantSize, weighs_by_utf16_length) {
