@@ -77,8 +77,103 @@ bool drawnLeftToRight(std::span<const PDFExtract::Glyph> glyphs) {
     return rightward >= leftward;
 }
 
+// The combining mark that an accent glyph stands for, or 0 for other glyphs.
+char32_t markOf(char32_t c) {
+    switch (c) {
+    case U'`':
+        return 0x0300;
+    case 0x00B4:
+        return 0x0301;
+    case U'^':
+    case 0x02C6:
+        return 0x0302;
+    case U'~':
+    case 0x02DC:
+        return 0x0303;
+    case 0x00AF:
+    case 0x02C9:
+        return 0x0304;
+    case 0x02D8:
+        return 0x0306;
+    case 0x02D9:
+        return 0x0307;
+    case 0x00A8:
+        return 0x0308;
+    case 0x02DA:
+        return 0x030A;
+    case 0x02DD:
+        return 0x030B;
+    case 0x02C7:
+        return 0x030C;
+    case 0x00B8:
+        return 0x0327;
+    case 0x02DB:
+        return 0x0328;
+    case 0x20DD:
+        return 0x20DD; // a circle drawn around a letter
+    default:
+        return c >= 0x0300 && c <= 0x036F ? c : 0;
+    }
+}
+
+// Whether the accent's middle stands over the letter.
+bool accents(const PDFExtract::Glyph& accent, const PDFExtract::Glyph& letter) {
+    const double middle = (accent.x0 + accent.x1) / 2;
+    return Unicode::isAlphabetic(letter.codePoint) && letter.x1 > letter.x0 &&
+           middle >= letter.x0 && middle <= letter.x1;
+}
+
+// The letter with the mark as one character, or 0 where Unicode has none.
+char32_t composed(char32_t letter, char32_t mark) {
+    if (mark == 0x20DD) {
+        // A circled c or R is how TeX draws the copyright and registered signs.
+        if (letter == U'c' || letter == U'C')
+            return 0x00A9;
+        return letter == U'r' || letter == U'R' ? 0x00AE : 0;
+    }
+    const char32_t pair[] = {letter, mark};
+    const QList<uint> result = Unicode::nfc(QString::fromUcs4(pair, 2)).toUcs4();
+    return result.size() == 1 ? result[0] : 0;
+}
+
+// TeX draws an accent as a glyph of its own, placed over its letter (mostly
+// just before it); where it stands over a letter the two become the composed
+// character, as a reader sees them.
+QList<PDFExtract::Glyph> withAccentsComposed(std::span<const PDFExtract::Glyph> glyphs) {
+    QList<PDFExtract::Glyph> out;
+    out.reserve(qsizetype(glyphs.size()));
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        const PDFExtract::Glyph& glyph = glyphs[i];
+        if (const char32_t mark = markOf(glyph.codePoint)) {
+            if (i + 1 < glyphs.size() && accents(glyph, glyphs[i + 1])) {
+                if (const char32_t letter = composed(glyphs[i + 1].codePoint, mark)) {
+                    out.append(glyphs[i + 1]);
+                    out.last().codePoint = letter;
+                    ++i;
+                    continue;
+                }
+            }
+            if (!out.isEmpty() && accents(glyph, out.last())) {
+                if (const char32_t letter = composed(out.last().codePoint, mark)) {
+                    out.last().codePoint = letter;
+                    continue;
+                }
+            }
+        }
+        out.append(glyph);
+    }
+    return out;
+}
+
 void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::Glyph> glyphs,
                 const PDFExtract::Box& box) {
+    QList<PDFExtract::Glyph> composedGlyphs;
+    if (std::any_of(glyphs.begin(), glyphs.end(),
+                    [](const PDFExtract::Glyph& glyph) { return markOf(glyph.codePoint) != 0; })) {
+        composedGlyphs = withAccentsComposed(glyphs);
+        glyphs = std::span<const PDFExtract::Glyph>(composedGlyphs.constData(),
+                                                    size_t(composedGlyphs.size()));
+    }
     // Written in place: appending character by character cost more than the
     // rest of our work on a text page.
     QString text(qsizetype(glyphs.size()) * 2, Qt::Uninitialized);

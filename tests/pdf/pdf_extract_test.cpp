@@ -201,6 +201,12 @@ TEST(PdfExtract, feeds_the_layout_ligatures_and_code_page_repairs) {
               u"K\u00F8benhavn er en by med \u00E6bler p\u00E5 tr\u00E6erne og s\u00E5 videre\n"_s);
 }
 
+TEST(PdfExtract, composes_accents_drawn_over_their_letters) {
+    EXPECT_EQ(texts(PDFExtract::pages(fixture("accents.pdf")).pages.value(0)),
+              (QStringList{u"B\u00E9zier curves by Niels M\u00F6ller in \u00E6\u00C5land"_s,
+                           u"an acute \u00B4 alone"_s}));
+}
+
 TEST(PdfExtract, reads_right_to_left_lines_in_logical_order) {
     EXPECT_EQ(texts(PDFExtract::pages(fixture("arabic.pdf")).pages.value(0)),
               QStringList{u"\u0643\u062A\u0627\u0628 Python \u062C\u062F\u064A\u062F"_s});

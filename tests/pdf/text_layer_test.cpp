@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 using PDFExtract::Glyph;
 
@@ -91,6 +93,22 @@ TEST(TextLines, turn_right_to_left_text_drawn_from_the_left_only) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0].line.text, u"\u0627\u0628"_s);
     EXPECT_EQ(lines[1].line.text, u"\u0627\u0628"_s);
+}
+
+TEST(TextLines, compose_an_accent_with_the_letter_it_stands_over) {
+    // Glyph, left edge, width: the mark's middle over the letter before or
+    // after it, or over no letter.
+    const auto line = [](std::initializer_list<std::tuple<char32_t, double, double>> drawn) {
+        QList<Glyph> out;
+        for (const auto& [codePoint, x, width] : drawn)
+            out.append({codePoint, 10, true, x, x + width});
+        return PDFExtract::textLines({{out, {}}}).value(0).line.text;
+    };
+    EXPECT_EQ(line({{U'c', 0, 5}, {0x20DD, -2, 9}, {U'R', 10, 6}, {0x20DD, 8, 10}}),
+              u"\u00A9\u00AE"_s);
+    EXPECT_EQ(line({{U'o', 0, 5}, {0x0308, 1, 3}, {U'x', 5, 5}}), u"\u00F6x"_s);
+    EXPECT_EQ(line({{U'x', 0, 5}, {0x02C7, 5, 3}, {U'-', 5, 5}}), u"x\u02C7-"_s);
+    EXPECT_EQ(line({{U'q', 0, 5}, {0x00B4, 1, 3}}), u"q\u00B4"_s); // no composed q
 }
 
 TEST(TextLines, replace_code_points_that_are_not_characters) {
