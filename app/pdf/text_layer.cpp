@@ -116,11 +116,12 @@ char32_t markOf(char32_t c) {
     }
 }
 
-// Whether the accent's middle stands over the letter.
+// Whether the accent's middle stands inside the letter. A mark without a
+// width of its own is a combining character in the text, not a drawn accent.
 bool accents(const PDFExtract::Glyph& accent, const PDFExtract::Glyph& letter) {
     const double middle = (accent.x0 + accent.x1) / 2;
-    return Unicode::isAlphabetic(letter.codePoint) && letter.x1 > letter.x0 &&
-           middle >= letter.x0 && middle <= letter.x1;
+    return Unicode::isAlphabetic(letter.codePoint) && accent.x1 > accent.x0 && middle > letter.x0 &&
+           middle < letter.x1;
 }
 
 // The letter with the mark as one character, or 0 where Unicode has none.

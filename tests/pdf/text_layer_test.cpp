@@ -109,6 +109,8 @@ TEST(TextLines, compose_an_accent_with_the_letter_it_stands_over) {
     EXPECT_EQ(line({{U'o', 0, 5}, {0x0308, 1, 3}, {U'x', 5, 5}}), u"\u00F6x"_s);
     EXPECT_EQ(line({{U'x', 0, 5}, {0x02C7, 5, 3}, {U'-', 5, 5}}), u"x\u02C7-"_s);
     EXPECT_EQ(line({{U'q', 0, 5}, {0x00B4, 1, 3}}), u"q\u00B4"_s); // no composed q
+    // A combining grave of no width at the edge of the next letter.
+    EXPECT_EQ(line({{U' ', 0, 5}, {0x0300, 5, 0}, {U'e', 5, 5}}), u" \u0300e"_s);
 }
 
 TEST(TextLines, replace_code_points_that_are_not_characters) {
