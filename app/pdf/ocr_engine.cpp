@@ -48,8 +48,14 @@ morvane_ocr_recognise(void* engine, const unsigned char* pixels, int width, int 
                 continue;
             std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_TEXTLINE));
             int left = 0, top = 0, right = 0, bottom = 0;
+            tesseract::Orientation orientation = tesseract::ORIENTATION_PAGE_UP;
+            tesseract::WritingDirection direction = tesseract::WRITING_DIRECTION_LEFT_TO_RIGHT;
+            tesseract::TextlineOrder order = tesseract::TEXTLINE_ORDER_TOP_TO_BOTTOM;
+            float deskew = 0;
+            it->Orientation(&orientation, &direction, &order, &deskew);
             if (text && it->BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom))
-                sink(context, text.get(), left, top, right, bottom);
+                sink(context, text.get(), left, top, right, bottom,
+                     orientation == tesseract::ORIENTATION_PAGE_UP ? 1 : 0);
         } while (it->Next(tesseract::RIL_TEXTLINE));
     }
     api->Clear();

@@ -5,10 +5,11 @@
 
 extern "C" {
 
-// Receives one recognised text line: UTF-8 text as the recogniser gave it and
-// its box in pixels, origin at the top left.
+// Receives one recognised text line: UTF-8 text as the recogniser gave it,
+// its box in pixels, origin at the top left, and whether its block stands
+// upright (not turned by a quarter or half).
 typedef void (*MorvaneOcrLineSink)(void* context, const char* text, int left, int top, int right,
-                                   int bottom);
+                                   int bottom, int upright);
 
 // An engine for `languages` ("dan+eng"), or null when it cannot start.
 typedef void* (*MorvaneOcrOpen)(const char* languages);

@@ -47,6 +47,12 @@ TEST(OcrOrder, interleaves_two_scanned_columns_by_height) {
     EXPECT_EQ(texts(lines), (QStringList{u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}));
 }
 
+TEST(OcrOrder, skips_lines_that_are_not_upright) {
+    EXPECT_EQ(texts(PDFExtract::ocrOrder(
+                  {{u"HPA A IAA"_s, 0.2, 0.3, false}, {u"kept"_s, 0.1, 0.01}}, 100)),
+              QStringList{u"kept"_s});
+}
+
 TEST(OcrOrder, keeps_spaces_and_skips_results_of_only_spaces_and_tabs) {
     const QList<Line> lines = PDFExtract::ocrOrder({{u"  padded  "_s, 0.5, 0.01},
                                                     {u" \t "_s, 0.4, 0.01},
@@ -96,6 +102,14 @@ TEST(Ocr, reads_a_rendered_page_of_known_text) {
     EXPECT_TRUE(extraction.pages[1].isEmpty());
     EXPECT_EQ(extraction.note,
               u"2p \u00B7 %1 lines (text 0, ocr %1 on 1p)"_s.arg(extraction.pages[0].size()));
+}
+
+TEST(Ocr, leaves_out_text_turned_sideways) {
+    const QList<Line> lines = PDFExtract::extract(fixture("stamped_scan.pdf"), 1).pages.value(0);
+    ASSERT_EQ(lines.size(), 3) << texts(lines).join(u'|').toStdString();
+    EXPECT_TRUE(lines[0].text.startsWith(u"The quick brown fox"_s));
+    for (const Line& line : lines)
+        EXPECT_LT(line.size, 20);
 }
 
 TEST(Ocr, reads_a_page_whose_text_layer_holds_only_spaces) {
