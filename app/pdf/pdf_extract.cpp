@@ -426,6 +426,24 @@ private:
         return PDFExtract::textLines(raw);
     }
 
+    // Whether the page draws anything at all: a blank page is not worth
+    // rendering. A page that cannot be measured is rendered.
+    Run measureInk(fz_page* page, bool& inked) {
+        fz_context* ctx = m_ctx.get();
+        fz_rect drawn = fz_empty_rect;
+        fz_device* volatile device = nullptr;
+        fz_try(ctx) {
+            device = fz_new_bbox_device(ctx, &drawn);
+        }
+        fz_catch(ctx) {
+            return Run::Done;
+        }
+        const Run run = runPage(page, device, true);
+        fz_drop_device(ctx, device);
+        inked = run != Run::Done || !fz_is_empty_rect(drawn);
+        return run;
+    }
+
     // Recognition of a page without a text layer, within the document's
     // limits; blank renderings are not recognised and not counted.
     Run recognise(fz_page* page, PageResult& result) {
@@ -436,6 +454,11 @@ private:
             return Run::Done;
         }
         fz_context* ctx = m_ctx.get();
+        bool inked = true;
+        if (measureInk(page, inked) == Run::OverBudget)
+            return Run::OverBudget;
+        if (!inked)
+            return Run::Done;
         fz_pixmap* volatile pixmap = nullptr;
         fz_device* volatile device = nullptr;
         fz_var(pixmap);
