@@ -18,7 +18,7 @@ struct Limits {
     int pagesRecognised = 300;
     std::chrono::milliseconds pageTime{20000};      // engine work on one page
     std::chrono::milliseconds documentTime{600000}; // no page starts after this
-    size_t memoryBytes = size_t(1) << 30;           // all of the document's engine contexts
+    size_t memoryBytes = size_t(512) << 20;         // all of the document's engine contexts
 };
 
 // Page indices (from 0, ascending) as the note names them, numbered from 1:
