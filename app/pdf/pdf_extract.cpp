@@ -189,6 +189,13 @@ private:
         Clock::time_point deadline;
     };
 
+    Clock::time_point earliestDeadline() const {
+        Clock::time_point earliest = Clock::time_point::max();
+        for (const Armed& armed : m_armed)
+            earliest = std::min(earliest, armed.deadline);
+        return earliest;
+    }
+
     void run() {
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stopping) {
@@ -196,11 +203,10 @@ private:
                 m_wake.wait(lock);
                 continue;
             }
-            const auto next = std::min_element(
-                m_armed.cbegin(), m_armed.cend(),
-                [](const Armed& a, const Armed& b) { return a.deadline < b.deadline; });
-            if (Clock::now() < next->deadline) {
-                m_wake.wait_until(lock, next->deadline);
+            // A copy: the list may change while the wait lets go of the lock.
+            const Clock::time_point next = earliestDeadline();
+            if (Clock::now() < next) {
+                m_wake.wait_until(lock, next);
                 continue;
             }
             const Clock::time_point now = Clock::now();
