@@ -259,6 +259,17 @@ INSTANTIATE_TEST_SUITE_P(
                     BudgetCase{"memory", limits(std::chrono::minutes(5), size_t(96) << 20)}),
     [](const testing::TestParamInfo<BudgetCase>& info) { return std::string(info.param.name); });
 
+TEST(PdfExtract, ends_the_document_with_what_it_has_when_its_time_is_up) {
+    PDFExtract::Limits limits;
+    limits.documentTime = std::chrono::milliseconds(300);
+    const PDFExtract::Extraction extraction =
+        PDFExtract::extract(fixture("nested_forms.pdf"), 1, limits);
+    ASSERT_EQ(extraction.pages.size(), 3);
+    EXPECT_EQ(texts(extraction.pages[0]), QStringList{u"Before the nest"_s});
+    EXPECT_EQ(extraction.note, u"3p \u00B7 1 lines (text 1, ocr 0 on 0p) \u00B7 over budget: p2 "
+                               u"\u00B7 not read: p3"_s);
+}
+
 TEST(PdfExtract, reads_a_reused_page_tree_within_the_page_limits) {
     // Blank pages have nothing to recognise.
     const PDFExtract::Extraction thousand = PDFExtract::extract(fixture("reused_tree.pdf"), 2);
