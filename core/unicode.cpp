@@ -204,8 +204,9 @@ QString visualToLogical(QStringView visual) {
     ubidi_setPara(bidi.get(), icuChars(visual), length,
                   rightToLeft > leftToRight ? UBIDI_RTL : UBIDI_LTR, nullptr, &status);
     QString logical(visual.size(), Qt::Uninitialized);
-    const int32_t written = ubidi_writeReordered(
-        bidi.get(), reinterpret_cast<UChar*>(logical.data()), length, UBIDI_DO_MIRRORING, &status);
+    const int32_t written =
+        ubidi_writeReordered(bidi.get(), reinterpret_cast<UChar*>(logical.data()), length,
+                             UBIDI_KEEP_BASE_COMBINING, &status);
     if (U_FAILURE(status) || written != length)
         return visual.toString();
     return logical;

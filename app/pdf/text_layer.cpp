@@ -63,18 +63,36 @@ double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
     return best;
 }
 
-// Right-to-left text drawn glyph by glyph from the left comes out in visual
-// order; text that the file drew from the right is in reading order already.
-bool drawnLeftToRight(std::span<const PDFExtract::Glyph> glyphs) {
-    qsizetype rightward = 0;
-    qsizetype leftward = 0;
-    for (size_t i = 1; i < glyphs.size(); ++i) {
-        if (glyphs[i].x0 > glyphs[i - 1].x0)
-            ++rightward;
-        else if (glyphs[i].x0 < glyphs[i - 1].x0)
-            ++leftward;
+bool readsFromTheRight(char32_t c) {
+    // Hebrew, Arabic, Syriac, Thaana, N'Ko and their presentation forms.
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) ||
+           (c >= 0xFE70 && c <= 0xFEFF) || (c >= 0x10800 && c <= 0x10FFF) ||
+           (c >= 0x1E800 && c <= 0x1EFFF);
+}
+
+// The glyphs from left to right as they stand on the page, each mark after
+// the glyph it was drawn with. Files draw right-to-left text in either
+// direction, and mixed lines often in runs (the Arabic words, then a number
+// that stands to their left), so the drawing order is no guide.
+QList<PDFExtract::Glyph> leftToRight(std::span<const PDFExtract::Glyph> glyphs) {
+    std::vector<std::pair<size_t, size_t>> clusters; // [first, last) in drawing order
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        const bool mark = QChar::category(glyphs[i].codePoint) == QChar::Mark_NonSpacing;
+        if (mark && !clusters.empty())
+            clusters.back().second = i + 1;
+        else
+            clusters.push_back({i, i + 1});
     }
-    return rightward >= leftward;
+    const auto middle = [&glyphs](const std::pair<size_t, size_t>& cluster) {
+        return glyphs[cluster.first].x0 + glyphs[cluster.first].x1;
+    };
+    std::stable_sort(clusters.begin(), clusters.end(),
+                     [&middle](const auto& a, const auto& b) { return middle(a) < middle(b); });
+    QList<PDFExtract::Glyph> sorted;
+    sorted.reserve(qsizetype(glyphs.size()));
+    for (const auto& [first, last] : clusters)
+        sorted.append(QList<PDFExtract::Glyph>(glyphs.begin() + first, glyphs.begin() + last));
+    return sorted;
 }
 
 // The combining mark that an accent glyph stands for, or 0 for other glyphs.
@@ -168,13 +186,22 @@ QList<PDFExtract::Glyph> withAccentsComposed(std::span<const PDFExtract::Glyph> 
 
 void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::Glyph> glyphs,
                 const PDFExtract::Box& box) {
-    QList<PDFExtract::Glyph> composedGlyphs;
-    if (std::any_of(glyphs.begin(), glyphs.end(),
-                    [](const PDFExtract::Glyph& glyph) { return markOf(glyph.codePoint) != 0; })) {
-        composedGlyphs = withAccentsComposed(glyphs);
-        glyphs = std::span<const PDFExtract::Glyph>(composedGlyphs.constData(),
-                                                    size_t(composedGlyphs.size()));
-    }
+    QList<PDFExtract::Glyph> rearranged;
+    const auto use = [&glyphs, &rearranged](QList<PDFExtract::Glyph> replacement) {
+        rearranged = std::move(replacement);
+        glyphs =
+            std::span<const PDFExtract::Glyph>(rearranged.constData(), size_t(rearranged.size()));
+    };
+    const auto any = [&glyphs](auto test) {
+        return std::any_of(glyphs.begin(), glyphs.end(), [&test](const PDFExtract::Glyph& glyph) {
+            return test(glyph.codePoint);
+        });
+    };
+    if (any(markOf))
+        use(withAccentsComposed(glyphs));
+    const bool rightToLeft = any(readsFromTheRight);
+    if (rightToLeft)
+        use(leftToRight(glyphs));
     // Written in place: appending character by character cost more than the
     // rest of our work on a text page.
     QString text(qsizetype(glyphs.size()) * 2, Qt::Uninitialized);
@@ -195,7 +222,7 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
     text.truncate(end - text.constData());
     if (Unicode::isBlank(text))
         return;
-    if (drawnLeftToRight(glyphs))
+    if (rightToLeft)
         text = Unicode::visualToLogical(text);
     out.append({{text, sizeOf(glyphs)}, box});
 }

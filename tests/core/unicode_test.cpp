@@ -145,8 +145,10 @@ TEST(UnicodeVisualToLogical, reads_right_to_left_lines_from_the_right) {
     // the Latin word in place.
     EXPECT_EQ(Unicode::visualToLogical(u"\u062F\u064A\u062F\u062C Python \u0628\u0627\u062A\u0643"),
               u"\u0643\u062A\u0627\u0628 Python \u062C\u062F\u064A\u062F"_s);
-    // Brackets drawn mirrored read as opening and closing again.
-    EXPECT_EQ(Unicode::visualToLogical(u"(\u0628\u0627)"), u"(\u0627\u0628)"_s);
+    // A mark stays after its letter.
+    EXPECT_EQ(Unicode::visualToLogical(u"\u0627\u0628\u064E"), u"\u0628\u064E\u0627"_s);
+    // The closing bracket stands at the left of a bracketed Arabic word.
+    EXPECT_EQ(Unicode::visualToLogical(u")\u0628\u0627("), u"(\u0627\u0628)"_s);
     // A Hebrew word in an English line turns in place.
     EXPECT_EQ(Unicode::visualToLogical(u"the word \u05DD\u05D5\u05DC\u05E9 means peace"),
               u"the word \u05E9\u05DC\u05D5\u05DD means peace"_s);

@@ -81,18 +81,20 @@ TEST(TextLines, keep_the_untrimmed_text_and_a_size_per_piece) {
     EXPECT_EQ(lines[2].line, (PDFExtract::Line{u"no font"_s, 0}));
 }
 
-TEST(TextLines, turn_right_to_left_text_drawn_from_the_left_only) {
-    // The same two letters, drawn left to right (visual order) and from the
-    // right (already in reading order).
-    const auto drawn = [](char32_t first, double firstX, char32_t second, double secondX) {
-        return QList<Glyph>{{first, 10, true, firstX, firstX + 5},
-                            {second, 10, true, secondX, secondX + 5}};
+TEST(TextLines, put_right_to_left_text_into_reading_order_however_drawn) {
+    // Glyphs at left edges 100, 105, 110…, given in the order drawn.
+    const auto line = [](std::initializer_list<std::pair<char32_t, int>> drawn) {
+        QList<Glyph> glyphs;
+        for (const auto& [codePoint, slot] : drawn)
+            glyphs.append({codePoint, 10, true, 100.0 + 5 * slot, 105.0 + 5 * slot});
+        return PDFExtract::textLines({{glyphs, {}}}).value(0).line.text;
     };
-    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
-        {{drawn(0x0628, 100, 0x0627, 105), {}}, {drawn(0x0627, 105, 0x0628, 100), {}, 1}});
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0].line.text, u"\u0627\u0628"_s);
-    EXPECT_EQ(lines[1].line.text, u"\u0627\u0628"_s);
+    // "با" drawn from the left (as it looks), from the right (as it reads),
+    // and after a number that stands to its left but was drawn last.
+    EXPECT_EQ(line({{0x0627, 0}, {0x0628, 1}}), u"\u0628\u0627"_s);
+    EXPECT_EQ(line({{0x0628, 1}, {0x0627, 0}}), u"\u0628\u0627"_s);
+    EXPECT_EQ(line({{0x0627, 3}, {0x0628, 4}, {U'4', 0}, {U'2', 1}, {U' ', 2}}),
+              u"\u0628\u0627 42"_s);
 }
 
 TEST(TextLines, compose_an_accent_with_the_letter_it_stands_over) {
