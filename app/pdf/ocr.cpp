@@ -111,13 +111,14 @@ OcrEngine::~OcrEngine() {
     ocrModule().close(m_handle);
 }
 
-QList<Recognised> OcrEngine::recognise(const GreyImage& image) {
+std::optional<QList<Recognised>> OcrEngine::recognise(const GreyImage& image, int timeLimitMs) {
     Collected collected;
     collected.width = image.width;
     collected.height = image.height;
-    if (image.pixels && image.width > 0 && image.height > 0)
+    if (image.pixels && image.width > 0 && image.height > 0 &&
         ocrModule().recognise(m_handle, image.pixels, image.width, image.height, image.bytesPerLine,
-                              image.pixelsPerInch, collectLine, &collected);
+                              image.pixelsPerInch, timeLimitMs, collectLine, &collected) == 0)
+        return std::nullopt;
     return collected.lines;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Recognition of rendered pages without a text layer.
 namespace PDFExtract {
@@ -47,8 +48,9 @@ public:
     OcrEngine(const OcrEngine&) = delete;
     OcrEngine& operator=(const OcrEngine&) = delete;
 
-    // Recognised lines in the recogniser's order, boxes normalised.
-    QList<Recognised> recognise(const GreyImage& image);
+    // Recognised lines in the recogniser's order, boxes normalised; nothing
+    // when recognition takes longer than `timeLimitMs` (no limit when 0).
+    std::optional<QList<Recognised>> recognise(const GreyImage& image, int timeLimitMs = 0);
 
 private:
     explicit OcrEngine(void* handle);

@@ -16,10 +16,11 @@ typedef void* (*MorvaneOcrOpen)(const char* languages);
 
 // Recognises an 8-bit grey image with automatic page segmentation and hands
 // every text line to `sink`, in the recogniser's order. Adds no threads: the
-// caller parallelises by page.
-typedef void (*MorvaneOcrRecognise)(void* engine, const unsigned char* pixels, int width,
-                                    int height, int bytesPerLine, int pixelsPerInch,
-                                    MorvaneOcrLineSink sink, void* context);
+// caller parallelises by page. Gives up after `timeLimitMs` milliseconds (no
+// limit when 0 or less) and then returns 0, handing over no line; 1 otherwise.
+typedef int (*MorvaneOcrRecognise)(void* engine, const unsigned char* pixels, int width, int height,
+                                   int bytesPerLine, int pixelsPerInch, int timeLimitMs,
+                                   MorvaneOcrLineSink sink, void* context);
 
 typedef void (*MorvaneOcrClose)(void* engine);
 

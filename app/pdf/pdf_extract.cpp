@@ -22,8 +22,10 @@ extern "C" {
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -513,9 +515,16 @@ private:
         image.height = fz_pixmap_height(ctx, pixmap);
         image.bytesPerLine = static_cast<int>(fz_pixmap_stride(ctx, pixmap));
         image.pixelsPerInch = pixelsPerInch;
-        const QList<PDFExtract::Recognised> recognised = m_ocr->recognise(image);
+        // Recognition has the page's time too, within the document's.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min(Clock::now() + m_budget.limits.pageTime, m_budget.documentDeadline) -
+            Clock::now());
+        const std::optional<QList<PDFExtract::Recognised>> recognised = m_ocr->recognise(
+            image, static_cast<int>(std::clamp<std::int64_t>(left.count(), 1, INT_MAX)));
         fz_drop_pixmap(ctx, pixmap);
-        result.lines = PDFExtract::ocrOrder(recognised, pageHeight);
+        if (!recognised)
+            return Run::OverBudget;
+        result.lines = PDFExtract::ocrOrder(*recognised, pageHeight);
         result.recognised = !result.lines.isEmpty();
         return Run::Done;
     }

@@ -133,6 +133,21 @@ TEST(Ocr, gives_the_same_lines_in_parallel_as_in_series) {
     EXPECT_EQ(parallel.note, serial.note);
 }
 
+TEST(OcrEngine, gives_nothing_when_recognition_runs_past_its_time) {
+    const std::unique_ptr<PDFExtract::OcrEngine> engine = PDFExtract::OcrEngine::create();
+    ASSERT_TRUE(engine);
+    // White with rows of dark strokes, as a page of text looks from afar.
+    const int width = 1200;
+    const int height = 1600;
+    std::vector<unsigned char> pixels(size_t(width) * height, 0xFF);
+    for (int y = 100; y < height - 100; y += 40) {
+        for (int x = 100; x < width - 100; ++x)
+            pixels[size_t(y) * width + x] = (x / 6) % 3 ? 0x00 : 0xFF;
+    }
+    PDFExtract::GreyImage image{pixels.data(), width, height, width, 144};
+    EXPECT_EQ(engine->recognise(image, 1), std::nullopt);
+}
+
 qsizetype threadCount() {
     return QDir(u"/proc/self/task"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }
