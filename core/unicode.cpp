@@ -2,12 +2,14 @@
 
 #include <QStringDecoder>
 
+#include <unicode/ubidi.h>
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_err.h>
 #include <unicode/unorm2.h>
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -175,6 +177,39 @@ QStringView trimmed(QStringView text) {
 
 bool isBlank(QStringView text) {
     return trimmed(text).isEmpty();
+}
+
+QString visualToLogical(QStringView visual) {
+    // Nothing below the Hebrew block reads from the right.
+    if (std::none_of(visual.cbegin(), visual.cend(), [](QChar c) { return c.unicode() >= 0x0590; }))
+        return visual.toString();
+    qsizetype rightToLeft = 0;
+    qsizetype leftToRight = 0;
+    for (const char32_t codePoint : visual.toUcs4()) {
+        const UCharDirection direction = u_charDirection(static_cast<UChar32>(codePoint));
+        if (direction == U_RIGHT_TO_LEFT || direction == U_RIGHT_TO_LEFT_ARABIC)
+            ++rightToLeft;
+        else if (direction == U_LEFT_TO_RIGHT)
+            ++leftToRight;
+    }
+    if (rightToLeft == 0 || visual.size() > std::numeric_limits<int32_t>::max())
+        return visual.toString();
+    const auto length = static_cast<int32_t>(visual.size());
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UBiDi, decltype(&ubidi_close)> bidi(ubidi_openSized(length, 0, &status),
+                                                        ubidi_close);
+    if (U_FAILURE(status))
+        return visual.toString();
+    ubidi_setReorderingMode(bidi.get(), UBIDI_REORDER_INVERSE_LIKE_DIRECT);
+    ubidi_setPara(bidi.get(), icuChars(visual), length,
+                  rightToLeft > leftToRight ? UBIDI_RTL : UBIDI_LTR, nullptr, &status);
+    QString logical(visual.size(), Qt::Uninitialized);
+    const int32_t written =
+        ubidi_writeReordered(bidi.get(), reinterpret_cast<UChar*>(logical.data()), length,
+                             UBIDI_KEEP_BASE_COMBINING, &status);
+    if (U_FAILURE(status) || written != length)
+        return visual.toString();
+    return logical;
 }
 
 std::optional<QString> decodeUtf8Strict(QByteArrayView bytes) {

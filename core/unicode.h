@@ -39,6 +39,14 @@ bool isBlank(QStringView text);
 // `text` without White_Space code points at either end.
 QStringView trimmed(QStringView text);
 
+// A line of text in visual order (as drawn, left to right, each combining
+// mark after its base) put into logical order by the inverse of the
+// bidirectional algorithm. Brackets are taken as the characters they stand
+// for, as files map them, not as the mirrored shapes drawn.
+// Lines with more right-to-left than left-to-right letters read from the
+// right. Text without right-to-left letters is returned as it is.
+QString visualToLogical(QStringView visual);
+
 // The bytes as UTF-8 only when every sequence is valid (no overlong forms, no
 // encoded surrogates, nothing truncated); a leading byte-order mark is dropped.
 std::optional<QString> decodeUtf8Strict(QByteArrayView bytes);

@@ -58,16 +58,17 @@ struct Collected {
     double height = 0;
 };
 
-void collectLine(void* context, const char* text, int /*left*/, int top, int /*right*/,
-                 int bottom) {
+void collectLine(void* context, const char* text, int left, int top, int right, int bottom,
+                 int upright) {
     auto* collected = static_cast<Collected*>(context);
     QString line = QString::fromUtf8(text);
     // The recogniser ends a line with one line feed, the last line of a block
     // with two: terminators, not text.
     while (line.endsWith(u'\n'))
         line.chop(1);
-    collected->lines.append(
-        {line, 1.0 - bottom / collected->height, (bottom - top) / collected->height});
+    collected->lines.append({line, 1.0 - bottom / collected->height,
+                             (bottom - top) / collected->height,
+                             upright != 0 && right - left >= bottom - top});
 }
 
 bool isSpaceOrTab(QChar c) {
@@ -81,7 +82,7 @@ namespace PDFExtract {
 QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight) {
     QList<Recognised> kept;
     for (const Recognised& result : results) {
-        if (!std::all_of(result.text.cbegin(), result.text.cend(), isSpaceOrTab))
+        if (result.upright && !std::all_of(result.text.cbegin(), result.text.cend(), isSpaceOrTab))
             kept.append(result);
     }
     std::stable_sort(kept.begin(), kept.end(),
@@ -110,13 +111,14 @@ OcrEngine::~OcrEngine() {
     ocrModule().close(m_handle);
 }
 
-QList<Recognised> OcrEngine::recognise(const GreyImage& image) {
+std::optional<QList<Recognised>> OcrEngine::recognise(const GreyImage& image, int timeLimitMs) {
     Collected collected;
     collected.width = image.width;
     collected.height = image.height;
-    if (image.pixels && image.width > 0 && image.height > 0)
+    if (image.pixels && image.width > 0 && image.height > 0 &&
         ocrModule().recognise(m_handle, image.pixels, image.width, image.height, image.bytesPerLine,
-                              image.pixelsPerInch, collectLine, &collected);
+                              image.pixelsPerInch, timeLimitMs, collectLine, &collected) == 0)
+        return std::nullopt;
     return collected.lines;
 }
 

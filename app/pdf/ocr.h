@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Recognition of rendered pages without a text layer.
 namespace PDFExtract {
@@ -16,11 +17,15 @@ struct Recognised {
     QString text;
     double bottom = 0;
     double height = 0;
+    // Read left to right in a box wider than tall. A column of prompts read
+    // as one line, or text turned sideways, is not a line of the page's text:
+    // its height would make it a heading.
+    bool upright = true;
 };
 
-// Lines whose text is more than spaces and tabs, sized by box height times
-// the page height in points, highest bottom edge first; equal edges keep the
-// recogniser's order.
+// Upright lines whose text is more than spaces and tabs, sized by box height
+// times the page height in points, highest bottom edge first; equal edges
+// keep the recogniser's order.
 QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight);
 
 // An 8-bit grey rendering, rows top to bottom.
@@ -43,8 +48,9 @@ public:
     OcrEngine(const OcrEngine&) = delete;
     OcrEngine& operator=(const OcrEngine&) = delete;
 
-    // Recognised lines in the recogniser's order, boxes normalised.
-    QList<Recognised> recognise(const GreyImage& image);
+    // Recognised lines in the recogniser's order, boxes normalised; nothing
+    // when recognition takes longer than `timeLimitMs` (no limit when 0).
+    std::optional<QList<Recognised>> recognise(const GreyImage& image, int timeLimitMs = 0);
 
 private:
     explicit OcrEngine(void* handle);

@@ -12,10 +12,23 @@ extern "C" {
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringList>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -23,7 +36,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
 using PDFExtract::Extraction;
+using PDFExtract::Limits;
 using PDFExtract::Line;
 using PDFExtract::Page;
 
@@ -43,6 +58,80 @@ struct ContextCloser {
 };
 using Context = std::unique_ptr<fz_context, ContextCloser>;
 
+// What the engine contexts of one document hold together.
+struct MemoryBudget {
+    std::atomic<size_t> used{0};
+    size_t ceiling = 0;
+};
+
+// The allocator of one context. Every block carries its size in front, so
+// that a free gives back what its allocation took; a refusal makes the
+// engine throw, after it has emptied its caches and tried once more.
+struct Allocator {
+    MemoryBudget* budget = nullptr;
+    bool refused = false; // since the caller last cleared it; one thread only
+};
+
+constexpr size_t headerBytes = alignof(std::max_align_t);
+
+bool reserve(Allocator* allocator, size_t bytes) {
+    MemoryBudget& budget = *allocator->budget;
+    if (bytes > budget.ceiling || budget.used.fetch_add(bytes) + bytes > budget.ceiling) {
+        if (bytes <= budget.ceiling)
+            budget.used.fetch_sub(bytes);
+        allocator->refused = true;
+        return false;
+    }
+    return true;
+}
+
+size_t blockSize(const unsigned char* block) {
+    size_t size = 0;
+    std::memcpy(&size, block, sizeof size);
+    return size;
+}
+
+void* budgetMalloc(void* user, size_t size) {
+    auto* allocator = static_cast<Allocator*>(user);
+    if (!reserve(allocator, size))
+        return nullptr;
+    auto* block = static_cast<unsigned char*>(std::malloc(headerBytes + size));
+    if (!block) {
+        allocator->budget->used.fetch_sub(size);
+        return nullptr;
+    }
+    std::memcpy(block, &size, sizeof size);
+    return block + headerBytes;
+}
+
+void* budgetRealloc(void* user, void* old, size_t size) {
+    if (!old)
+        return budgetMalloc(user, size);
+    auto* allocator = static_cast<Allocator*>(user);
+    unsigned char* block = static_cast<unsigned char*>(old) - headerBytes;
+    const size_t oldSize = blockSize(block);
+    if (size > oldSize && !reserve(allocator, size - oldSize))
+        return nullptr;
+    auto* moved = static_cast<unsigned char*>(std::realloc(block, headerBytes + size));
+    if (!moved) {
+        if (size > oldSize)
+            allocator->budget->used.fetch_sub(size - oldSize);
+        return nullptr;
+    }
+    if (size < oldSize)
+        allocator->budget->used.fetch_sub(oldSize - size);
+    std::memcpy(moved, &size, sizeof size);
+    return moved + headerBytes;
+}
+
+void budgetFree(void* user, void* pointer) {
+    if (!pointer)
+        return;
+    unsigned char* block = static_cast<unsigned char*>(pointer) - headerBytes;
+    static_cast<Allocator*>(user)->budget->used.fetch_sub(blockSize(block));
+    std::free(block);
+}
+
 // Only plain locals live across fz_try: it is setjmp underneath.
 bool registerHandlers(fz_context* ctx) {
     volatile bool registered = true;
@@ -55,8 +144,9 @@ bool registerHandlers(fz_context* ctx) {
     return registered;
 }
 
-Context newContext() {
-    Context ctx(fz_new_context(nullptr, nullptr, storeBytes));
+Context newContext(Allocator* allocator) {
+    const fz_alloc_context allocation{allocator, budgetMalloc, budgetRealloc, budgetFree};
+    Context ctx(fz_new_context(&allocation, nullptr, storeBytes));
     if (!ctx)
         return nullptr;
     // The system writes no log: engine warnings are not shown.
@@ -65,12 +155,128 @@ Context newContext() {
     return registerHandlers(ctx.get()) ? std::move(ctx) : nullptr;
 }
 
+// Ends engine work that runs past its deadline. The engine polls the cookie's
+// abort flag as it interprets content, at every level of nested forms.
+class Watchdog {
+public:
+    Watchdog()
+        : m_thread([this] { run(); }) {}
+
+    ~Watchdog() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+    void arm(fz_cookie* cookie, Clock::time_point deadline) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_armed.push_back({cookie, deadline});
+        }
+        m_wake.notify_one();
+    }
+
+    // After this the cookie is not touched again.
+    void disarm(fz_cookie* cookie) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        std::erase_if(m_armed, [cookie](const Armed& armed) { return armed.cookie == cookie; });
+    }
+
+private:
+    struct Armed {
+        fz_cookie* cookie;
+        Clock::time_point deadline;
+    };
+
+    Clock::time_point earliestDeadline() const {
+        Clock::time_point earliest = Clock::time_point::max();
+        for (const Armed& armed : m_armed)
+            earliest = std::min(earliest, armed.deadline);
+        return earliest;
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_stopping) {
+            if (m_armed.empty()) {
+                m_wake.wait(lock);
+                continue;
+            }
+            // A copy: the list may change while the wait lets go of the lock.
+            const Clock::time_point next = earliestDeadline();
+            if (Clock::now() < next) {
+                m_wake.wait_until(lock, next);
+                continue;
+            }
+            const Clock::time_point now = Clock::now();
+            std::erase_if(m_armed, [now](const Armed& armed) {
+                if (armed.deadline > now)
+                    return false;
+                // The engine reads the flag from its own thread.
+                std::atomic_ref<int>(armed.cookie->abort).store(1, std::memory_order_relaxed);
+                return true;
+            });
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<Armed> m_armed;
+    bool m_stopping = false;
+    std::thread m_thread; // last: it starts once the members it uses exist
+};
+
+// What the page threads of one document share.
+struct Budget {
+    explicit Budget(const Limits& limits)
+        : limits(limits)
+        , documentDeadline(Clock::now() + limits.documentTime) {
+        memory.ceiling = limits.memoryBytes;
+    }
+
+    const Limits& limits;
+    const Clock::time_point documentDeadline;
+    MemoryBudget memory;
+    Watchdog watchdog;
+    std::atomic<int> recognitions{0};
+};
+
+// A blank rendering has nothing to recognise.
+bool isWhite(fz_context* ctx, fz_pixmap* pixmap) {
+    const unsigned char* row = fz_pixmap_samples(ctx, pixmap);
+    const int width = fz_pixmap_width(ctx, pixmap);
+    const int height = fz_pixmap_height(ctx, pixmap);
+    const ptrdiff_t stride = fz_pixmap_stride(ctx, pixmap);
+    for (int y = 0; y < height; ++y, row += stride) {
+        if (!std::all_of(row, row + width, [](unsigned char value) { return value == 0xFF; }))
+            return false;
+    }
+    return true;
+}
+
+enum class Outcome {
+    Read,
+    OverBudget,    // the engine ran out of time or memory: the page is empty
+    NotRead,       // past the page limit or the document's time
+    NotRecognised, // no text layer, and past the recognition limit or the time
+};
+
 // One context and one opened document for one thread; MuPDF contexts share
 // nothing, which measured faster than cloned contexts with locks.
 class Reader {
 public:
+    explicit Reader(Budget& budget)
+        : m_budget(budget) {
+        m_allocator.budget = &budget.memory;
+    }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
     bool open(const QByteArray& bytes) {
-        m_ctx = newContext();
+        m_ctx = newContext(&m_allocator);
         if (!m_ctx)
             return false;
         fz_context* ctx = m_ctx.get();
@@ -116,10 +322,14 @@ public:
         Page lines;
         qsizetype textLines = 0;
         bool recognised = false;
+        Outcome outcome = Outcome::NotRead;
     };
 
     PageResult read(int index) {
         PageResult result;
+        if (Clock::now() >= m_budget.documentDeadline)
+            return result;
+        result.outcome = Outcome::Read;
         fz_context* ctx = m_ctx.get();
         fz_page* volatile page = nullptr;
         fz_try(ctx) {
@@ -130,47 +340,93 @@ public:
         }
         if (!page)
             return result;
-        for (const PDFExtract::PlacedLine& placed : PDFExtract::readingOrder(textLayer(page)))
+        Run run = Run::Done;
+        for (const PDFExtract::PlacedLine& placed : PDFExtract::readingOrder(textLayer(page, run)))
             result.lines.append(placed.line);
         result.textLines = result.lines.size();
-        if (result.lines.isEmpty()) {
-            result.lines = ocrLines(page);
-            result.recognised = !result.lines.isEmpty();
+        if (result.lines.isEmpty() && run != Run::OverBudget)
+            run = recognise(page, result);
+        if (run == Run::OverBudget) {
+            result = PageResult{};
+            result.outcome = Outcome::OverBudget;
         }
         fz_drop_page(ctx, page);
         return result;
     }
 
 private:
-    QList<PDFExtract::PlacedLine> textLayer(fz_page* page) {
+    enum class Run { Done, Failed, OverBudget };
+
+    // Runs the page into `device` until done, failed, or out of the page's
+    // time or the document's memory.
+    Run runPage(fz_page* page, fz_device* device, bool withAnnotations) {
+        fz_context* ctx = m_ctx.get();
+        fz_cookie cookie{};
+        m_allocator.refused = false;
+        m_budget.watchdog.arm(
+            &cookie, std::min(Clock::now() + m_budget.limits.pageTime, m_budget.documentDeadline));
+        volatile bool failed = false;
+        fz_try(ctx) {
+            if (withAnnotations)
+                fz_run_page(ctx, page, device, fz_identity, &cookie);
+            else
+                fz_run_page_contents(ctx, page, device, fz_identity, &cookie);
+            fz_close_device(ctx, device);
+        }
+        fz_catch(ctx) {
+            failed = true;
+        }
+        m_budget.watchdog.disarm(&cookie);
+        if (std::atomic_ref<int>(cookie.abort).load(std::memory_order_relaxed) != 0 ||
+            m_allocator.refused)
+            return Run::OverBudget;
+        return failed ? Run::Failed : Run::Done;
+    }
+
+    QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run) {
         fz_context* ctx = m_ctx.get();
         fz_stext_page* volatile text = nullptr;
+        fz_device* volatile device = nullptr;
+        fz_var(text);
+        fz_var(device);
         fz_stext_options options{};
         // No dehyphenation: it merges whole paragraphs, and the layout mends
         // hyphens itself.
         options.flags = 0;
         fz_try(ctx) {
-            text = fz_new_stext_page_from_page(ctx, page, &options);
+            text = fz_new_stext_page(ctx, fz_bound_page(ctx, page));
+            device = fz_new_stext_device(ctx, text, &options);
         }
         fz_catch(ctx) {
-            text = nullptr;
-        }
-        if (!text)
+            fz_drop_stext_page(ctx, text);
+            run = Run::Failed;
             return {};
+        }
+        run = runPage(page, device, false);
+        fz_drop_device(ctx, device);
+        if (run != Run::Done) {
+            fz_drop_stext_page(ctx, text);
+            return {};
+        }
         QList<PDFExtract::RawLine> raw;
-        for (fz_stext_block* block = text->first_block; block; block = block->next) {
+        int blockIndex = 0;
+        for (fz_stext_block* block = text->first_block; block; block = block->next, ++blockIndex) {
             if (block->type != FZ_STEXT_BLOCK_TEXT)
                 continue;
             for (fz_stext_line* line = block->u.t.first_line; line; line = line->next) {
                 PDFExtract::RawLine rawLine;
                 rawLine.box = {line->bbox.x0, line->bbox.y0, line->bbox.x1, line->bbox.y1};
+                rawLine.block = blockIndex;
+                rawLine.baseline = line->first_char ? line->first_char->origin.y : line->bbox.y1;
                 qsizetype count = 0;
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
                     ++count;
                 rawLine.glyphs.reserve(count);
-                for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
+                for (fz_stext_char* ch = line->first_char; ch; ch = ch->next) {
+                    const fz_rect area = fz_rect_from_quad(ch->quad);
                     rawLine.glyphs.append({static_cast<char32_t>(ch->c < 0 ? 0xFFFD : ch->c),
-                                           ch->size, ch->font != nullptr});
+                                           ch->size, ch->font != nullptr, area.x0, area.x1});
+                }
                 raw.append(std::move(rawLine));
             }
         }
@@ -178,16 +434,39 @@ private:
         return PDFExtract::textLines(raw);
     }
 
-    Page ocrLines(fz_page* page) {
-        if (!m_ocr) {
-            if (m_ocrUnavailable)
-                return {};
-            m_ocr = PDFExtract::OcrEngine::create();
-            m_ocrUnavailable = !m_ocr;
-            if (!m_ocr)
-                return {};
+    // Whether the page draws anything at all: a blank page is not worth
+    // rendering. A page that cannot be measured is rendered.
+    Run measureInk(fz_page* page, bool& inked) {
+        fz_context* ctx = m_ctx.get();
+        fz_rect drawn = fz_empty_rect;
+        fz_device* volatile device = nullptr;
+        fz_try(ctx) {
+            device = fz_new_bbox_device(ctx, &drawn);
+        }
+        fz_catch(ctx) {
+            return Run::Done;
+        }
+        const Run run = runPage(page, device, true);
+        fz_drop_device(ctx, device);
+        inked = run != Run::Done || !fz_is_empty_rect(drawn);
+        return run;
+    }
+
+    // Recognition of a page without a text layer, within the document's
+    // limits; blank renderings are not recognised and not counted.
+    Run recognise(fz_page* page, PageResult& result) {
+        if (m_ocrUnavailable)
+            return Run::Done;
+        if (Clock::now() >= m_budget.documentDeadline) {
+            result.outcome = Outcome::NotRecognised;
+            return Run::Done;
         }
         fz_context* ctx = m_ctx.get();
+        bool inked = true;
+        if (measureInk(page, inked) == Run::OverBudget)
+            return Run::OverBudget;
+        if (!inked)
+            return Run::Done;
         fz_pixmap* volatile pixmap = nullptr;
         fz_device* volatile device = nullptr;
         fz_var(pixmap);
@@ -207,19 +486,28 @@ private:
             pixmap = fz_new_pixmap_with_bbox(ctx, fz_device_gray(ctx), area, nullptr, 0);
             fz_clear_pixmap_with_value(ctx, pixmap, 0xFF); // white background
             device = fz_new_draw_device(ctx, ctm, pixmap);
-            fz_run_page(ctx, page, device, fz_identity, nullptr);
-            fz_close_device(ctx, device);
-        }
-        fz_always(ctx) {
-            fz_drop_device(ctx, device);
         }
         fz_catch(ctx) {
             fz_drop_pixmap(ctx, pixmap);
-            pixmap = nullptr;
+            return Run::Failed;
         }
-        if (!pixmap || pageHeight <= 0) {
+        const Run run = runPage(page, device, true);
+        fz_drop_device(ctx, device);
+        if (run != Run::Done || pageHeight <= 0 || isWhite(ctx, pixmap)) {
             fz_drop_pixmap(ctx, pixmap);
-            return {};
+            return run;
+        }
+        if (m_budget.recognitions.fetch_add(1) >= m_budget.limits.pagesRecognised) {
+            fz_drop_pixmap(ctx, pixmap);
+            result.outcome = Outcome::NotRecognised;
+            return Run::Done;
+        }
+        if (!m_ocr)
+            m_ocr = PDFExtract::OcrEngine::create();
+        m_ocrUnavailable = !m_ocr;
+        if (!m_ocr) {
+            fz_drop_pixmap(ctx, pixmap);
+            return Run::Done;
         }
         PDFExtract::GreyImage image;
         image.pixels = fz_pixmap_samples(ctx, pixmap);
@@ -227,11 +515,22 @@ private:
         image.height = fz_pixmap_height(ctx, pixmap);
         image.bytesPerLine = static_cast<int>(fz_pixmap_stride(ctx, pixmap));
         image.pixelsPerInch = pixelsPerInch;
-        const QList<PDFExtract::Recognised> recognised = m_ocr->recognise(image);
+        // Recognition has the page's time too, within the document's.
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::min(Clock::now() + m_budget.limits.pageTime, m_budget.documentDeadline) -
+            Clock::now());
+        const std::optional<QList<PDFExtract::Recognised>> recognised = m_ocr->recognise(
+            image, static_cast<int>(std::clamp<std::int64_t>(left.count(), 1, INT_MAX)));
         fz_drop_pixmap(ctx, pixmap);
-        return PDFExtract::ocrOrder(recognised, pageHeight);
+        if (!recognised)
+            return Run::OverBudget;
+        result.lines = PDFExtract::ocrOrder(*recognised, pageHeight);
+        result.recognised = !result.lines.isEmpty();
+        return Run::Done;
     }
 
+    Budget& m_budget;
+    Allocator m_allocator; // outlives the context that allocates through it
     Context m_ctx;
     fz_document* m_doc = nullptr;
     int m_pageCount = -1;
@@ -239,20 +538,40 @@ private:
     bool m_ocrUnavailable = false;
 };
 
-bool readFile(const QString& path, QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
+// Only a regular file is read: a FIFO would block the open or the read, and
+// a device such as /dev/zero never ends. The file is opened without blocking
+// and checked before anything is read from it.
+std::optional<QByteArray> readRegularFile(const QString& path) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat info {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        bytes.emplace();
+        bytes->reserve(static_cast<qsizetype>(info.st_size));
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                bytes.reset();
+                break;
+            }
+            if (got == 0)
+                break;
+            bytes->append(buffer, got);
+        }
+    }
+    ::close(fd);
+    return bytes;
 }
 
 // No cloud provider to ask here: the fallback is a second plain read.
 std::optional<QByteArray> loadCoordinated(const QString& path) {
-    QByteArray bytes;
-    if (!readFile(path, bytes))
-        return std::nullopt;
-    return bytes;
+    return readRegularFile(path);
 }
 
 QMutex noteMutex;
@@ -267,28 +586,48 @@ void storeNote(const QString& note) {
 
 namespace PDFExtract {
 
-Extraction extractBytes(const QByteArray& bytes, int workers) {
+QString pageList(const QList<int>& indices) {
+    constexpr int shownRanges = 4;
+    QStringList ranges;
+    for (qsizetype i = 0; i < indices.size();) {
+        qsizetype last = i;
+        while (last + 1 < indices.size() && indices[last + 1] == indices[last] + 1)
+            ++last;
+        if (ranges.size() == shownRanges) {
+            ranges.append(u"\u2026"_s);
+            break;
+        }
+        ranges.append(last == i ? u"p%1"_s.arg(indices[i] + 1)
+                                : u"p%1\u2013%2"_s.arg(indices[i] + 1).arg(indices[last] + 1));
+        i = last + 1;
+    }
+    return ranges.join(u", "_s);
+}
+
+Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limits) {
     Extraction extraction;
-    Reader first;
+    Budget budget(limits);
+    Reader first(budget);
     if (!first.open(bytes)) {
         extraction.note = u"not a readable PDF (%1 bytes)"_s.arg(bytes.size());
         return extraction;
     }
     const int pageCount = first.pageCount();
+    const int pagesToRead = qBound(0, limits.pagesRead, pageCount);
     std::vector<Reader::PageResult> results(static_cast<size_t>(pageCount));
     std::atomic<int> nextPage{0};
     const auto work = [&](Reader& reader) {
-        for (int index = nextPage++; index < pageCount; index = nextPage++)
+        for (int index = nextPage++; index < pagesToRead; index = nextPage++)
             results[static_cast<size_t>(index)] = reader.read(index);
     };
 
-    const int threads = qBound(1, workers, qMax(1, pageCount));
+    const int threads = qBound(1, workers, qMax(1, pagesToRead));
     std::vector<std::thread> helpers;
     helpers.reserve(static_cast<size_t>(threads - 1));
     for (int i = 1; i < threads; ++i) {
-        helpers.emplace_back([&bytes, &work] {
+        helpers.emplace_back([&bytes, &budget, &work] {
             // A helper that cannot open the document leaves its pages to the others.
-            Reader reader;
+            Reader reader(budget);
             if (reader.open(bytes))
                 work(reader);
         });
@@ -301,13 +640,23 @@ Extraction extractBytes(const QByteArray& bytes, int workers) {
     qsizetype ocrLines = 0;
     qsizetype ocrPages = 0;
     qsizetype total = 0;
+    QList<int> overBudget;
+    QList<int> notRead;
+    QList<int> notRecognised;
     extraction.pages.reserve(pageCount);
-    for (Reader::PageResult& result : results) {
+    for (int index = 0; index < pageCount; ++index) {
+        Reader::PageResult& result = results[static_cast<size_t>(index)];
         textLines += result.textLines;
         if (result.recognised) {
             ocrLines += result.lines.size();
             ++ocrPages;
         }
+        if (result.outcome == Outcome::OverBudget)
+            overBudget.append(index);
+        else if (result.outcome == Outcome::NotRead)
+            notRead.append(index);
+        else if (result.outcome == Outcome::NotRecognised)
+            notRecognised.append(index);
         total += result.lines.size();
         extraction.pages.append(std::move(result.lines));
     }
@@ -316,22 +665,27 @@ Extraction extractBytes(const QByteArray& bytes, int workers) {
                           .arg(textLines)
                           .arg(ocrLines)
                           .arg(ocrPages);
+    const auto mention = [&extraction](const QString& what, const QList<int>& pages) {
+        if (!pages.isEmpty())
+            extraction.note += u" \u00B7 %1: %2"_s.arg(what, PDFExtract::pageList(pages));
+    };
+    mention(u"over budget"_s, overBudget);
+    mention(u"not read"_s, notRead);
+    mention(u"not recognised"_s, notRecognised);
     return extraction;
 }
 
-Extraction extract(const QString& path, int workers) {
-    QByteArray bytes;
-    if (!readFile(path, bytes)) {
-        std::optional<QByteArray> again = loadCoordinated(path);
-        if (!again) {
-            Extraction failed;
-            failed.note = u"couldn't read the file (iCloud not downloaded?)"_s;
-            storeNote(failed.note);
-            return failed;
-        }
-        bytes = std::move(*again);
+Extraction extract(const QString& path, int workers, const Limits& limits) {
+    std::optional<QByteArray> bytes = readRegularFile(path);
+    if (!bytes)
+        bytes = loadCoordinated(path);
+    if (!bytes) {
+        Extraction failed;
+        failed.note = u"couldn't read the file (iCloud not downloaded?)"_s;
+        storeNote(failed.note);
+        return failed;
     }
-    Extraction extraction = extractBytes(bytes, workers);
+    Extraction extraction = extractBytes(*bytes, workers, limits);
     storeNote(extraction.note);
     return extraction;
 }

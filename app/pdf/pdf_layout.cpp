@@ -37,15 +37,27 @@ bool startsWithLowercase(QStringView cluster) {
     return Unicode::isLowercase(Unicode::firstCodePoint(cluster));
 }
 
+// The last two grapheme clusters of `text`, read from its end: a paragraph
+// that grows by mending must not be split whole at every line.
+QList<QStringView> lastTwoClusters(QStringView text) {
+    for (qsizetype tail = 16;; tail *= 2) {
+        const bool whole = tail >= text.size();
+        const QList<QStringView> clusters = Unicode::graphemes(whole ? text : text.last(tail));
+        // A cluster cut by the start of the tail is only ever the first one.
+        if (whole || clusters.size() > 2)
+            return clusters.mid(qMax<qsizetype>(clusters.size() - 2, 0));
+    }
+}
+
 // A word split at the line end: lowercase letter, hyphen-minus, then a line
 // that starts with a lowercase letter.
 bool mendsHyphen(QStringView previous, QStringView next) {
     if (!previous.endsWith(u'-'))
         return false;
-    const QList<QStringView> clusters = Unicode::graphemes(previous);
+    const QList<QStringView> clusters = lastTwoClusters(previous);
     if (clusters.size() < 2 || clusters.last() != u"-")
         return false;
-    return startsWithLowercase(clusters[clusters.size() - 2]) &&
+    return startsWithLowercase(clusters.first()) &&
            startsWithLowercase(
                Unicode::graphemes(next.first(qMin<qsizetype>(next.size(), 8))).value(0));
 }

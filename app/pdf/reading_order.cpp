@@ -18,6 +18,12 @@ bool sameRow(const Box& a, const Box& b) {
     return overlap > 0.5 * qMin(a.height(), b.height());
 }
 
+// `below` is the next line down in the column of `above`. Columns drawn row
+// by row need not share baselines: one may stand a few points higher.
+bool continuesColumn(const Box& above, const Box& below) {
+    return overlapHorizontally(above, below) && below.y0 > above.y0;
+}
+
 // Table rows and numbered entries (a number, then its text on the same row)
 // are drawn left to right and must stay so; alternating columns count only
 // when every line involved is a long line of prose.
@@ -48,9 +54,9 @@ bool drawnInReadingOrder(const QList<PlacedLine>& lines) {
         if (up && overlapHorizontally(previous, next))
             ++wrongSteps; // back up the same column
         else if (!up && !overlapHorizontally(previous, next) && next.x1 <= previous.x0 && i >= 2 &&
-                 sameRow(lines[i - 2].box, previous) && isProse(lines[i - 2]) &&
+                 continuesColumn(lines[i - 2].box, next) && isProse(lines[i - 2]) &&
                  isProse(lines[i - 1]) && isProse(lines[i]))
-            ++wrongSteps; // down and back to the left column after a row
+            ++wrongSteps; // back to the left column for its next line, after one on the right
     }
     return wrongSteps < 2 ||
            static_cast<double>(wrongSteps) < wrongStepShare * static_cast<double>(lines.size() - 1);
@@ -99,25 +105,20 @@ QList<PlacedLine> columnOrder(const QList<PlacedLine>& lines) {
             double x0, x1;
             QList<qsizetype> members;
         };
+        // One sweep from the left: a line joins the column it overlaps.
+        std::stable_sort(band.begin(), band.end(), [&lines](qsizetype a, qsizetype b) {
+            return lines[a].box.x0 < lines[b].box.x0;
+        });
         QList<Column> columns;
         for (qsizetype index : band) {
             const Box& box = lines[index].box;
-            QList<Column> merged;
-            Column joined{box.x0, box.x1, {index}};
-            for (Column& column : columns) {
-                if (qMin(column.x1, joined.x1) > qMax(column.x0, joined.x0)) {
-                    joined.x0 = qMin(joined.x0, column.x0);
-                    joined.x1 = qMax(joined.x1, column.x1);
-                    joined.members.append(column.members);
-                } else {
-                    merged.append(column);
-                }
+            if (columns.isEmpty() || box.x0 >= columns.last().x1) {
+                columns.append({box.x0, box.x1, {index}});
+            } else {
+                columns.last().x1 = qMax(columns.last().x1, box.x1);
+                columns.last().members.append(index);
             }
-            merged.append(joined);
-            columns = merged;
         }
-        std::sort(columns.begin(), columns.end(),
-                  [](const Column& a, const Column& b) { return a.x0 < b.x0; });
         for (Column& column : columns) {
             std::stable_sort(column.members.begin(), column.members.end(), top);
             for (qsizetype index : column.members)

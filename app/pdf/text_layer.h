@@ -4,8 +4,7 @@
 
 #include <QList>
 
-// Turns the characters of a page's structured text into lines: split at line
-// terminators, blank lines dropped, each with its dominant size.
+// Turns the characters of a page's structured text into lines.
 namespace PDFExtract {
 
 // Page coordinates in points, origin at the top left.
@@ -21,12 +20,15 @@ struct Glyph {
     char32_t codePoint = 0;
     double size = 0;
     bool hasFont = true;
+    double x0 = 0, x1 = 0; // horizontal extent on the page
 };
 
-// One line as the PDF engine grouped it.
+// One line as the PDF engine grouped it, with the block it put it in.
 struct RawLine {
     QList<Glyph> glyphs;
     Box box;
+    int block = 0;
+    double baseline = 0;
 };
 
 struct PlacedLine {
@@ -39,6 +41,15 @@ struct PlacedLine {
 // 0 when no run carries a font.
 double dominantSize(const QList<Glyph>& glyphs);
 
+// The engine splits one visual row into several lines at wide gaps (a section
+// number and its title, tab stops, justified runs). Consecutive lines of one
+// block on the same baseline and at most a few ems apart become one line,
+// with one space between pieces; pieces that stand on either side of a
+// column gap are never joined.
+QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines);
+
+// The page's lines: row pieces joined, split at line terminators, blank
+// lines dropped, each with its dominant size.
 QList<PlacedLine> textLines(const QList<RawLine>& rawLines);
 
 } // namespace PDFExtract

@@ -140,6 +140,22 @@ TEST(UnicodeDecodeStrict, refuses_half_a_surrogate_pair) {
     EXPECT_EQ(Unicode::decode(QByteArray("+2DA"), "UTF-7"), std::nullopt);
 }
 
+TEST(UnicodeVisualToLogical, reads_right_to_left_lines_from_the_right) {
+    // "كتاب Python جديد" as drawn: Arabic words and their letters reversed,
+    // the Latin word in place.
+    EXPECT_EQ(Unicode::visualToLogical(u"\u062F\u064A\u062F\u062C Python \u0628\u0627\u062A\u0643"),
+              u"\u0643\u062A\u0627\u0628 Python \u062C\u062F\u064A\u062F"_s);
+    // A mark stays after its letter.
+    EXPECT_EQ(Unicode::visualToLogical(u"\u0627\u0628\u064E"), u"\u0628\u064E\u0627"_s);
+    // The closing bracket stands at the left of a bracketed Arabic word.
+    EXPECT_EQ(Unicode::visualToLogical(u")\u0628\u0627("), u"(\u0627\u0628)"_s);
+    // A Hebrew word in an English line turns in place.
+    EXPECT_EQ(Unicode::visualToLogical(u"the word \u05DD\u05D5\u05DC\u05E9 means peace"),
+              u"the word \u05E9\u05DC\u05D5\u05DD means peace"_s);
+    EXPECT_EQ(Unicode::visualToLogical(u"plain caf\u00E9 text"), u"plain caf\u00E9 text"_s);
+    EXPECT_EQ(Unicode::visualToLogical(u""), u""_s);
+}
+
 TEST(UnicodeCodePages, convert_strictly) {
     EXPECT_EQ(Unicode::encode(u"\u00AF\u2248", "macintosh"), QByteArray("\xF8\xC5"));
     EXPECT_EQ(Unicode::decode(QByteArray("\xF8\x96"), "windows-1252"), u"ø\u2013"_s);

@@ -47,6 +47,12 @@ TEST(OcrOrder, interleaves_two_scanned_columns_by_height) {
     EXPECT_EQ(texts(lines), (QStringList{u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}));
 }
 
+TEST(OcrOrder, skips_lines_that_are_not_upright) {
+    EXPECT_EQ(texts(PDFExtract::ocrOrder(
+                  {{u"HPA A IAA"_s, 0.2, 0.3, false}, {u"kept"_s, 0.1, 0.01}}, 100)),
+              QStringList{u"kept"_s});
+}
+
 TEST(OcrOrder, keeps_spaces_and_skips_results_of_only_spaces_and_tabs) {
     const QList<Line> lines = PDFExtract::ocrOrder({{u"  padded  "_s, 0.5, 0.01},
                                                     {u" \t "_s, 0.4, 0.01},
@@ -98,6 +104,14 @@ TEST(Ocr, reads_a_rendered_page_of_known_text) {
               u"2p \u00B7 %1 lines (text 0, ocr %1 on 1p)"_s.arg(extraction.pages[0].size()));
 }
 
+TEST(Ocr, leaves_out_text_turned_sideways) {
+    const QList<Line> lines = PDFExtract::extract(fixture("stamped_scan.pdf"), 1).pages.value(0);
+    ASSERT_EQ(lines.size(), 3) << texts(lines).join(u'|').toStdString();
+    EXPECT_TRUE(lines[0].text.startsWith(u"The quick brown fox"_s));
+    for (const Line& line : lines)
+        EXPECT_LT(line.size, 20);
+}
+
 TEST(Ocr, reads_a_page_whose_text_layer_holds_only_spaces) {
     const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("scan_under_spaces.pdf"));
     ASSERT_EQ(extraction.pages.size(), 1);
@@ -117,6 +131,21 @@ TEST(Ocr, gives_the_same_lines_in_parallel_as_in_series) {
     const PDFExtract::Extraction parallel = PDFExtract::extract(fixture("scanned.pdf"), 2);
     EXPECT_EQ(parallel.pages, serial.pages);
     EXPECT_EQ(parallel.note, serial.note);
+}
+
+TEST(OcrEngine, gives_nothing_when_recognition_runs_past_its_time) {
+    const std::unique_ptr<PDFExtract::OcrEngine> engine = PDFExtract::OcrEngine::create();
+    ASSERT_TRUE(engine);
+    // White with rows of dark strokes, as a page of text looks from afar.
+    const int width = 1200;
+    const int height = 1600;
+    std::vector<unsigned char> pixels(size_t(width) * height, 0xFF);
+    for (int y = 100; y < height - 100; y += 40) {
+        for (int x = 100; x < width - 100; ++x)
+            pixels[size_t(y) * width + x] = (x / 6) % 3 ? 0x00 : 0xFF;
+    }
+    PDFExtract::GreyImage image{pixels.data(), width, height, width, 144};
+    EXPECT_EQ(engine->recognise(image, 1), std::nullopt);
 }
 
 qsizetype threadCount() {

@@ -27,31 +27,43 @@ QString proseText(const char* column, int row) {
     return u"%1 column line %2 with enough words to be prose"_s.arg(QLatin1String(column)).arg(row);
 }
 
-QList<PlacedLine> twoColumns(bool rowByRow) {
+// The right column's lines stand `offset` points lower than the left's.
+QList<PlacedLine> twoColumns(bool rowByRow, double offset = 0) {
     QList<PlacedLine> lines{
         {{u"A title that spans both of the columns below it"_s, 18}, Box{72, 70, 520, 90}}};
+    const auto right = [offset](int row) {
+        PlacedLine line = prose(proseText("right", row), 310, row);
+        line.box.y0 += offset;
+        line.box.y1 += offset;
+        return line;
+    };
     for (int row = 0; row < 5; ++row) {
         lines.append(prose(proseText("left", row), 72, row));
         if (rowByRow)
-            lines.append(prose(proseText("right", row), 310, row));
+            lines.append(right(row));
     }
     if (!rowByRow) {
         for (int row = 0; row < 5; ++row)
-            lines.append(prose(proseText("right", row), 310, row));
+            lines.append(right(row));
     }
     return lines;
 }
 
 TEST(ReadingOrder, keeps_two_columns_drawn_column_by_column) {
-    const QList<PlacedLine> lines = twoColumns(false);
-    EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines));
-    EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
+    for (double offset : {0.0, -7.0, 7.0}) {
+        const QList<PlacedLine> lines = twoColumns(false, offset);
+        EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines)) << offset;
+        EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
+    }
 }
 
 TEST(ReadingOrder, re_sorts_two_columns_drawn_row_by_row) {
-    const QList<PlacedLine> lines = twoColumns(true);
-    EXPECT_FALSE(PDFExtract::drawnInReadingOrder(lines));
-    EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(twoColumns(false)));
+    // Also when the right column's baselines stand higher or lower.
+    for (double offset : {0.0, -7.0, 7.0}) {
+        const QList<PlacedLine> lines = twoColumns(true, offset);
+        EXPECT_FALSE(PDFExtract::drawnInReadingOrder(lines)) << offset;
+        EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(twoColumns(false)));
+    }
 }
 
 TEST(ReadingOrder, re_sorts_lines_drawn_bottom_up) {
