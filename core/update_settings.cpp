@@ -14,17 +14,22 @@ QString feedbackHost() {
     return QString::fromUtf8(MORVANE_FEEDBACK_HOST);
 }
 
+QUrl feedURL(const QString& host) {
+    // The host may carry a port (a staging server); the build checked its form.
+    return QUrl(u"https://"_s + host + u"/morvane/latest.json"_s, QUrl::StrictMode);
+}
+
 QUrl feedURL() {
-    QUrl url;
-    url.setScheme(u"https"_s);
-    url.setHost(updateHost());
-    url.setPath(u"/morvane/latest.json"_s);
-    return url;
+    return feedURL(updateHost());
+}
+
+QString productPage(const QString& host) {
+    const QUrl page = feedURL(host).adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash);
+    return page.toString(QUrl::RemoveScheme).mid(2); // drop the "//" left of the authority
 }
 
 QString productPage() {
-    const QUrl page = feedURL().adjusted(QUrl::RemoveFilename | QUrl::StripTrailingSlash);
-    return page.toString(QUrl::RemoveScheme).mid(2); // drop the "//" left of the authority
+    return productPage(updateHost());
 }
 
 QByteArray publicKey() {

@@ -3,6 +3,7 @@
 
 #include "convert_kind.h"
 #include "input_location.h"
+#include "install_lock.h"
 #include "morvane_model.h"
 #include "real_converters.h"
 
@@ -191,6 +192,8 @@ std::vector<char*> platformArguments(char* program) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (!InstallLock::holdInstall())
+        return 1;
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList given;

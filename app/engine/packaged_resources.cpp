@@ -21,7 +21,13 @@ PackagedResources::Lookup PackagedResources::locate(const QString& besideExecuta
 
 QString PackagedResources::bundle() {
     static const QString found = [] {
-        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(bundleName);
+        // Beside the executable in an install folder; under share/morvane
+        // when a package puts the executables in bin.
+        const QDir executables(QCoreApplication::applicationDirPath());
+        QString beside = executables.filePath(bundleName);
+        const QString shared = executables.filePath(u"../share/morvane/"_s + bundleName);
+        if (!QFileInfo(beside).isDir() && QFileInfo(shared).isDir())
+            beside = shared;
         const Lookup lookup = locate(beside, QStringLiteral(MORVANE_BUILD_BUNDLE_DIR));
         if (!lookup.bundle) {
             std::fprintf(stderr, "%s\n", qPrintable(lookup.failure));

@@ -6,8 +6,8 @@
 #include <optional>
 
 // Finds the resource bundle "Morvane_Morvane.bundle": beside the executable
-// (installed and build tree alike), else the build tree's copy whose location
-// is compiled in.
+// (installed and build tree alike) or, in a package's bin/ layout, in
+// ../share/morvane, else the build tree's copy whose location is compiled in.
 class PackagedResources {
 public:
     static inline const QString bundleName = QStringLiteral("Morvane_Morvane.bundle");

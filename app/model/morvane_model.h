@@ -47,7 +47,8 @@ struct ModelServices {
     std::chrono::milliseconds pageIdleTimeout = std::chrono::seconds(30);
     // A page body beyond this is refused rather than read into memory.
     qsizetype maxPageBytes = 64 * 1024 * 1024;
-    // Without one, the model never finds an update.
+    // Without one (a build that a package manager updates), the model never
+    // checks for an update and offers no update commands.
     std::unique_ptr<UpdateService> updates;
 };
 
@@ -82,6 +83,7 @@ public:
     const QSet<QString>& inFlight() const { return m_inFlight; }
     const QString& version() const { return m_version; }
     const std::optional<UpdateInfo>& availableUpdate() const { return m_availableUpdate; }
+    bool updatesItself() const { return m_updates != nullptr; }
     bool isUpdating() const { return m_isUpdating; }
     bool isCheckingForUpdate() const { return m_isCheckingForUpdate; }
     bool didCheck() const { return m_didCheck; }

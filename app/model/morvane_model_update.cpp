@@ -37,7 +37,8 @@ void MorvaneModel::start() {
     if (m_didCheck)
         return;
     m_didCheck = true;
-    checkForUpdatesOnLaunch();
+    if (m_updates)
+        checkForUpdatesOnLaunch();
 }
 
 void MorvaneModel::checkForUpdatesOnLaunch() {

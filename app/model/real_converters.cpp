@@ -4,7 +4,9 @@
 #include "morvane_model.h"
 #include "pdf_extract.h"
 #include "pdf_layout.h"
+#ifdef MORVANE_SELF_UPDATE
 #include "real_update_service.h"
+#endif
 
 #include <QCoro/QCoroFuture>
 #include <QNetworkAccessManager>
@@ -43,7 +45,9 @@ MorvaneModel& MorvaneModel::shared() {
         auto* network = new QNetworkAccessManager();
         ModelServices services;
         services.network = network;
+#ifdef MORVANE_SELF_UPDATE
         services.updates = std::make_unique<RealUpdateService>(*network);
+#endif
         return new MorvaneModel(std::make_unique<RealConverters>(), std::move(services));
     }();
     return *model;

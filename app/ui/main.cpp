@@ -1,3 +1,4 @@
+#include "install_lock.h"
 #include "morvane_app.h"
 #include "morvane_model.h"
 #include "single_instance.h"
@@ -9,6 +10,8 @@
 using namespace Qt::StringLiterals;
 
 int main(int argc, char** argv) {
+    if (!InstallLock::holdInstall())
+        return 1;
     // The hidden web view of the engine shares its GL context with the windows.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Read before the platform plugin takes it out of the environment.

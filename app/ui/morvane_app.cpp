@@ -72,12 +72,13 @@ void MorvaneApp::updateCommands() {
     const bool updating = m_model.isUpdating();
     const bool checking = m_model.isCheckingForUpdate();
     const std::optional<UpdateInfo>& update = m_model.availableUpdate();
-    m_update->setVisible(update.has_value());
+    m_update->setVisible(m_model.updatesItself() && update.has_value());
     m_update->setText(updating ? u"Installing update…"_s
                                : u"Update to "_s + (update ? update->version : QString()) + u"…"_s);
     m_update->setEnabled(!updating);
     m_check->setText(checking ? u"Checking for Updates…"_s : u"Check for Updates…"_s);
     m_check->setEnabled(!checking && !updating);
+    m_check->setVisible(m_model.updatesItself());
 }
 
 std::unique_ptr<QWidget> MorvaneApp::secondaryWindow(const QString& name, const QString& title,

@@ -50,18 +50,20 @@ QByteArray keyLine(const QByteArray& publicKey) {
     return lines.isEmpty() ? QByteArray() : lines.last().trimmed();
 }
 
-bool namesTeam(const QByteArray& trustedComment, const QString& teamId) {
-    if (teamId.isEmpty())
+// Whether the comment has exactly one field "<name>:…" and it reads "<name>:<value>".
+bool namesOnce(const QByteArray& trustedComment, const QByteArray& name, const QString& value) {
+    if (value.isEmpty())
         return false;
-    int teamFields = 0;
+    const QByteArray prefix = name + ':';
+    int fields = 0;
     bool matches = false;
     for (const QByteArray& field : trustedComment.simplified().split(' ')) {
-        if (!field.startsWith("team:"))
+        if (!field.startsWith(prefix))
             continue;
-        ++teamFields;
-        matches = field == "team:" + teamId.toUtf8();
+        ++fields;
+        matches = field == prefix + value.toUtf8();
     }
-    return teamFields == 1 && matches;
+    return fields == 1 && matches;
 }
 
 bool verifyDetached(const QByteArray& signature, const QByteArray& message, const QByteArray& key) {
@@ -109,7 +111,9 @@ std::optional<QByteArray> manifest(const QString& appFolder) {
             const std::optional<QByteArray> hash = fileHash(entry->path());
             if (!hash)
                 return std::nullopt;
-            line = "file " + *hash;
+            // An executable that lost its mode would leave an install that can't start.
+            const bool runnable = (status.permissions() & fs::perms::owner_exec) != fs::perms::none;
+            line = (runnable ? "exec " : "file ") + *hash;
         } else {
             return std::nullopt;
         }
@@ -128,7 +132,7 @@ std::optional<QByteArray> manifest(const QString& appFolder) {
 }
 
 bool verify(const QByteArray& message, const QByteArray& signature, const QByteArray& publicKey,
-            const QString& teamId) {
+            const QString& teamId, const QString& version) {
     if (sodium_init() < 0)
         return false;
 
@@ -173,7 +177,8 @@ bool verify(const QByteArray& message, const QByteArray& signature, const QByteA
     const QByteArray trustedComment = lines[2].mid(qsizetype(sizeof("trusted comment: ")) - 1);
     return verifyDetached(signatureBytes, signedData, keyBytes) &&
            verifyDetached(*globalSignature, signatureBytes + trustedComment, keyBytes) &&
-           namesTeam(trustedComment, teamId);
+           namesOnce(trustedComment, "team", teamId) &&
+           namesOnce(trustedComment, "version", version);
 }
 
 } // namespace AppSignature

@@ -16,8 +16,9 @@ namespace AppSignature {
 inline constexpr char manifestPath[] = "signature/manifest";
 inline constexpr char signaturePath[] = "signature/manifest.minisig";
 
-// One line per regular file, "file <sha256 of content> <path>", and per
-// symbolic link, "link <sha256 of target text> <path>", with the path relative
+// One line per regular file, "file <sha256 of content> <path>", or "exec …"
+// for a file its owner may run, and per symbolic link,
+// "link <sha256 of target text> <path>", with the path relative
 // to `appFolder` and the lines sorted by path bytes; each line ends in a line
 // feed. Empty when the folder can't be read, is not a real folder, or holds
 // anything else (a device, a pipe) or a name with a line feed.
@@ -26,8 +27,9 @@ std::optional<QByteArray> manifest(const QString& appFolder);
 // Whether `signature` (the text of a minisign signature file) signs `message`
 // with `publicKey` (the base64 key line of a minisign public key, or the whole
 // key file) and its trusted comment names `teamId` as the one field
-// "team:<teamId>". Both the legacy and the prehashed signature kinds count.
+// "team:<teamId>" and `version` as the one field "version:<version>". Both the
+// legacy and the prehashed signature kinds count.
 bool verify(const QByteArray& message, const QByteArray& signature, const QByteArray& publicKey,
-            const QString& teamId);
+            const QString& teamId, const QString& version);
 
 } // namespace AppSignature

@@ -6,6 +6,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -87,7 +88,8 @@ bool linksStayInside(const std::filesystem::path& root) {
     return !error;
 }
 
-bool copyData(archive* reader, archive* writer) {
+bool copyData(archive* reader, archive* writer, la_int64_t declared) {
+    la_int64_t written = 0;
     for (;;) {
         const void* block = nullptr;
         size_t size = 0;
@@ -97,7 +99,48 @@ bool copyData(archive* reader, archive* writer) {
             return true;
         if (status != ARCHIVE_OK)
             return false;
+        written = std::max(written, offset + static_cast<la_int64_t>(size));
+        if (written > declared)
+            return false;
         if (archive_write_data_block(writer, block, size, offset) != ARCHIVE_OK)
+            return false;
+    }
+}
+
+using Reader = std::unique_ptr<archive, ReaderDeleter>;
+
+Reader openZip(const QString& archivePath) {
+    Reader reader(archive_read_new());
+    if (!reader)
+        return nullptr;
+    archive_read_support_format_zip(reader.get());
+    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(),
+                                   64 * 1024) != ARCHIVE_OK)
+        return nullptr;
+    return reader;
+}
+
+// Reads only the headers: a few hundred bytes can declare gigabytes, and
+// nothing is written for an archive that would fill the disk.
+bool withinLimits(const QString& archivePath, qint64 maxBytes, qint64 maxEntries) {
+    const Reader reader = openZip(archivePath);
+    if (!reader)
+        return false;
+    qint64 total = 0;
+    qint64 entries = 0;
+    for (;;) {
+        archive_entry* entry = nullptr;
+        const int status = archive_read_next_header(reader.get(), &entry);
+        if (status == ARCHIVE_EOF)
+            return true;
+        if ((status != ARCHIVE_OK && status != ARCHIVE_WARN) || ++entries > maxEntries)
+            return false;
+        if (archive_entry_filetype(entry) != AE_IFREG)
+            continue;
+        if (!archive_entry_size_is_set(entry) || archive_entry_size(entry) < 0)
+            return false;
+        total += archive_entry_size(entry);
+        if (total > maxBytes)
             return false;
     }
 }
@@ -106,27 +149,26 @@ bool copyData(archive* reader, archive* writer) {
 
 namespace SecureArchive {
 
-bool extract(const QString& archivePath, const QString& folder) {
+bool extract(const QString& archivePath, const QString& folder, qint64 maxBytes,
+             qint64 maxEntries) {
+    if (!withinLimits(archivePath, maxBytes, maxEntries))
+        return false;
     if (!QDir().mkpath(folder))
         return false;
     const std::string root = QFile::encodeName(QDir(folder).canonicalPath()).toStdString();
     if (root.empty())
         return false;
 
-    const std::unique_ptr<archive, ReaderDeleter> reader(archive_read_new());
+    const Reader reader = openZip(archivePath);
     const std::unique_ptr<archive, WriterDeleter> writer(archive_write_disk_new());
     if (!reader || !writer)
         return false;
-    archive_read_support_format_zip(reader.get());
     // Entry paths are checked below and then prefixed with the (absolute) root,
     // so the absolute-path refusal is ours; libarchive refuses ".." and any
     // write through a symbolic link already on disk.
     archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_TIME |
                                                      ARCHIVE_EXTRACT_SECURE_SYMLINKS |
                                                      ARCHIVE_EXTRACT_SECURE_NODOTDOT);
-    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(),
-                                   64 * 1024) != ARCHIVE_OK)
-        return false;
 
     for (;;) {
         archive_entry* entry = nullptr;
@@ -152,7 +194,7 @@ bool extract(const QString& archivePath, const QString& folder) {
         archive_entry_copy_pathname(entry, destination.c_str());
         if (archive_write_header(writer.get(), entry) < ARCHIVE_WARN)
             return false;
-        if (type == AE_IFREG && !copyData(reader.get(), writer.get()))
+        if (type == AE_IFREG && !copyData(reader.get(), writer.get(), archive_entry_size(entry)))
             return false;
         if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN)
             return false;

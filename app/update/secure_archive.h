@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Extraction of downloaded ZIP archives that never writes outside its folder.
 namespace SecureArchive {
@@ -11,6 +12,10 @@ namespace SecureArchive {
 // link whose target leads out of `folder` or a write through a link. Entries
 // other than files, folders and links (devices, pipes, hard links) are refused
 // too. Entries before a refused one may already be written, inside `folder`.
-bool extract(const QString& archivePath, const QString& folder);
+// Before anything is written, the sizes the archive declares must add up to
+// no more than `maxBytes` and its entries number no more than `maxEntries`; an
+// entry that unpacks to more than it declared is refused as it is written.
+bool extract(const QString& archivePath, const QString& folder, qint64 maxBytes,
+             qint64 maxEntries = 100000);
 
 } // namespace SecureArchive

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <variant>
@@ -19,11 +20,14 @@ namespace SelfUpdater {
 
 // The installer's own checks. The order is the order in which install meets them.
 enum class UpdateError {
-    download,        // no HTTP answer, or a status other than 200
-    unpack,          // not a ZIP archive, or an entry that would land outside its folder
+    download,        // no HTTP answer, a status other than 200, or more than the download ceiling
+    unpack,          // not a ZIP archive, an entry that would land outside its folder, or more
+                     // than the unpacked ceiling
     notFound,        // no item named "*.app" at the top level of the archive
     badSignature,    // the folder's files don't match a signature by the trusted key and team
-    readOnlyLocation // the running application can't be replaced where it is
+                     // for the offered version, or that version is not newer than the running one
+    readOnlyLocation // the running application can't be replaced where it is, or is not this
+                     // user's own (a system install, or any install run by root)
 };
 
 // A failure of the platform, passed on as it came: a transfer error with the
@@ -47,6 +51,17 @@ struct Trust {
     static Trust configured();
 };
 
+// What a download and its archive may cost at most: a few times a release (its
+// archive and unpacked folder take about 124 MB together).
+struct Limits {
+    qint64 downloadBytes = qint64(512) << 20;
+    qint64 unpackedBytes = qint64(2) << 30;
+    // A download that receives nothing for `stall`, or is not done after
+    // `transfer`, is given up.
+    std::chrono::milliseconds stall = std::chrono::seconds(60);
+    std::chrono::milliseconds transfer = std::chrono::minutes(30);
+};
+
 // Everything install takes from the running process, so that tests can point
 // it at folders and processes of their own.
 struct Environment {
@@ -54,34 +69,41 @@ struct Environment {
     QString tempFolder;     // where the work folder and the swap script go
     qint64 processId = 0;   // the process the swap script waits for
     QString executableName; // started from the new folder once swapped
+    QString currentVersion; // an update must be newer than this
+    uint userId = 0;        // who must own the install folder; never root
     Trust trust;
+    Limits limits;
     // Starts `program` with `arguments` without waiting for it; false when it
     // could not be started.
     std::function<bool(const QString& program, const QStringList& arguments)> startDetached;
 
     // This process: the folder of its executable, the user's temporary
-    // folder, its own identifier and name, the compiled-in trust, and
-    // QProcess::startDetached.
+    // folder, its own identifier, name, version and effective user, the
+    // compiled-in trust, and QProcess::startDetached.
     static Environment running();
 };
 
-// Downloads `update.downloadURL` with `session`, unpacks it, verifies the new
-// install folder and starts the swap script, which waits for
-// `environment.processId` to end, swaps the folder in and starts it. No value
-// means all of that succeeded and the caller should quit now; the installed
-// folder is left untouched by every failure.
+// Downloads `update.downloadURL` with `session` into a work folder, unpacks
+// it, verifies the new install folder and starts the swap script, which waits
+// for `environment.processId` to end and for every other process of the
+// install to let go of it, swaps the folder in, removes the work folder and
+// starts the new version. No value means all of that succeeded and the caller
+// should quit now; the installed folder is left untouched by every failure,
+// and the work folder removed.
 QCoro::Task<std::optional<Failure>> install(UpdateInfo update, QNetworkAccessManager* session,
                                             Environment environment = Environment::running());
 
 // Checks that the install folder at `appLocation` is a real folder whose
-// every file is listed, unchanged, in a manifest signed by `trust`:
-// badSignature otherwise.
-std::optional<UpdateError> verifySignature(const QString& appLocation,
+// every file is listed, unchanged and with its execute bit, in a manifest
+// signed by `trust` for `version`: badSignature otherwise.
+std::optional<UpdateError> verifySignature(const QString& appLocation, const QString& version,
                                            const Trust& trust = Trust::configured());
 
-// The swap script: waits for `processId` to end, then replaces "$2" by a copy
-// of "$1" with a backup that is put back whenever the copy fails, and starts
-// `executableName` from whatever folder then stands at "$2".
+// The swap script: waits for `processId` to end and for an exclusive lock on
+// "$2" (every process of the install holds it shared, see install_lock.h),
+// then replaces "$2" by a copy of "$1" with a backup that is put back whenever
+// the copy fails, removes the work folder "$3" and the script itself, and
+// starts `executableName` from whatever folder then stands at "$2".
 QString swapScript(qint64 processId, const QString& executableName);
 
 } // namespace SelfUpdater

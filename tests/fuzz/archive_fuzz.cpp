@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const bool extracted = SecureArchive::extract(QString::fromStdString(archivePath.native()),
-                                                  QString::fromStdString(out.native()));
+                                                  QString::fromStdString(out.native()), 64 << 20);
 
     check(isEmptyFolder(sentinel), "extract: the sentinel folder stays empty");
     const std::set<std::string> expected{"archive.zip", "out", "sentinel"};

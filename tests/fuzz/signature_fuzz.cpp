@@ -67,12 +67,13 @@ bool isAsciiSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// The team rule, written out: exactly one whitespace-separated field starts
-// with "team:", and it is "team:" and the team.
-bool namesTeam(const QByteArray& comment, const QString& teamId) {
-    if (teamId.isEmpty())
+// The field rule, written out: exactly one whitespace-separated field starts
+// with the name and a colon, and it is that and the value.
+bool namesOnce(const QByteArray& comment, const QByteArray& name, const QString& value) {
+    if (value.isEmpty())
         return false;
-    const QByteArray wanted = "team:" + teamId.toUtf8();
+    const QByteArray prefix = name + ':';
+    const QByteArray wanted = prefix + value.toUtf8();
     int fields = 0;
     bool matches = false;
     qsizetype i = 0;
@@ -83,12 +84,20 @@ bool namesTeam(const QByteArray& comment, const QString& teamId) {
         while (i < comment.size() && !isAsciiSpace(comment[i]))
             ++i;
         const QByteArray field = comment.mid(start, i - start);
-        if (field.startsWith("team:")) {
+        if (field.startsWith(prefix)) {
             ++fields;
             matches = field == wanted;
         }
     }
     return fields == 1 && matches;
+}
+
+// A signature counts for one team and one version; the fuzzer's comments
+// bring the version along.
+const QString version = QStringLiteral("2.0");
+
+bool namesTeamAndVersion(const QByteArray& comment, const QString& teamId) {
+    return namesOnce(comment, "team", teamId) && namesOnce(comment, "version", version);
 }
 
 // The trusted comment of a signature file as verify() must read it.
@@ -105,7 +114,7 @@ QByteArray trustedCommentOf(const QByteArray& signature) {
 // Input: a flags byte, then message, signature file, key, team and trusted
 // comment, cut at NUL bytes. The raw parts are verified as they are; then a
 // real signature is made over the message with the trusted comment and must
-// verify exactly when the comment names the team.
+// verify exactly when the comment names the team and the version.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput::Reader in(data, size);
     const uint8_t flags = in.byte();
@@ -116,9 +125,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray comment = oneLine(in.until(0));
     const QByteArray untrusted = oneLine(in.rest());
 
-    if (AppSignature::verify(message, signatureText, publicKeyText, teamId))
-        check(namesTeam(trustedCommentOf(signatureText), teamId),
-              "verify: a signature it accepts names the team");
+    if (AppSignature::verify(message, signatureText, publicKeyText, teamId, version))
+        check(namesTeamAndVersion(trustedCommentOf(signatureText), teamId),
+              "verify: a signature it accepts names the team and the version");
 
     const bool prehashed = flags & 1;
     const QByteArray newline = (flags & 2) ? "\r\n" : "\n";
@@ -132,20 +141,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (flags & 4) ? "untrusted comment: minisign public key\n" + key().keyLine() + '\n'
                     : key().keyLine();
 
-    const bool expected = namesTeam(comment, teamId);
-    check(AppSignature::verify(message, file, publicKey, teamId) == expected,
-          "verify: a real signature counts exactly when it names the team");
+    const bool expected = namesTeamAndVersion(comment, teamId);
+    check(AppSignature::verify(message, file, publicKey, teamId, version) == expected,
+          "verify: a real signature counts exactly when it names the team and the version");
     if (!expected)
         return 0;
-    check(!AppSignature::verify(message + '\0', file, publicKey, teamId),
+    check(!AppSignature::verify(message + '\0', file, publicKey, teamId, version),
           "verify: another message fails");
     QByteArray forged = file;
     forged.replace("trusted comment: ", "trusted comment:  ");
-    check(!AppSignature::verify(message, forged, publicKey, teamId),
+    check(!AppSignature::verify(message, forged, publicKey, teamId, version),
           "verify: a changed trusted comment fails");
     QByteArray otherKey = QByteArray::fromBase64(key().keyLine());
     otherKey[2] = static_cast<char>(otherKey[2] ^ 1);
-    check(!AppSignature::verify(message, file, otherKey.toBase64(), teamId),
+    check(!AppSignature::verify(message, file, otherKey.toBase64(), teamId, version),
           "verify: another key id fails");
     return 0;
 }

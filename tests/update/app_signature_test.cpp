@@ -40,6 +40,7 @@ protected:
 };
 
 const QString team = QString::fromLatin1(ReleaseFixture::teamId);
+const QString version = u"2.0"_s;
 
 TEST_F(AppSignatureTest, manifest_matches_the_one_the_packaging_script_signs) {
     const QString app = m_folder.filePath(u"Morvane.app"_s);
@@ -55,6 +56,7 @@ TEST_F(AppSignatureTest, manifest_matches_the_one_the_packaging_script_signs) {
     EXPECT_EQ(*manifest, ReleaseFixture::readFile(app + u"/signature/manifest"_s));
     EXPECT_TRUE(manifest->startsWith("file ")) << manifest->data();
     EXPECT_TRUE(manifest->contains(" lib/libconvert.so\n"));
+    EXPECT_TRUE(manifest->contains("\nexec ")) << "the executable is not marked";
     EXPECT_FALSE(manifest->contains("signature/"));
 }
 
@@ -85,30 +87,34 @@ TEST_F(AppSignatureTest, manifest_refuses_what_is_not_a_real_folder) {
 
 TEST_F(AppSignatureTest, verifies_prehashed_and_legacy_signatures) {
     const QByteArray message = "file 00 morvane\n";
-    const QByteArray teamComment = "team:" + team.toUtf8();
-    EXPECT_TRUE(
-        AppSignature::verify(message, minisign(message, teamComment), key->publicKey(), team));
+    const QByteArray teamComment = "team:" + team.toUtf8() + " version:2.0";
+    EXPECT_TRUE(AppSignature::verify(message, minisign(message, teamComment), key->publicKey(),
+                                     team, version));
     EXPECT_TRUE(AppSignature::verify(message, minisign(message, teamComment, true),
-                                     key->publicKey(), team));
+                                     key->publicKey(), team, version));
 }
 
 TEST_F(AppSignatureTest, refuses_another_message_key_or_team) {
     const QByteArray message = "file 00 morvane\n";
-    const QByteArray signature = minisign(message, "team:" + team.toUtf8());
+    const QByteArray signature = minisign(message, "team:" + team.toUtf8() + " version:2.0");
 
-    EXPECT_FALSE(AppSignature::verify("file 01 morvane\n", signature, key->publicKey(), team));
-    EXPECT_FALSE(AppSignature::verify(message, signature, otherKey->publicKey(), team));
-    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), u"OTHERTEAM1"_s));
-    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), QString()));
-    EXPECT_FALSE(AppSignature::verify(message, signature, QByteArray(), team));
+    EXPECT_FALSE(
+        AppSignature::verify("file 01 morvane\n", signature, key->publicKey(), team, version));
+    EXPECT_FALSE(AppSignature::verify(message, signature, otherKey->publicKey(), team, version));
+    EXPECT_FALSE(
+        AppSignature::verify(message, signature, key->publicKey(), u"OTHERTEAM1"_s, version));
+    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), QString(), version));
+    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), team, u"2.1"_s));
+    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), team, QString()));
+    EXPECT_FALSE(AppSignature::verify(message, signature, QByteArray(), team, version));
 }
 
 TEST_F(AppSignatureTest, refuses_a_trusted_comment_changed_after_signing) {
     const QByteArray message = "file 00 morvane\n";
-    QByteArray signature = minisign(message, "team:OTHERTEAM1");
+    QByteArray signature = minisign(message, "team:OTHERTEAM1 version:2.0");
     signature.replace("team:OTHERTEAM1", "team:" + team.toUtf8());
 
-    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), team));
+    EXPECT_FALSE(AppSignature::verify(message, signature, key->publicKey(), team, version));
 }
 
 struct CommentCase {
@@ -124,26 +130,30 @@ void PrintTo(const CommentCase& c, std::ostream* out) {
 class AppSignatureTeam : public AppSignatureTest,
                          public testing::WithParamInterface<CommentCase> {};
 
-TEST_P(AppSignatureTeam, accepts_only_one_field_naming_the_team) {
+TEST_P(AppSignatureTeam, accepts_only_one_field_naming_the_team_and_one_the_version) {
     const QByteArray message = "file 00 morvane\n";
     const QByteArray signature = minisign(message, GetParam().trustedComment);
-    EXPECT_EQ(AppSignature::verify(message, signature, key->publicKey(), team),
+    EXPECT_EQ(AppSignature::verify(message, signature, key->publicKey(), team, version),
               GetParam().accepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Comments, AppSignatureTeam,
-    testing::Values(CommentCase{"team_alone", "team:TESTTEAM42", true},
-                    CommentCase{"team_among_fields", "version:2.0 team:TESTTEAM42 file:x", true},
-                    CommentCase{"no_team", "timestamp:1 file:manifest", false},
-                    CommentCase{"longer_team", "team:TESTTEAM421", false},
-                    CommentCase{"team_in_another_word", "myteam:TESTTEAM42", false},
-                    CommentCase{"two_teams", "team:TESTTEAM42 team:OTHERTEAM1", false}),
+    testing::Values(CommentCase{"team_and_version", "team:TESTTEAM42 version:2.0", true},
+                    CommentCase{"among_fields", "version:2.0 team:TESTTEAM42 file:x", true},
+                    CommentCase{"no_team", "timestamp:1 version:2.0", false},
+                    CommentCase{"longer_team", "team:TESTTEAM421 version:2.0", false},
+                    CommentCase{"team_in_another_word", "myteam:TESTTEAM42 version:2.0", false},
+                    CommentCase{"two_teams", "team:TESTTEAM42 team:OTHERTEAM1 version:2.0", false},
+                    CommentCase{"no_version", "team:TESTTEAM42", false},
+                    CommentCase{"other_version", "team:TESTTEAM42 version:2.0.1", false},
+                    CommentCase{"version_in_another_word", "team:TESTTEAM42 oldversion:2.0", false},
+                    CommentCase{"two_versions", "team:TESTTEAM42 version:2.0 version:3.0", false}),
     [](const testing::TestParamInfo<CommentCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AppSignatureTest, refuses_signature_files_that_are_not_minisign) {
     const QByteArray message = "file 00 morvane\n";
-    const QByteArray good = minisign(message, "team:" + team.toUtf8());
+    const QByteArray good = minisign(message, "team:" + team.toUtf8() + " version:2.0");
     QList<QByteArray> lines = good.split('\n');
     QList<QByteArray> badKeyId = lines;
     QByteArray decoded = QByteArray::fromBase64(badKeyId[1]);
@@ -156,7 +166,8 @@ TEST_F(AppSignatureTest, refuses_signature_files_that_are_not_minisign) {
 
     for (const QByteArray& bad : {QByteArray(), QByteArray("garbage"), lines.mid(0, 3).join('\n'),
                                   badKeyId.join('\n'), badAlgorithm.join('\n')})
-        EXPECT_FALSE(AppSignature::verify(message, bad, key->publicKey(), team)) << bad.data();
+        EXPECT_FALSE(AppSignature::verify(message, bad, key->publicKey(), team, version))
+            << bad.data();
 }
 
 } // namespace

@@ -92,7 +92,12 @@ void LocalHttpsServer::serve(QSslSocket* socket) {
         const QByteArray answer =
             "HTTP/1.1 " + QByteArray::number(route.status) + " Status\r\n" +
             "Content-Type: " + route.contentType + "\r\n" +
-            "Content-Length: " + QByteArray::number(route.body.size()) + "\r\n" +
+            (route.sendLength
+                 ? "Content-Length: " +
+                       QByteArray::number(route.declaredLength >= 0 ? route.declaredLength
+                                                                    : route.body.size()) +
+                       "\r\n"
+                 : QByteArray()) +
             route.extraHeaders + "Connection: close\r\n\r\n" +
             (route.cutAfter >= 0 ? route.body.left(route.cutAfter) : route.body);
         const bool cut = route.cutAfter >= 0;

@@ -17,9 +17,11 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
-        QByteArray extraHeaders; // whole header lines, each ending in "\r\n"
-        int delayMs = 0;         // before the answer is sent
-        qsizetype cutAfter = -1; // when set, the connection drops after this many body bytes
+        QByteArray extraHeaders;    // whole header lines, each ending in "\r\n"
+        int delayMs = 0;            // before the answer is sent
+        qsizetype cutAfter = -1;    // when set, the connection drops after this many body bytes
+        qint64 declaredLength = -1; // Content-Length to claim instead of the body's size
+        bool sendLength = true;     // without, the body ends where the connection does
     };
 
     LocalHttpsServer();

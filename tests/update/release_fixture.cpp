@@ -89,9 +89,10 @@ bool signApp(const QString& folder, const SigningKey& key, const QString& team) 
 }
 
 bool makeRelease(const QString& app, const SigningKey& key, const QString& version,
-                 const QString& baseUrl, const QString& outFolder, const QString& team) {
+                 const QString& baseUrl, const QString& outFolder, const QString& team,
+                 QByteArray* output) {
     return run(packagingScript("make-release"),
-               {app, key.secretKeyFile, team, version, baseUrl, outFolder});
+               {app, key.secretKeyFile, team, version, baseUrl, outFolder}, output);
 }
 
 void writeZip(const QString& zipPath, const QList<ZipEntry>& entries) {
@@ -105,7 +106,7 @@ void writeZip(const QString& zipPath, const QList<ZipEntry>& entries) {
         switch (zipEntry.kind) {
         case ZipEntry::file:
             archive_entry_set_filetype(entry, AE_IFREG);
-            archive_entry_set_perm(entry, 0755);
+            archive_entry_set_perm(entry, static_cast<mode_t>(zipEntry.permissions));
             archive_entry_set_size(entry, zipEntry.content.size());
             break;
         case ZipEntry::folder:
@@ -142,7 +143,8 @@ void zipFolder(const QString& root, const QString& zipPath) {
             entries.append({path + '/', ZipEntry::folder, {}});
         else
             entries.append({path, ZipEntry::file,
-                            readFile(QFile::decodeName(QByteArray::fromStdString(item.path())))});
+                            readFile(QFile::decodeName(QByteArray::fromStdString(item.path()))),
+                            static_cast<int>(item.status().permissions() & fs::perms::mask)});
     }
     writeZip(zipPath, entries);
 }

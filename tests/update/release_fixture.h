@@ -38,19 +38,20 @@ bool signApp(const QString& folder, const SigningKey& key,
              const QString& team = QString::fromLatin1(teamId));
 bool makeRelease(const QString& app, const SigningKey& key, const QString& version,
                  const QString& baseUrl, const QString& outFolder,
-                 const QString& team = QString::fromLatin1(teamId));
+                 const QString& team = QString::fromLatin1(teamId), QByteArray* output = nullptr);
 
 struct ZipEntry {
     enum Kind { file, folder, link };
     QByteArray path;
     Kind kind = file;
     QByteArray content; // a file's bytes, a link's target
+    int permissions = 0755;
 };
 
 void writeZip(const QString& zipPath, const QList<ZipEntry>& entries);
 
-// Zips everything below `root` (files, folders, links as links), paths
-// relative to `root`.
+// Zips everything below `root` (files with their modes, folders, links as
+// links), paths relative to `root`.
 void zipFolder(const QString& root, const QString& zipPath);
 
 QByteArray readFile(const QString& path);

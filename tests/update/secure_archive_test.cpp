@@ -17,6 +17,8 @@ using ReleaseFixture::ZipEntry;
 
 namespace {
 
+constexpr qint64 ceiling = qint64(1) << 30;
+
 // Every path below `folder`, links included, relative to it.
 QStringList everything(const QString& folder) {
     QStringList found;
@@ -38,7 +40,7 @@ TEST(SecureArchive, extracts_files_folders_and_links) {
                                    {"Morvane.app/up", ZipEntry::link, "lib/../lib"}});
     const QString unpacked = root.filePath(u"work/unpacked"_s);
 
-    ASSERT_TRUE(SecureArchive::extract(zip, unpacked));
+    ASSERT_TRUE(SecureArchive::extract(zip, unpacked, ceiling));
 
     EXPECT_EQ(everything(unpacked),
               (QStringList{u"Morvane.app"_s, u"Morvane.app/lib"_s, u"Morvane.app/lib/libx.so"_s,
@@ -54,9 +56,9 @@ TEST(SecureArchive, refuses_what_is_not_a_zip_archive) {
     QTemporaryDir root;
     const QString notZip = root.filePath(u"update.zip"_s);
     ReleaseFixture::writeFile(notZip, "<html>Not here</html>");
-    EXPECT_FALSE(SecureArchive::extract(notZip, root.filePath(u"unpacked"_s)));
-    EXPECT_FALSE(
-        SecureArchive::extract(root.filePath(u"missing.zip"_s), root.filePath(u"unpacked"_s)));
+    EXPECT_FALSE(SecureArchive::extract(notZip, root.filePath(u"unpacked"_s), ceiling));
+    EXPECT_FALSE(SecureArchive::extract(root.filePath(u"missing.zip"_s),
+                                        root.filePath(u"unpacked"_s), ceiling));
 }
 
 TEST(SecureArchive, refuses_a_truncated_archive) {
@@ -67,7 +69,7 @@ TEST(SecureArchive, refuses_a_truncated_archive) {
     QByteArray bytes = ReleaseFixture::readFile(zip);
     bytes.truncate(bytes.size() / 2);
     ReleaseFixture::writeFile(zip, bytes);
-    EXPECT_FALSE(SecureArchive::extract(zip, root.filePath(u"unpacked"_s)));
+    EXPECT_FALSE(SecureArchive::extract(zip, root.filePath(u"unpacked"_s), ceiling));
 }
 
 // Each hostile archive aims at `target`, a path beside the unpack folder
@@ -91,7 +93,7 @@ TEST_P(SecureArchiveHostile, refuses_and_writes_nothing_outside) {
     const QString zip = root.filePath(u"hostile.zip"_s);
     ReleaseFixture::writeZip(zip, GetParam().entries(QFile::encodeName(target)));
 
-    EXPECT_FALSE(SecureArchive::extract(zip, unpacked));
+    EXPECT_FALSE(SecureArchive::extract(zip, unpacked, ceiling));
 
     EXPECT_FALSE(QFileInfo::exists(target));
     EXPECT_FALSE(QFileInfo(target).isSymLink());

@@ -29,6 +29,8 @@ namespace {
 
 const QString team = QString::fromLatin1(ReleaseFixture::teamId);
 constexpr qint64 fakeProcessId = 4242;
+// Root never updates an install; as root, the tests' installs belong to this user.
+constexpr uint standInUser = 4243;
 
 std::string describe(const std::optional<Failure>& failure) {
     if (!failure)
@@ -95,6 +97,10 @@ public:
         m_environment.tempFolder = path(u"tmp"_s);
         m_environment.processId = fakeProcessId;
         m_environment.executableName = u"morvane"_s;
+        m_environment.currentVersion = u"1.0"_s;
+        m_environment.userId = ::geteuid();
+        if (m_environment.userId == 0 && giveTo(m_installed, standInUser))
+            m_environment.userId = standInUser;
         m_environment.trust = {key->publicKey(), team};
         m_environment.startDetached = [this](const QString& program, const QStringList& arguments) {
             m_started.append(QStringList{program} + arguments);
@@ -102,13 +108,17 @@ public:
         };
     }
 
+    static bool giveTo(const QString& folder, uint user) {
+        return ::chown(QFile::encodeName(folder).constData(), user, uid_t(-1)) == 0;
+    }
+
     QString path(const QString& relative) const { return m_root.filePath(relative); }
     QString startedLog() const { return path(u"started.log"_s); }
     QString workFolder() const { return path(u"tmp/ombrix-update-%1"_s.arg(fakeProcessId)); }
 
     // A new version's install folder at `folder`, not yet signed.
-    void writeNewApp(const QString& folder) const {
-        ReleaseFixture::writeApp(folder, u"2.0"_s, startedLog());
+    void writeNewApp(const QString& folder, const QString& version = u"2.0"_s) const {
+        ReleaseFixture::writeApp(folder, version, startedLog());
     }
 
     // The archive of whatever `prepare` puts in a fresh staging folder.
@@ -185,6 +195,94 @@ TEST_F(SelfUpdaterInstall, refuses_a_build_tree_or_system_folder_before_any_requ
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
 }
 
+TEST_F(SelfUpdaterInstall, refuses_an_install_of_another_user_or_run_by_root_before_any_request) {
+    const UpdateInfo update = serve(signedRelease());
+    const uint user = m_environment.userId;
+    if (!giveTo(m_installed, user + 1))
+        GTEST_SKIP() << "can't give the folder away here";
+    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation)) << "another user's";
+
+    // A system install run by root: the folder is root's own.
+    ASSERT_TRUE(giveTo(m_installed, 0));
+    m_environment.userId = 0;
+    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation)) << "root's";
+
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+}
+
+TEST_F(SelfUpdaterInstall, refuses_an_offer_no_newer_than_the_running_version_before_any_request) {
+    const UpdateInfo update = serve(signedRelease());
+    for (const QString& running : {u"2.0"_s, u"2.0.0"_s, u"3.1"_s}) {
+        m_environment.currentVersion = running;
+        EXPECT_EQ(install(update), Failure(UpdateError::badSignature)) << running.toStdString();
+    }
+    EXPECT_EQ(server.requestCount(), 0);
+    expectInstalledUntouched();
+}
+
+// Each download below is refused before it is complete, and leaves nothing behind.
+struct DownloadCase {
+    const char* name;
+    LocalHttpsServer::Route route;
+    SelfUpdater::Limits limits;
+    Failure expected;
+};
+
+void PrintTo(const DownloadCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SelfUpdaterDownload : public SelfUpdaterInstall,
+                            public testing::WithParamInterface<DownloadCase> {};
+
+TEST_P(SelfUpdaterDownload, is_given_up_and_leaves_no_work_folder) {
+    server.setRoute(u"/Morvane-2.0.zip"_s, GetParam().route);
+    m_environment.limits = GetParam().limits;
+
+    const std::optional<Failure> failure =
+        install({u"2.0"_s, server.url(u"/Morvane-2.0.zip"_s), QString()});
+
+    ASSERT_TRUE(failure.has_value());
+    if (const auto* platform = std::get_if<PlatformError>(&*failure))
+        EXPECT_EQ(platform->network, std::get<PlatformError>(GetParam().expected).network)
+            << platform->message.toStdString();
+    else
+        EXPECT_EQ(*failure, GetParam().expected) << describe(failure);
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+    expectInstalledUntouched();
+}
+
+SelfUpdater::Limits limits(qint64 downloadBytes, int stallMs, int transferMs) {
+    SelfUpdater::Limits limits;
+    limits.downloadBytes = downloadBytes;
+    limits.stall = std::chrono::milliseconds(stallMs);
+    limits.transfer = std::chrono::milliseconds(transferMs);
+    return limits;
+}
+
+LocalHttpsServer::Route zipRoute(qsizetype size, qint64 declared = -1, bool sendLength = true,
+                                 int delayMs = 0) {
+    LocalHttpsServer::Route route{200, QByteArray(size, 'z'), "application/zip", {}, delayMs};
+    route.declaredLength = declared;
+    route.sendLength = sendLength;
+    return route;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, SelfUpdaterDownload,
+    testing::Values(
+        // 3 GiB announced: refused on the headers, before a byte of the body.
+        DownloadCase{"declared_over_the_ceiling", zipRoute(1024, qint64(3) << 30),
+                     limits(1 << 20, 10000, 60000), UpdateError::download},
+        DownloadCase{"body_over_the_ceiling_without_a_length", zipRoute(4 << 20, -1, false),
+                     limits(1 << 20, 10000, 60000), UpdateError::download},
+        DownloadCase{"stalled", zipRoute(1024, -1, true, 5000), limits(1 << 20, 300, 60000),
+                     PlatformError{QNetworkReply::TimeoutError, {}}},
+        DownloadCase{"too_slow_overall", zipRoute(1024, -1, true, 5000),
+                     limits(1 << 20, 10000, 300), PlatformError{QNetworkReply::TimeoutError, {}}}),
+    [](const testing::TestParamInfo<DownloadCase>& info) { return std::string(info.param.name); });
+
 TEST_F(SelfUpdaterInstall, fails_with_download_on_any_status_but_200) {
     const QByteArray archive = signedRelease();
     for (int status : {404, 500, 201}) {
@@ -244,6 +342,7 @@ TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
     EXPECT_EQ(failure, std::optional<Failure>(GetParam().expected)) << describe(failure);
     EXPECT_EQ(server.requestCount(), 1);
     expectInstalledUntouched();
+    EXPECT_FALSE(QFileInfo::exists(workFolder()));
     EXPECT_FALSE(QFileInfo::exists(path(u"tmp/owned"_s)));
     EXPECT_FALSE(QFileInfo::exists(path(u"owned"_s)));
 }
@@ -251,10 +350,10 @@ TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
 // A signed new version in the staging folder, changed by `change` afterwards.
 QByteArray signedThen(SelfUpdaterInstall& test, const std::function<void(const QString&)>& change,
                       const ReleaseFixture::SigningKey* key = SelfUpdaterInstall::key,
-                      const QString& signingTeam = team) {
+                      const QString& signingTeam = team, const QString& version = u"2.0"_s) {
     return test.zipOf([&](const QString& staging) {
         const QString app = staging + u"/Morvane.app"_s;
-        test.writeNewApp(app);
+        test.writeNewApp(app, version);
         EXPECT_TRUE(ReleaseFixture::signApp(app, *key, signingTeam));
         change(app);
     });
@@ -365,7 +464,35 @@ INSTANTIATE_TEST_SUITE_P(
                         return signedThen(
                             test, [](const QString&) {}, SelfUpdaterInstall::key, u"OTHERTEAM1"_s);
                     },
-                    UpdateError::badSignature}),
+                    UpdateError::badSignature},
+        // Every byte as signed, but the program can no longer be started.
+        ArchiveCase{"executable_bit_dropped",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(test, [](const QString& app) {
+                            QFile::setPermissions(app + u"/morvane"_s,
+                                                  QFile::ReadOwner | QFile::WriteOwner);
+                        });
+                    },
+                    UpdateError::badSignature},
+        // A correctly signed older release offered as 2.0.
+        ArchiveCase{"signed_for_another_version",
+                    [](SelfUpdaterInstall& test) {
+                        return signedThen(
+                            test, [](const QString&) {}, SelfUpdaterInstall::key, team, u"0.9"_s);
+                    },
+                    UpdateError::badSignature},
+        // 64 MiB of zeros in a 64 KiB archive, against a ceiling of 8 MiB:
+        // refused on the declared sizes, before anything is written.
+        ArchiveCase{"zip_bomb",
+                    [](SelfUpdaterInstall& test) {
+                        test.m_environment.limits.unpackedBytes = 8 << 20;
+                        const QString zip = test.path(u"bomb.zip"_s);
+                        ReleaseFixture::writeZip(
+                            zip, {{"Morvane.app/morvane", ZipEntry::file, "#!/bin/sh\n"},
+                                  {"Morvane.app/zeros", ZipEntry::file, QByteArray(64 << 20, 0)}});
+                        return ReleaseFixture::readFile(zip);
+                    },
+                    UpdateError::unpack}),
     [](const testing::TestParamInfo<ArchiveCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SelfUpdaterInstall, starts_the_swap_script_and_leaves_the_swap_to_it) {
@@ -377,11 +504,11 @@ TEST_F(SelfUpdaterInstall, starts_the_swap_script_and_leaves_the_swap_to_it) {
     const QString script = path(u"tmp/ombrix-update-%1.sh"_s.arg(fakeProcessId));
     const QString newApp = workFolder() + u"/unpacked/Morvane.app"_s;
     ASSERT_EQ(m_started.size(), 1);
-    EXPECT_EQ(m_started[0], (QStringList{u"/bin/sh"_s, script, newApp, m_installed}));
+    EXPECT_EQ(m_started[0], (QStringList{u"/bin/sh"_s, script, newApp, m_installed, workFolder()}));
     EXPECT_EQ(ReleaseFixture::readFile(script),
               SelfUpdater::swapScript(fakeProcessId, u"morvane"_s).toUtf8());
     EXPECT_EQ(ReleaseFixture::readFile(newApp + u"/VERSION"_s), "2.0");
-    EXPECT_TRUE(QFileInfo::exists(workFolder() + u"/update.zip"_s));
+    EXPECT_FALSE(QFileInfo::exists(workFolder() + u"/update.zip"_s)) << "kept after unpacking";
     EXPECT_EQ(AppSignature::manifest(m_installed), m_installedManifest);
 }
 
@@ -439,10 +566,34 @@ TEST_F(SelfUpdaterSwap, replaces_the_app_once_the_process_ends_and_starts_the_ne
     installAndQuit(update);
 
     EXPECT_EQ(ReleaseFixture::readFile(m_installed + u"/VERSION"_s), "2.0");
-    EXPECT_EQ(SelfUpdater::verifySignature(m_installed, m_environment.trust), std::nullopt);
+    EXPECT_EQ(SelfUpdater::verifySignature(m_installed, u"2.0"_s, m_environment.trust),
+              std::nullopt);
     EXPECT_TRUE(QFileInfo(m_installed + u"/lib/libconvert.so"_s).isSymLink());
     EXPECT_FALSE(QFileInfo::exists(m_installed + u".bak"_s));
     EXPECT_EQ(ReleaseFixture::readFile(startedLog()), "2.0\n");
+    EXPECT_EQ(
+        QDir(path(u"tmp"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList())
+        << "the work folder or the script stayed behind";
+}
+
+TEST_F(SelfUpdaterSwap, waits_for_every_process_that_holds_the_install) {
+    const UpdateInfo update = serve(signedRelease());
+    // A second process of the same install, as morvane-convert would be,
+    // that logs when it lets go.
+    QProcess other;
+    other.start(u"flock"_s, {u"-s"_s, m_installed, u"sh"_s, u"-c"_s,
+                             u"sleep 2; echo released >> \"$0\""_s, startedLog()});
+    ASSERT_TRUE(other.waitForStarted());
+    QThread::msleep(200);
+
+    installAndQuit(update);
+
+    EXPECT_TRUE(eventually([&] {
+        return ReleaseFixture::readFile(startedLog()) == "released\n2.0\n";
+    })) << ReleaseFixture::readFile(startedLog()).toStdString();
+    EXPECT_EQ(ReleaseFixture::readFile(m_installed + u"/VERSION"_s), "2.0");
+    other.waitForFinished();
 }
 
 TEST_F(SelfUpdaterSwap, restores_the_old_app_when_the_copy_fails_part_way) {
@@ -473,7 +624,9 @@ protected:
         ReleaseFixture::writeFile(m_script,
                                   SelfUpdater::swapScript(deadProcessId(), u"morvane"_s).toUtf8());
     }
-    bool runScript() { return ReleaseFixture::run(u"/bin/sh"_s, {m_script, m_newApp, m_dest}); }
+    bool runScript() {
+        return ReleaseFixture::run(u"/bin/sh"_s, {m_script, m_newApp, m_dest, m_work});
+    }
     bool started(const QByteArray& log) {
         return eventually([&] { return ReleaseFixture::readFile(m_startedLog) == log; });
     }
@@ -483,17 +636,21 @@ protected:
     QString m_dest = m_root.filePath(u"Applications/Morvane.app"_s);
     QString m_startedLog = m_root.filePath(u"started.log"_s);
     QString m_script = m_root.filePath(u"swap.sh"_s);
+    QString m_work = m_root.filePath(u"work"_s);
 };
 
 TEST_F(SelfUpdaterSwapScript, drops_a_stale_backup_and_keeps_no_new_one) {
     ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
     ReleaseFixture::writeFile(m_dest + u".bak/stale"_s, "stale");
 
+    ReleaseFixture::writeFile(m_work + u"/unpacked/stale"_s, "left over");
     ASSERT_TRUE(runScript());
 
     EXPECT_EQ(ReleaseFixture::readFile(m_dest + u"/VERSION"_s), "2.0");
     EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
     EXPECT_TRUE(started("2.0\n"));
+    EXPECT_FALSE(QFileInfo::exists(m_work));
+    EXPECT_FALSE(QFileInfo::exists(m_script));
 }
 
 TEST_F(SelfUpdaterSwapScript, restores_the_old_app_when_the_new_one_is_gone) {
@@ -534,7 +691,7 @@ TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_rem
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"PATH"_s, fakeBin + u':' + environment.value(u"PATH"_s));
     shell.setProcessEnvironment(environment);
-    shell.start(u"/bin/sh"_s, {m_script, m_newApp, m_dest});
+    shell.start(u"/bin/sh"_s, {m_script, m_newApp, m_dest, m_work});
     ASSERT_TRUE(shell.waitForFinished(10000));
 
     const QString reference = m_root.filePath(u"reference"_s);
@@ -552,6 +709,43 @@ TEST_F(SelfUpdaterSwapScript, quotes_the_executable_name) {
     ASSERT_TRUE(runScript());
 
     EXPECT_TRUE(started("2.0\n"));
+}
+
+} // namespace
+
+namespace {
+
+// A release names the version the folder was built as, one the updater reads
+// as newer than 0, and an https address.
+TEST(MakeRelease, refuses_what_would_make_an_unusable_release) {
+    QTemporaryDir root;
+    const QString app = root.filePath(u"app"_s);
+    ReleaseFixture::writeApp(app, u"2.0"_s, root.filePath(u"log"_s));
+    struct Row {
+        QString version;
+        QString baseUrl;
+        bool made;
+    };
+    for (const Row& row : {Row{u"2.0"_s, u"https://updates.example.com/morvane"_s, true},
+                           Row{u"2.1"_s, u"https://updates.example.com/morvane"_s, false},
+                           Row{u"2.0"_s, u"http://updates.example.com/morvane"_s, false},
+                           Row{u"2.0"_s, u"updates.example.com/morvane"_s, false}}) {
+        const QString out = root.filePath(u"out-"_s + row.version + u'-' + row.baseUrl.left(5));
+        QByteArray output;
+        EXPECT_EQ(ReleaseFixture::makeRelease(app, ReleaseFixture::releaseKey(), row.version,
+                                              row.baseUrl, out, team, &output),
+                  row.made)
+            << row.version.toStdString() << " " << row.baseUrl.toStdString() << ": "
+            << output.toStdString();
+        EXPECT_EQ(QFileInfo::exists(out + u"/latest.json"_s), row.made);
+    }
+    for (const QString& version : {u"0.0"_s, u"v2.0"_s, u"2.0-beta"_s, u"2..0"_s, u""_s}) {
+        ReleaseFixture::writeFile(app + u"/VERSION"_s, version.toUtf8());
+        EXPECT_FALSE(ReleaseFixture::makeRelease(app, ReleaseFixture::releaseKey(), version,
+                                                 u"https://updates.example.com"_s,
+                                                 root.filePath(u"bad"_s)))
+            << version.toStdString();
+    }
 }
 
 } // namespace
