@@ -6,12 +6,14 @@ if(NOT MORVANE_SELF_UPDATE)
 endif()
 
 set(label "[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?")
-if(NOT MORVANE_UPDATE_HOST MATCHES "^(${label}(\\.${label})*|\\[[0-9A-Fa-f:.]+\\])(:([0-9]+))?$")
+if(NOT MORVANE_UPDATE_HOST MATCHES "^(${label}(\\.${label})*|\\[[0-9A-Fa-f:.]+\\])(:[0-9]+)?$")
     message(FATAL_ERROR "MORVANE_UPDATE_HOST must be a host name or address with an optional "
                         ":port (updates.example.com, 127.0.0.1:8443), not \"${MORVANE_UPDATE_HOST}\"")
 endif()
-if(CMAKE_MATCH_5 AND (CMAKE_MATCH_5 LESS 1 OR CMAKE_MATCH_5 GREATER 65535))
-    message(FATAL_ERROR "MORVANE_UPDATE_HOST: port ${CMAKE_MATCH_5} is out of range")
+if(MORVANE_UPDATE_HOST MATCHES ":([0-9]+)$")
+    if(CMAKE_MATCH_1 LESS 1 OR CMAKE_MATCH_1 GREATER 65535)
+        message(FATAL_ERROR "MORVANE_UPDATE_HOST: port ${CMAKE_MATCH_1} is out of range")
+    endif()
 endif()
 
 if(NOT MORVANE_UPDATE_TEAM_ID MATCHES "^[A-Za-z0-9._-]+$")

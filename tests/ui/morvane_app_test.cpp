@@ -107,6 +107,15 @@ TEST_F(MorvaneAppTest, application_menu_lists_about_check_settings_and_quit_in_o
               app->applicationMenu()->menuAction());
 }
 
+TEST_F(MorvaneAppTest, a_build_the_package_manager_updates_offers_no_update_commands) {
+    updates = nullptr;
+    makeModel(); // without an update service
+    makeApp();
+    EXPECT_EQ(menuTexts(),
+              (QStringList{u"About Morvane"_s, u"—"_s, u"Settings…"_s, u"—"_s, u"Quit"_s}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->didCheck(); }, 2000));
+}
+
 TEST_F(MorvaneAppTest, model_starts_once_the_event_loop_runs_and_checks_once) {
     makeApp();
     EXPECT_FALSE(model->didCheck());

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# A build without self-update packs into a Debian package that installs under
+# /usr: unpacked into a scratch root, its commands resolve their libraries,
+# find the resource bundle under share/, convert, and start; the desktop
+# entry, icon, man page and AppStream metainfo are where desktops look.
+set -euo pipefail
+build=${1:?usage: package_test.sh BUILD_DIR}
+work=$(mktemp -d)
+app_pid=""
+trap '[ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/package") >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack"; }
+deb=$(ls "$work"/package/morvane_*.deb)
+dpkg-deb -f "$deb" Package Depends | grep -q '^Depends: .*libqt6' || fail "no library dependencies"
+dpkg-deb -x "$deb" "$work/root"
+usr="$work/root/usr"
+for file in bin/morvane bin/morvane-convert lib/morvane/libMorvanePdf.so lib/morvane/libMorvanePdfOcr.so \
+  share/morvane/Morvane_Morvane.bundle/converter/host.html share/applications/morvane.desktop \
+  share/icons/hicolor/scalable/apps/morvane.svg share/man/man1/morvane-convert.1.gz \
+  share/metainfo/com.ombrix.morvane.metainfo.xml; do
+  [ -e "$usr/$file" ] || fail "$file not packaged"
+done
+if dpkg-deb -c "$deb" | grep -Eq '\./usr/bin/.*\.(so|bundle)|Morvane\.app|/VERSION$'; then
+  dpkg-deb -c "$deb"; fail "install-folder files in the package"
+fi
+for binary in "$usr/bin/morvane" "$usr/bin/morvane-convert" "$usr/lib/morvane/libMorvanePdfOcr.so"; do
+  if ldd "$binary" | grep -q 'not found'; then ldd "$binary"; fail "unresolved library in $binary"; fi
+done
+grep -qx 'Exec=morvane %F' "$usr/share/applications/morvane.desktop" || fail "desktop entry Exec"
+zcat "$usr/share/man/man1/morvane-convert.1.gz" | grep -q -- '--stdout' || fail "man page"
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$usr/share/metainfo/com.ombrix.morvane.metainfo.xml" || fail "metainfo"
+fi
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+printf '<html><head><title>Packaged</title></head><body><p>Guillemot ledges.</p></body></html>' >"$work/birds.html"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/morvane-convert" --out "$work/out" --no-reveal \
+  "$work/birds.html" >"$work/stdout" 2>"$work/stderr" || { tail -20 "$work/stderr"; fail "packaged morvane-convert"; }
+grep -q Guillemot "$work/out/Packaged.md" || fail "HTML through the packaged engine page"
+
+QT_QPA_PLATFORM=offscreen "$usr/bin/morvane" >"$work/app.log" 2>&1 &
+app_pid=$!
+sleep 3
+kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log"; fail "packaged app exited at start"; }
+echo "package: Debian package complete and launchable"
