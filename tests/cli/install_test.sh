@@ -28,25 +28,13 @@ entry="$work/prefix/share/applications/morvane.desktop"
 grep -qx "Exec=\"$app/morvane\" %F" "$entry" || { cat "$entry"; fail "Exec does not name the installed app"; }
 grep -q '^MimeType=.*application/pdf;' "$entry" || fail "MIME types"
 
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-cat >"$work/page.txt" <<'PDF'
-%%MediaBox 0 0 595 842
-%%Font F1 Helvetica
-BT 72 770 Td /F1 11 Tf (Installed copy reads this line: cormorant.) Tj ET
-PDF
-mutool create -o "$work/notice.pdf" "$work/page.txt"
-printf '<html><head><title>Installed</title></head><body><p>Kittiwake nests.</p></body></html>' >"$work/birds.html"
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$app/morvane-convert" --out "$work/out" --no-reveal \
-  "$work/notice.pdf" "$work/birds.html" >"$work/stdout" 2>"$work/stderr" || {
-  cat "$work/stdout"; tail -20 "$work/stderr"; fail "installed morvane-convert"; }
-grep -q cormorant "$work/out/notice.md" || fail "PDF through the installed library"
-grep -q Kittiwake "$work/out/Installed.md" || fail "HTML through the installed engine page"
+# While an update's swap holds the folder, nothing starts from it.
+if flock -x "$app" "$app/morvane-convert" --help >/dev/null 2>"$work/locked"; then
+  fail "morvane-convert ran while an update held its folder"
+fi
+grep -q "being updated" "$work/locked" || { cat "$work/locked"; fail "no word of the update"; }
 
-# The entry's command line, as a launcher would run it, keeps the app running.
-QT_QPA_PLATFORM=offscreen "$app/morvane" >"$work/app.log" 2>&1 &
-app_pid=$!
-sleep 3
-kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log"; fail "installed app exited at start"; }
+# shellcheck source=installed_copy.sh
+. "$(dirname -- "$0")/installed_copy.sh"
+check_installed_copy "$app" installed
 echo "install: Morvane.app complete and launchable"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A build without self-update packs into a Debian package that installs under
 # /usr: unpacked into a scratch root, its commands resolve their libraries,
-# find the resource bundle under share/, convert, and start; the desktop
-# entry, icon, man page and AppStream metainfo are where desktops look.
+# find the PDF library under lib/morvane and the resource bundle under share/,
+# convert, and start; the desktop entry, icon, man page and AppStream metainfo
+# are where desktops look for them.
 set -euo pipefail
 build=${1:?usage: package_test.sh BUILD_DIR}
 work=$(mktemp -d)
@@ -33,16 +34,7 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$usr/share/metainfo/com.ombrix.morvane.metainfo.xml" || fail "metainfo"
 fi
 
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-printf '<html><head><title>Packaged</title></head><body><p>Guillemot ledges.</p></body></html>' >"$work/birds.html"
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$usr/bin/morvane-convert" --out "$work/out" --no-reveal \
-  "$work/birds.html" >"$work/stdout" 2>"$work/stderr" || { tail -20 "$work/stderr"; fail "packaged morvane-convert"; }
-grep -q Guillemot "$work/out/Packaged.md" || fail "HTML through the packaged engine page"
-
-QT_QPA_PLATFORM=offscreen "$usr/bin/morvane" >"$work/app.log" 2>&1 &
-app_pid=$!
-sleep 3
-kill -0 "$app_pid" 2>/dev/null || { cat "$work/app.log"; fail "packaged app exited at start"; }
+# shellcheck source=installed_copy.sh
+. "$(dirname -- "$0")/installed_copy.sh"
+check_installed_copy "$usr/bin" packaged
 echo "package: Debian package complete and launchable"
