@@ -23,18 +23,19 @@ set(CPACK_PACKAGE_NAME morvane)
 set(CPACK_PACKAGE_VENDOR Ombrix)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Turn PDF, Word, PowerPoint and HTML files into Markdown")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Morvane converts PDF (with OCR for scanned pages), Word, PowerPoint and HTML files and web "
-    "pages into clean Markdown, from a window or with the morvane-convert command.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+       "Morvane converts PDF (with OCR for scanned pages), Word, PowerPoint and HTML files and "
+       "web pages into clean Markdown, from a window or with the morvane-convert command.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Ombrix <packages@${MORVANE_FEEDBACK_HOST}>")
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://${MORVANE_FEEDBACK_HOST}")
-# Library dependencies come from the binaries; OCR needs its language models besides.
+# Library dependencies come from the binaries. Besides: OCR's language models,
+# and the SVG image plugin that draws the icons.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "tesseract-ocr-eng, tesseract-ocr-dan")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "tesseract-ocr-eng, tesseract-ocr-dan, libqt6svg6")
 set(CPACK_GENERATOR DEB)
 include(CPack)
