@@ -192,8 +192,6 @@ std::vector<char*> platformArguments(char* program) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!InstallLock::holdInstall())
-        return 1;
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList given;
@@ -210,6 +208,9 @@ int main(int argc, char** argv) {
         out << "morvane-convert " << MORVANE_VERSION << '\n';
         return exitSaved;
     }
+    // Help and version read nothing from the install; a conversion does.
+    if (!InstallLock::holdInstall())
+        return exitNotSaved;
 
     defaultMessageHandler = qInstallMessageHandler(quietEngineStart);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
