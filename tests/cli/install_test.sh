@@ -28,8 +28,8 @@ entry="$work/prefix/share/applications/morvane.desktop"
 grep -qx "Exec=\"$app/morvane\" %F" "$entry" || { cat "$entry"; fail "Exec does not name the installed app"; }
 grep -q '^MimeType=.*application/pdf;' "$entry" || fail "MIME types"
 
-# While an update's swap holds the folder, nothing starts from it.
-if flock -x "$app" "$app/morvane-convert" --help >/dev/null 2>"$work/locked"; then
+# While an update's swap holds the folder, no conversion starts from it.
+if flock -x "$app" "$app/morvane-convert" -o "$work/out" "$work/none.pdf" >/dev/null 2>"$work/locked"; then
   fail "morvane-convert ran while an update held its folder"
 fi
 grep -q "being updated" "$work/locked" || { cat "$work/locked"; fail "no word of the update"; }
