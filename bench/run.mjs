@@ -217,17 +217,21 @@ console.log('measuring: text PDF…');
 const text = input('text-300.pdf');
 // pdf_bench reports the time of pages() and markdown() alone.
 const inProcess = (result) => ({ ...result, seconds: Number(result.stdout.match(/seconds=([\d.]+)/)[1]) });
-const [pdfCommand, pdfTwo, pdfOne, pdfPoppler, pdfMutool] = await bestInTurn(7, [
+const [pdfCommand, pdfTwo, pdfOne, pdfPoppler, pdfMutool, pdfStructured, pdfStructuredCommand] = await bestInTurn(7, [
   convert(text),
   () => [bin('pdf_bench'), text, '2'],
   () => [bin('pdf_bench'), text, '1'],
   (out) => ['pdftotext', text, join(out, 'out.txt')],
   (out) => ['mutool', 'draw', '-q', '-F', 'txt', '-o', join(out, 'out.txt'), text],
+  () => [bin('pdf_bench'), '--structured', text, '2'],
+  (out) => [...convert(text)(out), '--pdf-layout', 'structured'],
 ]);
 const pdf = group('text-layer PDF, 300 pages', [
   entry('m-command', 'morvane-convert', pdfCommand.seconds, true),
   entry('m-process', 'PDFExtract + PDFLayout in process, 2 threads', inProcess(pdfTwo).seconds),
   entry('m-process1', 'PDFExtract + PDFLayout in process, 1 thread', inProcess(pdfOne).seconds),
+  entry('m-structured', 'PDFExtract + StructuredLayout in process, 2 threads', inProcess(pdfStructured).seconds),
+  entry('m-command-structured', 'morvane-convert --pdf-layout structured', pdfStructuredCommand.seconds),
   entry('pdftotext', 'pdftotext', pdfPoppler.seconds),
   entry('mutool', 'mutool draw -F txt', pdfMutool.seconds),
   entry('pdf2md', '@opendocsg/pdf2md in node', (await best(3, (out) => node('peers.mjs', 'pdf2md', text, join(out, 'out.md')))).seconds),
@@ -353,6 +357,10 @@ console.log('|---|---:|---:|---:|');
 for (const row of scaled) {
   console.log(`| ${row.what} | ${seconds(row.seconds)} | ${row.app.toFixed(0)} | ${row.web ? row.web.toFixed(0) : '—'} |`);
 }
+const structuredThousand = await best(1,
+  (out) => [...convert(input('text-1000.pdf'))(out), '--pdf-layout', 'structured'], { memory: true });
+console.log(`| PDF, 1000 pages, --pdf-layout structured | ${seconds(structuredThousand.seconds)} | `
+  + `${structuredThousand.app.toFixed(0)} | — |`);
 const pdfRows = scaled.slice(0, scaledPages.length);
 const docxRows = scaled.slice(scaledPages.length);
 console.log(`\nPDF time: ${growth(scaledPages, pdfRows.map((r) => r.seconds))}; `
@@ -379,6 +387,11 @@ goal('app window under 1 s after launch', start.window < 1, `${start.window.toFi
 goal('engine ready under 1.5 s after launch', start.engine < 1.5, `${start.engine.toFixed(3)} s (first launch ${start.coldEngine.toFixed(3)} s)`);
 const thousand = pdfRows[scaledPages.indexOf(1000)];
 goal('1000-page PDF under 400 MB peak', thousand.app < 400, `${thousand.app.toFixed(0)} MB`);
+goal('structured PDF layout within 1.3× the plain layout\'s time', pdf['m-structured'] / pdf['m-process'] <= 1.3,
+  `in process ${(pdf['m-structured'] / pdf['m-process']).toFixed(2)}×, morvane-convert `
+  + `${(pdf['m-command-structured'] / pdf['m-command']).toFixed(2)}×`);
+goal('1000-page PDF, structured layout, under 400 MB peak', structuredThousand.app < 400,
+  `${structuredThousand.app.toFixed(0)} MB (plain ${thousand.app.toFixed(0)} MB)`);
 console.log('\n| Goal | Measured | |');
 console.log('|---|---|---|');
 for (const line of goals) {

@@ -38,6 +38,11 @@ Options:
       --stdout   print the document to standard output instead of writing a
                  file (one input only); its pictures are written only when
                  --out is given
+      --pdf-layout plain|structured
+                 how PDFs are laid out for this run only: plain keeps their
+                 lines as written, structured drops page headers, footers
+                 and numbers and finds paragraphs, lists and code (otherwise
+                 the layout chosen in Morvane's settings)
       --reveal   show the written documents in the file manager
       --no-reveal  leave the file manager alone (the default)
   -h, --help     show this help and exit
@@ -55,6 +60,7 @@ Exit status:
 
 struct Arguments {
     std::optional<QString> outFolder;
+    std::optional<PdfLayoutChoice> pdfLayout;
     bool reveal = false;
     bool toStdout = false;
     bool help = false;
@@ -115,6 +121,18 @@ std::optional<Arguments> parse(const QStringList& arguments, QTextStream& err) {
             if (folder.isEmpty())
                 return usageError(u"option "_s + argument + u" needs a folder"_s);
             parsed.outFolder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+        } else if (argument == u"--pdf-layout" || argument.startsWith(u"--pdf-layout="_s)) {
+            QString layout;
+            if (argument.startsWith(u"--pdf-layout="_s))
+                layout = argument.mid(13);
+            else if (++i < arguments.size())
+                layout = arguments[i];
+            if (layout == u"plain")
+                parsed.pdfLayout = PdfLayoutChoice::plain;
+            else if (layout == u"structured")
+                parsed.pdfLayout = PdfLayoutChoice::structured;
+            else
+                return usageError(u"option --pdf-layout takes plain or structured"_s);
         } else {
             return usageError(u"unknown option "_s + argument);
         }
@@ -222,6 +240,7 @@ int main(int argc, char** argv) {
     const MorvaneSettings stored = MorvaneSettings::read(MorvaneSettings::url().toLocalFile());
     ModelServices services;
     services.settingsPath = QString();
+    services.pdfLayout = parsed->pdfLayout;
     PrintingWriter* printing = nullptr;
     if (parsed->toStdout) {
         auto writer = std::make_unique<PrintingWriter>(parsed->outFolder.has_value());

@@ -6,6 +6,10 @@
 #include <QCoro/QCoroTask>
 #include <QString>
 
+// How a PDF's lines become Markdown: as the page has them (the default), or
+// structured into paragraphs, lists and code without the page furniture.
+enum class PdfLayoutChoice { plain, structured };
+
 // The PDF text of one file and the note of that very extraction.
 struct PdfText {
     QString markdown;
@@ -19,7 +23,7 @@ public:
     virtual ~Converters() = default;
 
     // Extraction runs off the main thread; layout back on it.
-    virtual QCoro::Task<PdfText> convertPdf(QString path) = 0;
+    virtual QCoro::Task<PdfText> convertPdf(QString path, PdfLayoutChoice layout) = 0;
     // Never fails: every engine fault comes back as a result with `error`.
     virtual QCoro::Task<ConvertResult> convert(ConvertKind kind, QString payload, QString name) = 0;
 };

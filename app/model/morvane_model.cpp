@@ -20,6 +20,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString recentsKey = u"ombrix.morvane.recents"_s;
+const QString pdfLayoutKey = u"ombrix.morvane.pdfLayout"_s;
 constexpr qsizetype maxRecents = 5;
 constexpr int maxNameClashes = 1000;
 
@@ -117,6 +118,10 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     m_settings =
         MorvaneSettings::read(m_settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
     m_version = compiledVersion();
+    m_storesPdfLayout = !services.pdfLayout;
+    m_pdfLayout = services.pdfLayout.value_or(
+        preferences().value(pdfLayoutKey).toString() == u"structured" ? PdfLayoutChoice::structured
+                                                                      : PdfLayoutChoice::plain);
 }
 
 MorvaneModel::~MorvaneModel() {
@@ -133,6 +138,16 @@ void MorvaneModel::setSettings(const MorvaneSettings& settings) {
     m_settings = settings;
     Q_EMIT settingsChanged();
     m_settings.write(m_settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
+}
+
+void MorvaneModel::setPdfLayout(PdfLayoutChoice layout) {
+    if (layout == m_pdfLayout)
+        return;
+    m_pdfLayout = layout;
+    Q_EMIT pdfLayoutChanged();
+    if (m_storesPdfLayout)
+        preferences().setValue(pdfLayoutKey, layout == PdfLayoutChoice::structured ? u"structured"_s
+                                                                                   : u"plain"_s);
 }
 
 void MorvaneModel::setStatus(const QString& status) {
@@ -215,7 +230,7 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
                           : u"Couldn't read "_s + name);
             co_return std::nullopt;
         }
-        PdfText text = co_await m_converters->convertPdf(path);
+        PdfText text = co_await m_converters->convertPdf(path, m_pdfLayout);
         if (!alive)
             co_return std::nullopt;
         result.markdown = std::move(text.markdown);

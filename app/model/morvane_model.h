@@ -50,6 +50,9 @@ struct ModelServices {
     // Without one (a build that a package manager updates), the model never
     // checks for an update and offers no update commands.
     std::unique_ptr<UpdateService> updates;
+    // Given, the PDF layout of this model's conversions; the stored choice is
+    // then neither read nor changed.
+    std::optional<PdfLayoutChoice> pdfLayout;
 };
 
 // The one observable model of the application: settings, the status line,
@@ -87,6 +90,9 @@ public:
     bool isUpdating() const { return m_isUpdating; }
     bool isCheckingForUpdate() const { return m_isCheckingForUpdate; }
     bool didCheck() const { return m_didCheck; }
+    PdfLayoutChoice pdfLayout() const { return m_pdfLayout; }
+    // Applies from the next PDF on and is kept in the preference store.
+    void setPdfLayout(PdfLayoutChoice layout);
     Desktop& desktop() const { return *m_desktop; }
     QNetworkAccessManager& network() const { return *m_network; }
 
@@ -132,6 +138,7 @@ Q_SIGNALS:
     void availableUpdateChanged();
     void isUpdatingChanged();
     void isCheckingForUpdateChanged();
+    void pdfLayoutChanged();
     // A batch is over: what it took on and what it wrote, in order.
     void batchEnded(const QList<QUrl>& inputs, const QList<QUrl>& written);
     // A web page conversion is over; `written` is empty when nothing was saved.
@@ -151,7 +158,7 @@ private:
     void setAvailableUpdate(const std::optional<UpdateInfo>& update);
     void setIsUpdating(bool isUpdating);
     void setIsCheckingForUpdate(bool isChecking);
-    // The user's preference store (recents, declined update version).
+    // The user's preference store (recents, declined update version, PDF layout).
     static QSettings preferences();
     QCoro::Task<std::optional<UpdateInfo>> fetchUpdate();
     QCoro::Task<> runLaunchCheck();
@@ -183,4 +190,6 @@ private:
     bool m_isUpdating = false;
     bool m_isCheckingForUpdate = false;
     bool m_didCheck = false;
+    PdfLayoutChoice m_pdfLayout = PdfLayoutChoice::plain;
+    bool m_storesPdfLayout = true;
 };

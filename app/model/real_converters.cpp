@@ -4,6 +4,7 @@
 #include "morvane_model.h"
 #include "pdf_extract.h"
 #include "pdf_layout.h"
+#include "structured_layout.h"
 #ifdef MORVANE_SELF_UPDATE
 #include "real_update_service.h"
 #endif
@@ -19,14 +20,17 @@ RealConverters::RealConverters(Engine start) {
 
 RealConverters::~RealConverters() = default;
 
-QCoro::Task<PdfText> RealConverters::convertPdf(QString path) {
+QCoro::Task<PdfText> RealConverters::convertPdf(QString path, PdfLayoutChoice layout) {
     // Extraction, OCR and the layout off the main thread: the layout of a
     // thousand pages alone held it for a tenth of a second. The future is a
     // named local: GCC 12 destroys a lambda temporary inside a co_await
     // expression twice, which freed the captured path twice.
-    QFuture<PdfText> converting = QtConcurrent::run([path] {
+    QFuture<PdfText> converting = QtConcurrent::run([path, layout] {
         PDFExtract::Extraction extraction = PDFExtract::pages(path);
-        return PdfText{PDFLayout::markdown(extraction.pages), std::move(extraction.note)};
+        return PdfText{layout == PdfLayoutChoice::structured
+                           ? StructuredLayout::markdown(extraction.pages)
+                           : PDFLayout::markdown(extraction.pages),
+                       std::move(extraction.note)};
     });
     co_return co_await converting;
 }

@@ -15,7 +15,7 @@ public:
     explicit RealConverters(Engine start = Engine::startNow);
     ~RealConverters() override;
 
-    QCoro::Task<PdfText> convertPdf(QString path) override;
+    QCoro::Task<PdfText> convertPdf(QString path, PdfLayoutChoice layout) override;
     QCoro::Task<ConvertResult> convert(ConvertKind kind, QString payload, QString name) override;
 
     // For the start-up measurement, which waits for the page to be ready;

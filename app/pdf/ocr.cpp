@@ -68,7 +68,8 @@ void collectLine(void* context, const char* text, int left, int top, int right, 
         line.chop(1);
     collected->lines.append({line, 1.0 - bottom / collected->height,
                              (bottom - top) / collected->height,
-                             upright != 0 && right - left >= bottom - top});
+                             upright != 0 && right - left >= bottom - top, left / collected->width,
+                             right / collected->width});
 }
 
 bool isSpaceOrTab(QChar c) {
@@ -79,7 +80,7 @@ bool isSpaceOrTab(QChar c) {
 
 namespace PDFExtract {
 
-QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight) {
+QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight, double pageWidth) {
     QList<Recognised> kept;
     for (const Recognised& result : results) {
         if (result.upright && !std::all_of(result.text.cbegin(), result.text.cend(), isSpaceOrTab))
@@ -89,8 +90,17 @@ QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight) {
                      [](const Recognised& a, const Recognised& b) { return a.bottom > b.bottom; });
     QList<Line> lines;
     lines.reserve(kept.size());
-    for (const Recognised& result : kept)
-        lines.append({result.text, result.height * pageHeight});
+    for (const Recognised& result : kept) {
+        Line line{result.text, result.height * pageHeight, {}};
+        if (pageWidth > 0) {
+            line.place.x0 = float(result.left * pageWidth);
+            line.place.x1 = float(result.right * pageWidth);
+            line.place.y1 = float((1.0 - result.bottom) * pageHeight);
+            line.place.y0 = float(line.place.y1 - result.height * pageHeight);
+            line.place.baseline = line.place.y1;
+        }
+        lines.append(line);
+    }
     return lines;
 }
 

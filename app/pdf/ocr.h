@@ -21,12 +21,13 @@ struct Recognised {
     // as one line, or text turned sideways, is not a line of the page's text:
     // its height would make it a heading.
     bool upright = true;
+    double left = 0, right = 0; // 0 is the page's left edge, 1 its right edge
 };
 
 // Upright lines whose text is more than spaces and tabs, sized by box height
 // times the page height in points, highest bottom edge first; equal edges
-// keep the recogniser's order.
-QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight);
+// keep the recogniser's order. With the page width, each line carries its box too.
+QList<Line> ocrOrder(const QList<Recognised>& results, double pageHeight, double pageWidth = 0);
 
 // An 8-bit grey rendering, rows top to bottom.
 struct GreyImage {

@@ -144,6 +144,26 @@ bool registerHandlers(fz_context* ctx) {
     return registered;
 }
 
+struct FontStyle {
+    bool bold = false, italic = false, monospaced = false;
+};
+
+// The font's own flags, or its name where a subset font lost them.
+FontStyle fontStyle(fz_context* ctx, fz_font* font) {
+    if (!font)
+        return {};
+    const QByteArray name = QByteArray(fz_font_name(ctx, font)).toLower();
+    const auto named = [&name](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(),
+                           [&name](const char* word) { return name.contains(word); });
+    };
+    return {fz_font_is_bold(ctx, font) || named({"bold", "black", "heavy", "semibold"}),
+            fz_font_is_italic(ctx, font) || named({"italic", "oblique"}),
+            fz_font_is_monospaced(ctx, font) ||
+                named({"mono", "nimbusmon", "courier", "consolas", "typewriter", "cmtt", "sftt",
+                       "code", "menlo", "monaco", "inconsolata"})};
+}
+
 Context newContext(Allocator* allocator) {
     const fz_alloc_context allocation{allocator, budgetMalloc, budgetRealloc, budgetFree};
     Context ctx(fz_new_context(&allocation, nullptr, storeBytes));
@@ -350,6 +370,11 @@ public:
             result = PageResult{};
             result.outcome = Outcome::OverBudget;
         }
+        const fz_rect bounds = pageBounds(page);
+        for (Line& line : result.lines) {
+            line.place.pageWidth = bounds.x1 - bounds.x0;
+            line.place.pageHeight = bounds.y1 - bounds.y0;
+        }
         fz_drop_page(ctx, page);
         return result;
     }
@@ -383,6 +408,18 @@ private:
         return failed ? Run::Failed : Run::Done;
     }
 
+    fz_rect pageBounds(fz_page* page) {
+        fz_context* ctx = m_ctx.get();
+        fz_rect bounds = fz_empty_rect;
+        fz_try(ctx) {
+            bounds = fz_bound_page(ctx, page);
+        }
+        fz_catch(ctx) {
+            bounds = fz_empty_rect;
+        }
+        return bounds;
+    }
+
     QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run) {
         fz_context* ctx = m_ctx.get();
         fz_stext_page* volatile text = nullptr;
@@ -409,6 +446,9 @@ private:
             return {};
         }
         QList<PDFExtract::RawLine> raw;
+        // Consecutive characters mostly share a font: its style is asked once.
+        fz_font* styledFont = nullptr;
+        FontStyle style;
         int blockIndex = 0;
         for (fz_stext_block* block = text->first_block; block; block = block->next, ++blockIndex) {
             if (block->type != FZ_STEXT_BLOCK_TEXT)
@@ -424,8 +464,13 @@ private:
                 rawLine.glyphs.reserve(count);
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next) {
                     const fz_rect area = fz_rect_from_quad(ch->quad);
+                    if (ch->font != styledFont) {
+                        styledFont = ch->font;
+                        style = fontStyle(ctx, ch->font);
+                    }
                     rawLine.glyphs.append({static_cast<char32_t>(ch->c < 0 ? 0xFFFD : ch->c),
-                                           ch->size, ch->font != nullptr, area.x0, area.x1});
+                                           ch->size, ch->font != nullptr, area.x0, area.x1,
+                                           style.bold, style.italic, style.monospaced});
                 }
                 raw.append(std::move(rawLine));
             }
@@ -472,10 +517,12 @@ private:
         fz_var(pixmap);
         fz_var(device);
         double pageHeight = 0;
+        double pageWidth = 0;
         int pixelsPerInch = 144;
         fz_try(ctx) {
             const fz_rect bounds = fz_bound_page(ctx, page);
             pageHeight = bounds.y1 - bounds.y0;
+            pageWidth = bounds.x1 - bounds.x0;
             float scale = renderScale;
             const double pixels = double(bounds.x1 - bounds.x0) * pageHeight * scale * scale;
             if (pixels > maxRenderPixels)
@@ -524,7 +571,7 @@ private:
         fz_drop_pixmap(ctx, pixmap);
         if (!recognised)
             return Run::OverBudget;
-        result.lines = PDFExtract::ocrOrder(*recognised, pageHeight);
+        result.lines = PDFExtract::ocrOrder(*recognised, pageHeight, pageWidth);
         result.recognised = !result.lines.isEmpty();
         return Run::Done;
     }

@@ -3,15 +3,39 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // Reads the lines of every page of a PDF, with the dominant font size of each
 // line; pages without a text layer are recognised by OCR.
 namespace PDFExtract {
 
+// Where and in what kind of font a line was set. Read by the structured
+// layout only; all zero for a line that carries no place.
+struct Placement {
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0; // box in points, origin at the page's top left
+    float baseline = 0;
+    float pageWidth = 0, pageHeight = 0;
+    bool bold = false, italic = false, monospaced = false;
+
+    friend bool operator==(const Placement&, const Placement&) = default;
+};
+
 struct Line {
+    // Lines made with a text and size alone carry no place.
+    Line(QString text = {}, double size = 0, Placement place = {})
+        : text(std::move(text))
+        , size(size)
+        , place(place) {}
+
     QString text;    // as the page gave it: untrimmed, without line terminator
     double size = 0; // points; whole for text-layer lines, measured for OCR lines
+    Placement place;
 
-    friend bool operator==(const Line&, const Line&) = default;
+    // Equal as the plain layout sees them: the place is compared by the
+    // tests of the layout that reads it.
+    friend bool operator==(const Line& a, const Line& b) {
+        return a.text == b.text && a.size == b.size;
+    }
 };
 
 using Page = QList<Line>;

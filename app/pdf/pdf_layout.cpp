@@ -166,4 +166,8 @@ QString markdown(const QList<PDFExtract::Page>& pages) {
     return tidy(fixLigatures(blocks.join(u"\n\n"_s)));
 }
 
+bool joinsSplitWord(QStringView previous, QStringView next) {
+    return mendsHyphen(previous, next);
+}
+
 } // namespace PDFLayout

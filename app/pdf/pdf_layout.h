@@ -32,6 +32,10 @@ QString headingMarker(double size, int bodySize);
 // unless empty; `para` is left empty either way.
 void flushPara(QStringList& para, QStringList& blocks);
 
+// True when `previous` ends in a word split by a hyphen that `next` goes on
+// with: a lowercase letter and "-", then a lowercase letter.
+bool joinsSplitWord(QStringView previous, QStringView next);
+
 // The Markdown body; always ends with exactly one line feed.
 QString markdown(const QList<PDFExtract::Page>& pages);
 

@@ -184,8 +184,33 @@ QList<PDFExtract::Glyph> withAccentsComposed(std::span<const PDFExtract::Glyph> 
     return out;
 }
 
+// The box and the font kind most of the line's characters are set in.
+PDFExtract::Placement placement(std::span<const PDFExtract::Glyph> glyphs,
+                                const PDFExtract::RawLine& raw) {
+    qint64 total = 0, bold = 0, italic = 0, monospaced = 0;
+    for (const PDFExtract::Glyph& glyph : glyphs) {
+        if (!glyph.hasFont || glyph.codePoint == U' ')
+            continue;
+        ++total;
+        bold += glyph.bold;
+        italic += glyph.italic;
+        monospaced += glyph.monospaced;
+    }
+    PDFExtract::Placement place;
+    place.x0 = float(raw.box.x0);
+    place.y0 = float(raw.box.y0);
+    place.x1 = float(raw.box.x1);
+    place.y1 = float(raw.box.y1);
+    place.baseline = float(raw.baseline);
+    place.bold = 2 * bold > total;
+    place.italic = 2 * italic > total;
+    place.monospaced = 2 * monospaced > total;
+    return place;
+}
+
 void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::Glyph> glyphs,
-                const PDFExtract::Box& box) {
+                const PDFExtract::RawLine& raw) {
+    const PDFExtract::Box& box = raw.box;
     QList<PDFExtract::Glyph> rearranged;
     const auto use = [&glyphs, &rearranged](QList<PDFExtract::Glyph> replacement) {
         rearranged = std::move(replacement);
@@ -224,7 +249,7 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
         return;
     if (rightToLeft)
         text = Unicode::visualToLogical(text);
-    out.append({{text, sizeOf(glyphs)}, box});
+    out.append({{text, sizeOf(glyphs), placement(glyphs, raw)}, box});
 }
 
 // Row pieces further apart than this are separate cells or columns.
@@ -331,14 +356,14 @@ QList<PlacedLine> textLines(const QList<RawLine>& rawLines) {
         for (size_t i = 0; i < glyphs.size(); ++i) {
             if (!isLineTerminator(glyphs[i].codePoint))
                 continue;
-            appendLine(out, glyphs.subspan(begin, i - begin), raw.box);
+            appendLine(out, glyphs.subspan(begin, i - begin), raw);
             // CR LF ends one line, not two.
             if (glyphs[i].codePoint == U'\r' && i + 1 < glyphs.size() &&
                 glyphs[i + 1].codePoint == U'\n')
                 ++i;
             begin = i + 1;
         }
-        appendLine(out, glyphs.subspan(begin), raw.box);
+        appendLine(out, glyphs.subspan(begin), raw);
     }
     return out;
 }

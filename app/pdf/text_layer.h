@@ -21,6 +21,7 @@ struct Glyph {
     double size = 0;
     bool hasFont = true;
     double x0 = 0, x1 = 0; // horizontal extent on the page
+    bool bold = false, italic = false, monospaced = false;
 };
 
 // One line as the PDF engine grouped it, with the block it put it in.

@@ -6,8 +6,10 @@
 #include "morvane_model.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +45,15 @@ SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
     filesColumn->addLayout(buttons);
     filesColumn->addWidget(m_reveal);
 
+    auto* pdfFiles = new QGroupBox(u"PDF files"_s, this);
+    pdfFiles->setObjectName(u"pdfFiles"_s);
+    m_pdfLayout = new QComboBox(pdfFiles);
+    m_pdfLayout->setObjectName(u"pdfLayout"_s);
+    // In the order of PdfLayoutChoice.
+    m_pdfLayout->addItems({u"As written"_s, u"Structured"_s});
+    auto* pdfForm = new QFormLayout(pdfFiles);
+    pdfForm->addRow(u"Layout:"_s, m_pdfLayout);
+
     auto* about = new QGroupBox(u"About"_s, this);
     about->setObjectName(u"about"_s);
     m_about = new QLabel(u"Ombrix Markdown Morvane "_s + m_model.version(), about);
@@ -61,6 +72,7 @@ SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
     form->setContentsMargins(20, 20, 20, 20);
     form->setSpacing(16);
     form->addWidget(files);
+    form->addWidget(pdfFiles);
     form->addWidget(about);
     form->addStretch(1);
 
@@ -73,6 +85,11 @@ SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
         settings.openAfterConvert = on;
         m_model.setSettings(settings);
     });
+    connect(m_pdfLayout, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (index >= 0)
+            m_model.setPdfLayout(static_cast<PdfLayoutChoice>(index));
+    });
+    connect(&m_model, &MorvaneModel::pdfLayoutChanged, this, &SettingsView::updateSettings);
     connect(m_feedback, &LinkButton::clicked, this,
             [this] { m_model.desktop().open(feedbackPage()); });
     connect(m_website, &LinkButton::clicked, this,
@@ -117,6 +134,7 @@ void SettingsView::openFolder() {
 void SettingsView::updateSettings() {
     m_path->setText(shownPath(m_model.settings().folderPath));
     m_reveal->setChecked(m_model.settings().openAfterConvert);
+    m_pdfLayout->setCurrentIndex(static_cast<int>(m_model.pdfLayout()));
 }
 
 void SettingsView::changeEvent(QEvent* event) {

@@ -8,11 +8,13 @@ class ElidedLabel;
 class LinkButton;
 class MorvaneModel;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 
 // The settings window's content: where converted files go, whether they are
-// revealed afterwards, and the application's name, version and links.
+// revealed afterwards, how PDFs are laid out, and the application's name,
+// version and links.
 class SettingsView : public QWidget {
     Q_OBJECT
 
@@ -40,6 +42,7 @@ private:
     QPushButton* m_choose = nullptr;
     QPushButton* m_open = nullptr;
     QCheckBox* m_reveal = nullptr;
+    QComboBox* m_pdfLayout = nullptr;
     QLabel* m_about = nullptr;
     LinkButton* m_feedback = nullptr;
     LinkButton* m_website = nullptr;

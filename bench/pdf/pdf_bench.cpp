@@ -1,13 +1,15 @@
 // Times the PDF pipeline for bench/pdf/run: pages() + markdown() over a file,
 // with a chosen number of page threads, and reports the peak resident memory.
+// --structured takes the structured layout instead of the plain one.
 //
-//   pdf_bench FILE [WORKERS] [REPEAT]    figures on one line
+//   pdf_bench [--structured] FILE [WORKERS] [REPEAT]    figures on one line
 //   pdf_bench --lines FILE [WORKERS]     the note and every line with its size
-//   pdf_bench --markdown FILE            the Markdown body
+//   pdf_bench [--structured] --markdown FILE            the Markdown body
 
 #include "pdf_extract.h"
 #include "pdf_extract_p.h"
 #include "pdf_layout.h"
+#include "structured_layout.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -38,19 +40,31 @@ int printLines(const QString& path, int workers) {
     for (qsizetype p = 0; p < extraction.pages.size(); ++p) {
         std::printf("-- page %lld\n", static_cast<long long>(p + 1));
         for (const PDFExtract::Line& line : extraction.pages[p])
-            std::printf("%6.2f |%s|\n", line.size, qPrintable(line.text));
+            std::printf("%6.2f %6.1f %6.1f %6.1f %6.1f %c%c%c |%s|\n", line.size, line.place.x0,
+                        line.place.y0, line.place.x1, line.place.baseline,
+                        line.place.bold ? 'b' : '-', line.place.italic ? 'i' : '-',
+                        line.place.monospaced ? 'm' : '-', qPrintable(line.text));
     }
     return 0;
 }
 
 } // namespace
 
+QString layout(const QList<PDFExtract::Page>& pages, bool structured) {
+    return structured ? StructuredLayout::markdown(pages) : PDFLayout::markdown(pages);
+}
+
 int main(int argc, char** argv) {
+    const bool structured = argc >= 2 && std::strcmp(argv[1], "--structured") == 0;
+    if (structured) {
+        --argc;
+        ++argv;
+    }
     if (argc >= 3 && std::strcmp(argv[1], "--lines") == 0)
         return printLines(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 1);
     if (argc >= 3 && std::strcmp(argv[1], "--markdown") == 0) {
         const QString body =
-            PDFLayout::markdown(PDFExtract::pages(QString::fromLocal8Bit(argv[2])).pages);
+            layout(PDFExtract::pages(QString::fromLocal8Bit(argv[2])).pages, structured);
         std::fputs(body.toUtf8().constData(), stdout);
         return 0;
     }
@@ -69,7 +83,7 @@ int main(int argc, char** argv) {
     QString note;
     for (int i = 0; i < repeat; ++i) {
         const PDFExtract::Extraction extraction = PDFExtract::extract(path, workers);
-        characters += PDFLayout::markdown(extraction.pages).size();
+        characters += layout(extraction.pages, structured).size();
         pageCount += extraction.pages.size();
         note = extraction.note;
     }

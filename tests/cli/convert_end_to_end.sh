@@ -101,15 +101,36 @@ run --stdout -o "$work/pictures" "$work/in/deck.pptx"
 [ -z "$(find "$work/pictures" -name '*.md')" ] || fail "--stdout wrote a document"
 [ "$(find "$work/pictures" -path '*-assets/*' -type f | wc -l)" -ge 1 ] || fail "--stdout -o: no pictures"
 
+# The PDF layout: the stored choice, and --pdf-layout over it for one run.
+for n in 1 2 3; do
+  printf '%s\n' "%%MediaBox 0 0 595 842" "%%Font F1 Helvetica" \
+    "BT 72 810 Td /F1 9 Tf (Harbour Authority Annual Report) Tj ET" \
+    "BT 72 700 Td /F1 11 Tf (Page $n of the report tells of cormorants and ferries.) Tj ET" \
+    "BT 290 30 Td /F1 9 Tf ($n) Tj ET" >"$work/furniture$n.txt"
+done
+mutool create -o "$work/in/furniture.pdf" "$work/furniture1.txt" "$work/furniture2.txt" "$work/furniture3.txt"
+store="$XDG_CONFIG_HOME/Ombrix/Morvane.conf"
+printf '\nombrix.morvane.pdfLayout=structured\n' >>"$store"
+run --stdout "$work/in/furniture.pdf"
+[ "$rc" -eq 0 ] && grep -q cormorants "$work/stdout" && ! grep -q 'Harbour Authority' "$work/stdout" ||
+  fail "stored structured layout"
+run --stdout --pdf-layout plain "$work/in/furniture.pdf"
+[ "$rc" -eq 0 ] && grep -q 'Harbour Authority' "$work/stdout" || fail "--pdf-layout plain"
+grep -q '^ombrix.morvane.pdfLayout=structured$' "$store" || fail "--pdf-layout changed the stored choice"
+sed -i '/^ombrix.morvane.pdfLayout=/d' "$store"
+run --stdout --pdf-layout=structured "$work/in/furniture.pdf"
+[ "$rc" -eq 0 ] && ! grep -q 'Harbour Authority' "$work/stdout" || fail "--pdf-layout=structured"
+
 # Help, version and usage errors.
 run --help
 [ "$rc" -eq 0 ] && grep -q '^Usage: morvane-convert' "$work/stdout" && grep -q 'Exit status' "$work/stdout" ||
   fail "--help"
 run -h
-[ "$rc" -eq 0 ] && grep -q -- '--stdout' "$work/stdout" || fail "-h"
+[ "$rc" -eq 0 ] && grep -q -- '--stdout' "$work/stdout" && grep -q -- '--pdf-layout plain|structured' "$work/stdout" || fail "-h"
 run --version
 [ "$rc" -eq 0 ] && grep -qE '^morvane-convert [0-9]+\.[0-9]+' "$work/stdout" || fail "--version"
-for wrong in "" "--bogus $work/in/report.pdf" "--out" "--stdout $work/in/report.pdf $work/in/deck.pptx"; do
+for wrong in "" "--bogus $work/in/report.pdf" "--out" "--stdout $work/in/report.pdf $work/in/deck.pptx" \
+  "--pdf-layout $work/in/report.pdf" "--pdf-layout=fancy $work/in/report.pdf"; do
   # shellcheck disable=SC2086
   run $wrong
   [ "$rc" -eq 2 ] && [ ! -s "$work/stdout" ] && [ -s "$work/stderr" ] || fail "usage error '$wrong': exit $rc"

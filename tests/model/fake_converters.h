@@ -38,6 +38,7 @@ public:
     QHash<QString, ConvertResult> engine;
     QHash<QString, Gate*> gates;
     QList<QString> pdfCalls;
+    QList<PdfLayoutChoice> pdfLayouts;
     QList<EngineCall> engineCalls;
 
     // Calls still waiting are answered on the way out, before the model is
@@ -50,8 +51,9 @@ public:
         QCoreApplication::processEvents();
     }
 
-    QCoro::Task<PdfText> convertPdf(QString path) override {
+    QCoro::Task<PdfText> convertPdf(QString path, PdfLayoutChoice layout) override {
         pdfCalls.append(path);
+        pdfLayouts.append(layout);
         co_await waitAtGate(path);
         co_return pdf.value(
             path, PdfText{QString(), QStringLiteral("0p · 0 lines (text 0, ocr 0 on 0p)")});

@@ -375,6 +375,21 @@ TEST_F(ModelTest, a_settings_folder_removed_while_running_is_made_again) {
     EXPECT_EQ(MorvaneSettings::read(file), (MorvaneSettings{out(u"chosen"_s), false}));
 }
 
+TEST_F(ModelTest, a_pdf_layout_given_for_the_run_holds_and_is_never_stored) {
+    QSettings(u"Ombrix"_s, u"Morvane"_s).setValue(u"ombrix.morvane.pdfLayout"_s, u"structured"_s);
+    ModelServices services;
+    services.pdfLayout = PdfLayoutChoice::plain;
+    makeModel(nullptr, std::move(services));
+    EXPECT_EQ(model->pdfLayout(), PdfLayoutChoice::plain);
+    model->setPdfLayout(PdfLayoutChoice::structured);
+    model->setPdfLayout(PdfLayoutChoice::plain);
+    EXPECT_EQ(QSettings(u"Ombrix"_s, u"Morvane"_s).value(u"ombrix.morvane.pdfLayout"_s),
+              u"structured"_s);
+    fakes->pdf[input(u"a.pdf"_s)] = PdfText{u"Enough text to keep."_s, {}};
+    runBatch({QUrl::fromLocalFile(input(u"a.pdf"_s))});
+    EXPECT_EQ(fakes->pdfLayouts, QList<PdfLayoutChoice>{PdfLayoutChoice::plain});
+}
+
 TEST_F(ModelTest, settings_that_cannot_be_stored_still_hold_for_the_session) {
     const QString stored = root.filePath(u"settings.json"_s);
     model->setSettings({out(u"first"_s), false});

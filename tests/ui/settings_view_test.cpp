@@ -4,6 +4,7 @@
 #include "ui_fixture.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -38,6 +39,7 @@ protected:
 
 TEST_F(SettingsViewTest, sections_and_texts) {
     EXPECT_EQ(child<QGroupBox>(*view, u"convertedFiles"_s)->title(), u"Converted files"_s);
+    EXPECT_EQ(child<QGroupBox>(*view, u"pdfFiles"_s)->title(), u"PDF files"_s);
     EXPECT_EQ(child<QGroupBox>(*view, u"about"_s)->title(), u"About"_s);
     EXPECT_EQ(child<QPushButton>(*view, u"chooseButton"_s)->text(), u"Choose…"_s);
     EXPECT_EQ(child<QPushButton>(*view, u"openButton"_s)->text(), u"Open"_s);
@@ -115,6 +117,28 @@ TEST_F(SettingsViewTest, the_switch_writes_the_setting_and_a_new_window_shows_it
     runBatch({QUrl::fromLocalFile(pdf)});
     EXPECT_TRUE(QFileInfo::exists(out(u"quiet.md"_s)));
     EXPECT_TRUE(desktop.reveals.isEmpty());
+}
+
+TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_used_next) {
+    auto* layout = child<QComboBox>(*view, u"pdfLayout"_s);
+    ASSERT_EQ(layout->count(), 2);
+    EXPECT_EQ(layout->itemText(0), u"As written"_s);
+    EXPECT_EQ(layout->itemText(1), u"Structured"_s);
+    EXPECT_EQ(layout->currentIndex(), 0);
+    const QByteArray settingsFile = readFile(root.filePath(u"settings.json"_s));
+
+    layout->setCurrentIndex(1);
+    EXPECT_EQ(QSettings(u"Ombrix"_s, u"Morvane"_s).value(u"ombrix.morvane.pdfLayout"_s),
+              u"structured"_s);
+    EXPECT_EQ(readFile(root.filePath(u"settings.json"_s)), settingsFile);
+    makeModel();
+    view = std::make_unique<SettingsView>(*model);
+    EXPECT_EQ(child<QComboBox>(*view, u"pdfLayout"_s)->currentIndex(), 1);
+
+    const QString pdf = input(u"manual.pdf"_s);
+    fakes->pdf.insert(pdf, PdfText{u"Enough text to keep."_s, {}});
+    runBatch({QUrl::fromLocalFile(pdf)});
+    EXPECT_EQ(fakes->pdfLayouts, QList<PdfLayoutChoice>{PdfLayoutChoice::structured});
 }
 
 TEST_F(SettingsViewTest, the_switch_follows_the_model) {
