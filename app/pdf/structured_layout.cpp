@@ -195,6 +195,7 @@ struct DocumentFacts {
     PDFLayout::SizeStats stats;
     double pitch = 0; // baseline to baseline of body lines
     QString boldHeadingMarker;
+    QSet<QString> boldLabels;
 };
 
 // Band lines stand apart from the body: at least a line's height away from
@@ -335,8 +336,10 @@ std::optional<ListMarker> listMarker(QStringView text) {
 }
 
 QString withoutDotLeaders(QStringView text) {
-    if (!text.contains(u"..") && !text.contains(u". .") && !text.contains(u'\u2026') &&
-        !text.contains(u'\u00B7'))
+    // A contents line is short; a long one is prose that the search would
+    // only slow down.
+    if (text.size() > 2000 || (!text.contains(u"..") && !text.contains(u". .") &&
+                               !text.contains(u'\u2026') && !text.contains(u'\u00B7')))
         return text.toString();
     // Four dots at least, then a page reference or the line's end.
     static const QRegularExpression leader(
@@ -667,10 +670,27 @@ bool isBoldHeading(const QList<Item>& items, qsizetype i, int bodySize) {
     return i + 1 < items.size() && !items[i + 1].place.bold && items[i + 1].key == bodySize;
 }
 
-QString boldHeadingMarker(const QList<Item>& items, const PDFLayout::SizeStats& stats) {
+// The texts of bold lines that stand before many paragraphs ("Note", "Tip"):
+// labels of those paragraphs, not headings of sections.
+QSet<QString> boldLabels(const QList<Item>& items, int bodySize) {
+    QHash<QString, int> uses;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (isBoldHeading(items, i, bodySize))
+            ++uses[items[i].text];
+    }
+    QSet<QString> labels;
+    for (auto it = uses.cbegin(); it != uses.cend(); ++it) {
+        if (it.value() >= 3)
+            labels.insert(it.key());
+    }
+    return labels;
+}
+
+QString boldHeadingMarker(const QList<Item>& items, const PDFLayout::SizeStats& stats,
+                          const QSet<QString>& labels) {
     qsizetype candidates = 0;
     for (qsizetype i = 0; i < items.size(); ++i)
-        candidates += isBoldHeading(items, i, stats.bodySize);
+        candidates += isBoldHeading(items, i, stats.bodySize) && !labels.contains(items[i].text);
     // One bold line may be an emphasis; the convention needs a second.
     if (candidates < 2)
         return {};
@@ -766,6 +786,13 @@ QList<Item> pageItems(const Page& page, int pageIndex) {
                 marker.place.x0 = qMin(left, item.place.x0);
                 continue;
             }
+            // A contents entry's page number set apart after its leader.
+            if (!code && beside && marker.place.x1 < item.place.x0 && marker.text.endsWith(u'.') &&
+                StructuredLayout::withoutDotLeaders(marker.text).size() < marker.text.size()) {
+                marker.text += u' ' + item.text;
+                marker.place.x1 = item.place.x1;
+                continue;
+            }
         }
         items.append(std::move(item));
     }
@@ -797,7 +824,8 @@ QString markdown(const QList<Page>& pages) {
     }
     facts.pitch = bodyPitch(items, bodySize);
     findColumns(items, facts.pitch, bodySize);
-    facts.boldHeadingMarker = boldHeadingMarker(items, facts.stats);
+    facts.boldLabels = boldLabels(items, bodySize);
+    facts.boldHeadingMarker = boldHeadingMarker(items, facts.stats, facts.boldLabels);
 
     Builder builder;
     const Item* previous = nullptr;
@@ -847,7 +875,8 @@ QString markdown(const QList<Page>& pages) {
                 continue;
             }
         }
-        if (!facts.boldHeadingMarker.isEmpty() && boundary && isBoldHeading(items, i, bodySize)) {
+        if (!facts.boldHeadingMarker.isEmpty() && boundary && isBoldHeading(items, i, bodySize) &&
+            !facts.boldLabels.contains(item.text)) {
             builder.heading(facts.boldHeadingMarker + u' ' + item.text);
             previous = &item;
             previousClosed = true;

@@ -9,6 +9,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <array>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,15 @@ TEST(OcrOrder, sizes_lines_by_box_height_in_points) {
     EXPECT_DOUBLE_EQ(lines[0].size, 24);
     // Not rounded: the layout rounds when it counts.
     EXPECT_DOUBLE_EQ(PDFExtract::ocrOrder({{u"x"_s, 0.5, 0.017}}, 800)[0].size, 13.6);
+}
+
+TEST(OcrOrder, places_lines_on_the_page_when_its_width_is_known) {
+    const Line line =
+        PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03, true, 0.1, 0.5}}, 800, 600).value(0);
+    EXPECT_EQ((std::array{line.place.x0, line.place.y0, line.place.x1, line.place.y1}),
+              (std::array{60.0f, 56.0f, 300.0f, 80.0f}));
+    EXPECT_EQ(PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03, true, 0.1, 0.5}}, 800).value(0).place,
+              PDFExtract::Placement{});
 }
 
 TEST(OcrOrder, sorts_by_bottom_edge_highest_first_and_keeps_ties_in_order) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <tuple>
 
 using namespace Qt::StringLiterals;
@@ -125,6 +126,26 @@ TEST(TextLines, replace_code_points_that_are_not_characters) {
     const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines({{line, {}}});
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0].line.text, u"a\uFFFD\uFFFD\uFFFD\U0001F600\uFFFD"_s);
+}
+
+TEST(TextLines, place_each_line_and_give_it_the_font_kind_of_most_characters) {
+    QList<Glyph> bold = glyphs(u"Bold"_s, 10);
+    for (Glyph& glyph : bold)
+        glyph.bold = glyph.monospaced = true;
+    PDFExtract::RawLine raw;
+    raw.glyphs = bold + glyphs(u" mix"_s, 10);
+    raw.box = {72, 100, 160, 112};
+    raw.baseline = 109.5;
+    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines({raw});
+    ASSERT_EQ(lines.size(), 1);
+    const PDFExtract::Placement& place = lines[0].line.place;
+    EXPECT_EQ((std::array{place.x0, place.y0, place.x1, place.y1, place.baseline}),
+              (std::array{72.0f, 100.0f, 160.0f, 112.0f, 109.5f}));
+    // Four of seven non-blank characters are bold and monospaced.
+    EXPECT_TRUE(place.bold && place.monospaced);
+    EXPECT_FALSE(place.italic);
+    raw.glyphs = bold.first(1) + glyphs(u"ab"_s, 10);
+    EXPECT_FALSE(PDFExtract::textLines({raw}).value(0).line.place.bold);
 }
 
 } // namespace

@@ -131,9 +131,11 @@ TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_us
     EXPECT_EQ(QSettings(u"Ombrix"_s, u"Morvane"_s).value(u"ombrix.morvane.pdfLayout"_s),
               u"structured"_s);
     EXPECT_EQ(readFile(root.filePath(u"settings.json"_s)), settingsFile);
-    makeModel();
-    view = std::make_unique<SettingsView>(*model);
-    EXPECT_EQ(child<QComboBox>(*view, u"pdfLayout"_s)->currentIndex(), 1);
+    ModelServices services;
+    services.desktop = &desktop;
+    services.settingsPath = root.filePath(u"settings.json"_s);
+    MorvaneModel next(std::make_unique<FakeConverters>(), std::move(services));
+    EXPECT_EQ(child<QComboBox>(SettingsView(next), u"pdfLayout"_s)->currentIndex(), 1);
 
     const QString pdf = input(u"manual.pdf"_s);
     fakes->pdf.insert(pdf, PdfText{u"Enough text to keep."_s, {}});
