@@ -279,17 +279,45 @@ QList<Page> withoutFurniture(const QList<Page>& pages) {
     QList<Page> kept;
     kept.reserve(pages.size());
     for (qsizetype p = 0; p < pages.size(); ++p) {
-        Page page;
-        page.reserve(pages[p].size());
-        for (qsizetype i = 0; i < pages[p].size(); ++i) {
+        const qsizetype count = pages[p].size();
+        QList<bool> drop(count, false);
+        float top = std::numeric_limits<float>::max();
+        float bottom = std::numeric_limits<float>::lowest();
+        for (qsizetype i = 0; i < count; ++i) {
             const Line& line = pages[p][i];
-            const int where = bands[p][i];
-            if (where != 0 &&
-                (isPageNumber(line.text) ||
-                 pagesOfKey.value(QString::number(where) + furnitureKey(line.text)).size() >=
-                     repeats))
-                continue;
-            page.append(line);
+            // Page numbers are told by their row below, not by repeating.
+            drop[i] =
+                bands[p][i] != 0 && !isPageNumber(line.text) &&
+                pagesOfKey.value(QString::number(bands[p][i]) + furnitureKey(line.text)).size() >=
+                    repeats;
+            if (hasPlace(line.place)) {
+                top = qMin(top, line.place.baseline);
+                bottom = qMax(bottom, line.place.baseline);
+            }
+        }
+        // A page number stands on the outermost row, and a band line beside
+        // it is a running header or footer even in a chapter too short to
+        // repeat it. A number in the last row of a table above it stays.
+        const auto sameRow = [](const Line& line, float baseline) {
+            return std::abs(line.place.baseline - baseline) < 0.3 * qMax(line.size, 1.0);
+        };
+        QList<float> numberRows;
+        for (qsizetype i = 0; i < count; ++i) {
+            const Line& line = pages[p][i];
+            if (bands[p][i] != 0 && isPageNumber(line.text) &&
+                (sameRow(line, top) || sameRow(line, bottom)))
+                numberRows.append(line.place.baseline);
+        }
+        Page page;
+        page.reserve(count);
+        for (qsizetype i = 0; i < count; ++i) {
+            const Line& line = pages[p][i];
+            const bool besideNumber =
+                bands[p][i] != 0 &&
+                std::any_of(numberRows.cbegin(), numberRows.cend(),
+                            [&](float baseline) { return sameRow(line, baseline); });
+            if (!drop[i] && !besideNumber)
+                page.append(line);
         }
         kept.append(std::move(page));
     }
@@ -844,8 +872,8 @@ QString markdown(const QList<Page>& pages) {
         previousClosed = false;
 
         // Code: a run of monospaced lines; one such line inside a paragraph
-        // is a word set in code, not a block.
-        if (item.place.monospaced) {
+        // is a word set in code, not a block, and a bulleted one is an item.
+        if (item.place.monospaced && !isBulletGlyph(Unicode::firstCodePoint(item.text))) {
             const bool nextMono = i + 1 < items.size() && items[i + 1].place.monospaced &&
                                   items[i + 1].page == item.page;
             if (builder.open() == Builder::Open::code || nextMono || boundary ||

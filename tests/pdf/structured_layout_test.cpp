@@ -82,7 +82,9 @@ TEST(StructuredLayout, removes_dot_leaders_only) {
 
 TEST(StructuredLayout, drops_only_repeated_band_lines_and_page_numbers) {
     // Three pages of 800 points: a header, a body line that repeats in the
-    // body, a footer and a number; a table head set close to the body.
+    // body, a footer and a number; a table head set close to the body; on
+    // the first page a footer of its own beside the number, on the second a
+    // table's last number above it.
     const auto at = [](const QString& text, float top) {
         PDFExtract::Placement place;
         place.x0 = 72;
@@ -99,15 +101,18 @@ TEST(StructuredLayout, drops_only_repeated_band_lines_and_page_numbers) {
         pages.append({at(u"Field notes"_s, 30), at(u"Name Size"_s, 76), at(u"Same body line"_s, 90),
                       at(u"Same body line"_s, 400), at(u"Printed %1 May"_s.arg(n), 760),
                       at(QString::number(n), 775)});
+    pages[0].append(at(u"Short chapter"_s, 775));
+    pages[1].insert(4, at(u"4"_s, 745));
     const QList<Page> kept = StructuredLayout::withoutFurniture(pages);
     ASSERT_EQ(kept.size(), 3);
-    for (const Page& page : kept)
-        EXPECT_EQ(texts(page),
-                  (QStringList{u"Name Size"_s, u"Same body line"_s, u"Same body line"_s}));
+    const QStringList body{u"Name Size"_s, u"Same body line"_s, u"Same body line"_s};
+    EXPECT_EQ(texts(kept[0]), body);
+    EXPECT_EQ(texts(kept[1]), body + QStringList{u"4"_s});
+    EXPECT_EQ(texts(kept[2]), body);
     // One page alone has no repeats: only its number goes.
-    EXPECT_EQ(texts(StructuredLayout::withoutFurniture({pages[0]}).value(0)),
+    EXPECT_EQ(texts(StructuredLayout::withoutFurniture({pages[2]}).value(0)),
               (QStringList{u"Field notes"_s, u"Name Size"_s, u"Same body line"_s,
-                           u"Same body line"_s, u"Printed 1 May"_s}));
+                           u"Same body line"_s, u"Printed 3 May"_s}));
 }
 
 TEST(StructuredLayout, of_lines_without_a_place_makes_paragraphs_and_lists) {
