@@ -198,26 +198,63 @@ struct DocumentFacts {
     QSet<QString> boldLabels;
 };
 
-// Band lines stand apart from the body: at least a line's height away from
-// every line outside the bands. A table's head at the top of a page does not.
-QList<int> bandsOf(const Page& page) {
-    float bodyTop = std::numeric_limits<float>::max();
-    float bodyBottom = std::numeric_limits<float>::lowest();
-    QList<int> bands(page.size());
-    for (qsizetype i = 0; i < page.size(); ++i) {
-        bands[i] = band(page[i].place);
-        if (bands[i] == 0 && hasPlace(page[i].place)) {
-            bodyTop = qMin(bodyTop, page[i].place.y0);
-            bodyBottom = qMax(bodyBottom, page[i].place.y1);
+// The body size as the plain layout finds it, counted in UTF-16 units:
+// close enough to tell headings from running headers, and cheap.
+int roughBodySize(const QList<Page>& pages) {
+    QHash<int, qint64> characters;
+    qint64 total = 0;
+    for (const Page& page : pages) {
+        for (const Line& line : page) {
+            characters[PDFLayout::sizeKey(line.size)] += line.text.size();
+            total += line.text.size();
         }
     }
+    int body = 0;
+    for (auto it = characters.cbegin(); it != characters.cend(); ++it) {
+        if (double(it.value()) >= 0.1 * double(total))
+            body = qMax(body, it.key());
+    }
+    return body;
+}
+
+// Band lines stand apart from the body: no chain of lines, each within a
+// line's height of the next, leads from the body to them. A table's head at
+// the top of a page, or the last lines of a page's text, are so joined; a
+// footer of two rows is not.
+QList<int> bandsOf(const Page& page) {
+    QList<int> bands(page.size());
+    QList<qsizetype> order;
     for (qsizetype i = 0; i < page.size(); ++i) {
+        bands[i] = band(page[i].place);
+        if (bands[i] != 0)
+            order.append(i);
+    }
+    // Nearest the body first, so that a line's neighbour is settled before it.
+    std::sort(order.begin(), order.end(), [&page, &bands](qsizetype a, qsizetype b) {
+        if (bands[a] != bands[b])
+            return bands[a] < bands[b];
+        return bands[a] == 1 ? page[a].place.y1 > page[b].place.y1
+                             : page[a].place.y0 < page[b].place.y0;
+    });
+    for (qsizetype i : std::as_const(order)) {
         const Placement& place = page[i].place;
         const float height = place.y1 - place.y0;
-        if ((bands[i] == 1 && place.y1 + height > bodyTop) ||
-            (bands[i] == 2 && place.y0 - height < bodyBottom))
-            bands[i] = 0;
+        for (qsizetype j = 0; j < page.size(); ++j) {
+            const Placement& near = page[j].place;
+            if (j == i || !hasPlace(near))
+                continue;
+            const bool below = near.y0 >= place.y1 - 0.5f * height && near.y0 < place.y1 + height;
+            const bool above = near.y1 <= place.y0 + 0.5f * height && near.y1 > place.y0 - height;
+            // Joined to a body line, or to a band line already found joined.
+            const bool joined = bands[j] <= 0;
+            if (joined && (bands[i] == 1 ? below : above)) {
+                bands[i] = -bands[i];
+                break;
+            }
+        }
     }
+    for (int& where : bands)
+        where = qMax(where, 0);
     return bands;
 }
 
@@ -265,17 +302,37 @@ bool isPageNumber(QStringView text) {
 QList<Page> withoutFurniture(const QList<Page>& pages) {
     QList<QList<int>> bands;
     bands.reserve(pages.size());
-    // How many pages each band text stands on.
-    QHash<QString, QSet<qsizetype>> pagesOfKey;
+    // Where each band text stands, page by page. Running headers and footers
+    // keep their height on the page; a "Syntax:" that happens to fall into
+    // the band of several pages does not.
+    QHash<QString, QList<std::pair<qsizetype, int>>> placesOfKey;
     for (qsizetype p = 0; p < pages.size(); ++p) {
         bands.append(bandsOf(pages[p]));
         for (qsizetype i = 0; i < pages[p].size(); ++i) {
             const Line& line = pages[p][i];
             if (bands[p][i] != 0 && !Unicode::isBlank(line.text))
-                pagesOfKey[QString::number(bands[p][i]) + furnitureKey(line.text)].insert(p);
+                placesOfKey[QString::number(bands[p][i]) + furnitureKey(line.text)].append(
+                    {p, int(std::lround(line.place.baseline))});
         }
     }
+    // For each key, the baseline most of its lines share and on how many
+    // pages it stands there.
+    QHash<QString, std::pair<int, qsizetype>> pagesOfKey;
+    for (auto it = placesOfKey.cbegin(); it != placesOfKey.cend(); ++it) {
+        QHash<int, QSet<qsizetype>> pagesAt;
+        for (const auto& [page, baseline] : it.value()) {
+            for (int near = baseline - 2; near <= baseline + 2; ++near)
+                pagesAt[near].insert(page);
+        }
+        std::pair<int, qsizetype> best{0, 0};
+        for (auto at = pagesAt.cbegin(); at != pagesAt.cend(); ++at) {
+            if (at.value().size() > best.second)
+                best = {at.key(), at.value().size()};
+        }
+        pagesOfKey.insert(it.key(), best);
+    }
     const qsizetype repeats = pages.size() <= 3 ? 2 : 3;
+    const int bodySize = roughBodySize(pages);
     QList<Page> kept;
     kept.reserve(pages.size());
     for (qsizetype p = 0; p < pages.size(); ++p) {
@@ -285,11 +342,13 @@ QList<Page> withoutFurniture(const QList<Page>& pages) {
         float bottom = std::numeric_limits<float>::lowest();
         for (qsizetype i = 0; i < count; ++i) {
             const Line& line = pages[p][i];
-            // Page numbers are told by their row below, not by repeating.
-            drop[i] =
-                bands[p][i] != 0 && !isPageNumber(line.text) &&
-                pagesOfKey.value(QString::number(bands[p][i]) + furnitureKey(line.text)).size() >=
-                    repeats;
+            // Page numbers are told by their row below, not by repeating;
+            // a heading such as "Syntax" at the top of many pages is no header.
+            const std::pair<int, qsizetype> repeated =
+                pagesOfKey.value(QString::number(bands[p][i]) + furnitureKey(line.text));
+            drop[i] = bands[p][i] != 0 && !isPageNumber(line.text) &&
+                      PDFLayout::sizeKey(line.size) <= bodySize && repeated.second >= repeats &&
+                      std::abs(line.place.baseline - float(repeated.first)) <= 2.5f;
             if (hasPlace(line.place)) {
                 top = qMin(top, line.place.baseline);
                 bottom = qMax(bottom, line.place.baseline);
