@@ -74,13 +74,9 @@ bool isDashBullet(char32_t c) {
     return c == U'-' || c == U'*' || c == U'\u2013';
 }
 
-bool isBlankChar(QChar c) {
-    return c.isSpace();
-}
-
 qsizetype blanksFrom(QStringView text, qsizetype at) {
     qsizetype end = at;
-    while (end < text.size() && isBlankChar(text[end]))
+    while (end < text.size() && text[end].isSpace())
         ++end;
     return end - at;
 }
@@ -873,9 +869,14 @@ QList<Item> pageItems(const Page& page, int pageIndex) {
                 marker.place.x0 = qMin(left, item.place.x0);
                 continue;
             }
-            // A contents entry's page number set apart after its leader.
-            if (!code && beside && marker.place.x1 < item.place.x0 && marker.text.endsWith(u'.') &&
-                StructuredLayout::withoutDotLeaders(marker.text).size() < marker.text.size()) {
+            // A contents entry's leader and page number set apart from its title.
+            const bool leader = StructuredLayout::withoutDotLeaders(item.text).isEmpty();
+            const bool afterLeader =
+                marker.text.endsWith(u'.') &&
+                StructuredLayout::withoutDotLeaders(marker.text).size() < marker.text.size() &&
+                std::all_of(item.text.cbegin(), item.text.cend(),
+                            [](QChar c) { return c.isLetterOrNumber(); });
+            if (!code && beside && marker.place.x1 < item.place.x0 && (leader || afterLeader)) {
                 marker.text += u' ' + item.text;
                 marker.place.x1 = item.place.x1;
                 continue;
