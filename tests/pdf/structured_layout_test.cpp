@@ -180,7 +180,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(GoldenCase{"structured_manual.pdf",
                                u"1The 2 3 Harbour Manual Operations Page edition second"_s},
                     GoldenCase{"structured_exact.pdf",
-                               u"1 2 3 Field Page keeper lighthouse notes observa of the tion"_s}),
+                               u"1 2 3 Field Page keeper lighthouse notes observa of the tion"_s},
+                    // Recognised lines carry their boxes too.
+                    GoldenCase{"scanned.pdf", {}}),
     [](const testing::TestParamInfo<GoldenCase>& info) {
         return QString::fromLatin1(info.param.pdf).section(u'.', 0, 0).toStdString();
     });
