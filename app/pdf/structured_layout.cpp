@@ -24,9 +24,15 @@ namespace {
 constexpr double bandShare = 0.11;
 // How many lines before and after a line show its column's width.
 constexpr qsizetype columnReach = 6;
+// Deeper lists and wider code indents are a drawing's accident, not text.
+constexpr qsizetype maxListDepth = 8;
+constexpr double maxCodeIndent = 160;
 
+// A hostile file can place text at infinity; such a line counts as unplaced.
 bool hasPlace(const Placement& place) {
-    return place.pageHeight > 0 && place.y1 > place.y0;
+    return place.pageHeight > 0 && place.y1 > place.y0 && std::isfinite(place.pageHeight) &&
+           std::isfinite(place.x0) && std::isfinite(place.x1) && std::isfinite(place.y0) &&
+           std::isfinite(place.y1) && std::isfinite(place.baseline);
 }
 
 // 0 outside the bands, 1 in the top band, 2 in the bottom band.
@@ -308,7 +314,7 @@ QList<Page> withoutFurniture(const QList<Page>& pages) {
             const Line& line = pages[p][i];
             if (bands[p][i] != 0 && !Unicode::isBlank(line.text))
                 placesOfKey[QString::number(bands[p][i]) + furnitureKey(line.text)].append(
-                    {p, int(std::lround(line.place.baseline))});
+                    {p, int(std::lround(std::clamp(line.place.baseline, -1e6f, 1e6f)))});
         }
     }
     // For each key, the baseline most of its lines share and on how many
@@ -482,7 +488,8 @@ public:
         }
         while (!m_levels.isEmpty() && markerX < m_levels.last().markerX - step)
             m_levels.removeLast();
-        if (m_levels.isEmpty() || markerX > m_levels.last().markerX + step) {
+        if (m_levels.isEmpty() ||
+            (markerX > m_levels.last().markerX + step && m_levels.size() < maxListDepth)) {
             const int indent = m_levels.isEmpty() ? 0 : m_levels.last().contentIndent;
             m_levels.append({markerX, indent, indent, ordered});
         }
@@ -588,10 +595,10 @@ private:
             QStringView raw = line.item->raw;
             while (!raw.isEmpty() && (raw.back() == u' ' || raw.back() == u'\t'))
                 raw.chop(1);
-            const qsizetype column =
-                charWidth > 0
-                    ? qMax<qsizetype>(0, std::lround((line.item->place.x0 - left) / charWidth))
-                    : 0;
+            double columns = charWidth > 0 ? (line.item->place.x0 - left) / charWidth : 0;
+            if (!std::isfinite(columns))
+                columns = 0;
+            const qsizetype column = qsizetype(std::clamp(columns, 0.0, maxCodeIndent) + 0.5);
             // A comment set apart on the row of its command stays on that row.
             const bool sameRow = previous && previous->page == line.item->page &&
                                  std::abs(previous->place.baseline - line.item->place.baseline) <

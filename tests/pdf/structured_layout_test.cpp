@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cmath>
+#include <limits>
+
 using namespace Qt::StringLiterals;
 using PDFExtract::Line;
 using PDFExtract::Page;
@@ -125,6 +128,33 @@ TEST(StructuredLayout, of_lines_without_a_place_makes_paragraphs_and_lists) {
                                                  u"- Close the shutters.\n- Lock the door.\n"_s);
     EXPECT_EQ(StructuredLayout::markdown({}), u"\n"_s);
     EXPECT_EQ(StructuredLayout::markdown({{}, {{u"   "_s, 10}}}), u"\n"_s);
+}
+
+TEST(StructuredLayout, keeps_hostile_places_to_bounded_text) {
+    // Lines at infinity, twenty ever deeper bullets, code far to the right.
+    const auto at = [](const QString& text, float x, float top, bool code = false) {
+        PDFExtract::Placement place;
+        place.x0 = x;
+        place.x1 = x + 100;
+        place.y0 = top;
+        place.y1 = top + 10;
+        place.baseline = top + 8;
+        place.pageWidth = 600;
+        place.pageHeight = 800;
+        place.monospaced = code;
+        return Line(text, 10, place);
+    };
+    Page page{at(u"nowhere"_s, std::numeric_limits<float>::infinity(), 100),
+              at(u"nothing"_s, std::nanf(""), std::nanf(""))};
+    for (int depth = 0; depth < 20; ++depth)
+        page.append(at(u"\u2022 level %1"_s.arg(depth), 72 + 20 * depth, 200 + 12 * depth));
+    page.append(at(u"int a;"_s, 72, 500, true));
+    page.append(at(u"int b;"_s, 1e9f, 512, true));
+    const QString markdown = StructuredLayout::markdown({page});
+    for (const QString& word : {u"nowhere"_s, u"nothing"_s, u"level 19"_s, u"int b;"_s})
+        EXPECT_TRUE(markdown.contains(word)) << word.toStdString();
+    for (const QString& line : markdown.split(u'\n'))
+        EXPECT_LT(line.size(), 200) << line.toStdString();
 }
 
 QString goldenPath(const QString& name) {
