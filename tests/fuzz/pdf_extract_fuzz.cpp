@@ -2,6 +2,7 @@
 
 #include "pdf_extract_p.h"
 #include "pdf_layout.h"
+#include "structured_layout.h"
 
 #include <cmath>
 #include <cstddef>
@@ -41,5 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(markdown.endsWith(u'\n') && !markdown.endsWith(u"\n\n"),
           "markdown: exactly one final line feed");
     check(FuzzInput::isValidUtf16(markdown), "markdown: valid UTF-16");
+    const QString structured = StructuredLayout::markdown(extraction.pages);
+    check(structured.endsWith(u'\n') && !structured.endsWith(u"\n\n"),
+          "structured markdown: exactly one final line feed");
+    check(FuzzInput::isValidUtf16(structured), "structured markdown: valid UTF-16");
     return 0;
 }

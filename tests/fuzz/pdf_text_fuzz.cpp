@@ -2,6 +2,7 @@
 
 #include "pdf_layout.h"
 #include "reading_order.h"
+#include "structured_layout.h"
 #include "text_layer.h"
 #include "text_repair.h"
 #include "unicode.h"
@@ -128,7 +129,8 @@ Decoded decode(FuzzInput::Reader& in) {
             codePoint |= char32_t(in.byte()) << 8;
             if (header & 0x40)
                 codePoint |= char32_t(in.byte()) << 16;
-            raw.glyphs.append({codePoint, size, !(header & 0x20)});
+            raw.glyphs.append({codePoint, size, !(header & 0x20), bool(header & 0x08),
+                               bool(header & 0x04), bool(header & 0x02)});
             if (codePoint <= 0xFFFF)
                 text.append(QChar(static_cast<char16_t>(codePoint)));
             else
@@ -170,10 +172,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const QList<PDFExtract::PlacedLine> ordered = PDFExtract::readingOrder(placed);
         check(isPermutation(placed, ordered), "readingOrder: the same lines, reordered");
         PDFExtract::Page page;
-        for (const PDFExtract::PlacedLine& line : ordered)
+        for (PDFExtract::PlacedLine line : ordered) {
+            line.line.place.pageWidth = 612;
+            line.line.place.pageHeight = 792;
             page.append(line.line);
+        }
         extracted.append(page);
     }
     checkTidy(PDFLayout::markdown(extracted), true);
+    checkTidy(StructuredLayout::markdown(decoded.pages), validLines);
+    checkTidy(StructuredLayout::markdown(extracted), true);
     return 0;
 }
