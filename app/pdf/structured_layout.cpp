@@ -943,8 +943,14 @@ QString markdown(const QList<Page>& pages) {
         if (item.place.monospaced && !isBulletGlyph(Unicode::firstCodePoint(item.text))) {
             const bool nextMono = i + 1 < items.size() && items[i + 1].place.monospaced &&
                                   items[i + 1].page == item.page;
-            if (builder.open() == Builder::Open::code || nextMono || boundary ||
-                builder.open() != Builder::Open::paragraph) {
+            // The rest of a sentence, with a name set in code, goes on.
+            const bool endsSentenceInCode =
+                builder.open() == Builder::Open::paragraph && !boundary &&
+                !endsSentence(previous->text) &&
+                Unicode::isLowercase(Unicode::firstCodePoint(item.text));
+            if (builder.open() == Builder::Open::code ||
+                ((nextMono || boundary || builder.open() != Builder::Open::paragraph) &&
+                 !endsSentenceInCode)) {
                 builder.codeLine(item, relation.gap);
                 previous = &item;
                 finishPages(++i);
