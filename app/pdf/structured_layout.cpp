@@ -696,7 +696,7 @@ struct Step {
     }
 };
 
-Step step(const Item* previous, const Item& item, double pitch, int bodySize) {
+Step step(const Item* previous, const Item& item, const Item* next, double pitch, int bodySize) {
     Step s;
     if (!previous)
         return s;
@@ -722,9 +722,14 @@ Step step(const Item* previous, const Item& item, double pitch, int bodySize) {
     const double linePitch =
         pitch * (bodySize > 0 ? qMax(item.size, previous->size) / bodySize : 1.0);
     s.gap = down > 1.3 * linePitch + 1.0;
+    // A first-line indent: the line after goes back to the left. Under a
+    // hanging first line the lines after stay indented.
+    const bool nextGoesBack = next && next->page == item.page && next->located &&
+                              next->place.x0 < item.place.x0 - 0.5 * size;
     s.indent = item.place.x0 > previous->place.x0 + 0.8 * size &&
                item.place.x0 < previous->place.x0 + 8 * size &&
-               item.place.x1 > previous->place.x1 - 4 * size;
+               item.place.x1 > previous->place.x1 - 4 * size &&
+               (nextGoesBack || endsSentence(previous->text));
     s.previousShort = !previousFull && endsSentence(previous->text);
     return s;
 }
@@ -934,7 +939,8 @@ QString markdown(const QList<Page>& pages) {
     finishPages(0);
     for (qsizetype i = 0; i < items.size();) {
         const Item& item = items[i];
-        const Step relation = step(previous, item, facts.pitch, bodySize);
+        const Step relation = step(previous, item, i + 1 < items.size() ? &items[i + 1] : nullptr,
+                                   facts.pitch, bodySize);
         const bool boundary = !previous || previousClosed || relation.newParagraph(previous->text);
         previousClosed = false;
 
