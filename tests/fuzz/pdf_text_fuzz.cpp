@@ -129,8 +129,11 @@ Decoded decode(FuzzInput::Reader& in) {
             codePoint |= char32_t(in.byte()) << 8;
             if (header & 0x40)
                 codePoint |= char32_t(in.byte()) << 16;
-            raw.glyphs.append({codePoint, size, !(header & 0x20), bool(header & 0x08),
-                               bool(header & 0x04), bool(header & 0x02)});
+            PDFExtract::Glyph glyph{codePoint, size, !(header & 0x20)};
+            glyph.bold = header & 0x08;
+            glyph.italic = header & 0x04;
+            glyph.monospaced = header & 0x02;
+            raw.glyphs.append(glyph);
             if (codePoint <= 0xFFFF)
                 text.append(QChar(static_cast<char16_t>(codePoint)));
             else
