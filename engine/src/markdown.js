@@ -65,7 +65,8 @@ export function createTurndown() {
         const index = Array.prototype.indexOf.call(parent.children, node);
         prefix = `${(Number.isFinite(start) ? start : 1) + index}. `;
       }
-      const body = content.replace(/^\n+/, '').replace(/\n+$/, '\n')
+      const stripped = content.replace(/^\n+/, '');
+      const body = (trimEnd(stripped, '\n') + (stripped.endsWith('\n') ? '\n' : ''))
         .replace(/\n(?!\n|$)/g, '\n' + ' '.repeat(prefix.length));
       return prefix + body + (node.nextSibling && !/\n$/.test(body) ? '\n' : '');
     },
@@ -86,17 +87,48 @@ export function createTurndown() {
       && !(node.closest('table').rows.length === 1 && node.parentNode.children.length <= 1),
     replacement: (content, node) => {
       const index = Array.prototype.indexOf.call(node.parentNode.children, node);
-      const text = content.trim().replace(/\s*\n+\s*/g, ' ').replace(/\|/g, '\\|');
+      const text = content.trim().replace(/\s+/g, (run) => (run.includes('\n') ? ' ' : run))
+        .replace(/\|/g, '\\|');
       return (index === 0 ? '| ' : ' ') + text + ' |';
     },
   });
   return service;
 }
 
+// Splits long white space runs with a mark removed after turndown, whose
+// final trim (/[\t\r\n\s]+$/) is quadratic in the length of a run followed
+// by text. Runs in <pre> are kept and only split; elsewhere white space other
+// than the four turndown collapses becomes a plain space, so it collapses too.
+const SPLIT = '\uE002';
+
+function splitWhiteSpaceRuns(node) {
+  const document = node.ownerDocument || node;
+  const walker = document.createTreeWalker(node, 4 /* text */);
+  for (let text = walker.nextNode(); text; text = walker.nextNode()) {
+    const inPre = text.parentNode && text.parentNode.closest && text.parentNode.closest('pre');
+    const data = inPre ? text.data.replace(/\s{32}/g, `$&${SPLIT}`) : text.data.replace(/[^\S\t\n\r ]/g, ' ');
+    if (data !== text.data) {
+      text.data = data;
+    }
+  }
+}
+
 // Turns a DOM node (element or document) into tidy Markdown.
 export function toMarkdown(node, service = createTurndown()) {
   flattenTables(node);
-  return tidyMarkdown(service.turndown(node));
+  splitWhiteSpaceRuns(node);
+  return tidyMarkdown(service.turndown(node).replace(/\uE002/g, ''));
+}
+
+// The text without the given characters at its end. A regular expression
+// such as /[ \t]+$/ would retry from every character of a long run of
+// spaces followed by text, quadratic in the run's length.
+export function trimEnd(text, characters) {
+  let end = text.length;
+  while (end > 0 && characters.includes(text[end - 1])) {
+    end--;
+  }
+  return end === text.length ? text : text.slice(0, end);
 }
 
 // One blank line between blocks, none leading or trailing, no trailing
@@ -107,7 +139,7 @@ export function tidyMarkdown(text) {
   const out = [];
   let fenceMarks = null;
   for (const raw of lines) {
-    const line = raw.replace(/[ \t]+$/, '');
+    const line = trimEnd(raw, ' \t');
     const opening = /^ *(`{3,}|~{3,})/.exec(line);
     if (fenceMarks) {
       out.push(line);

@@ -146,8 +146,12 @@ function escapeLineStart(line) {
 }
 
 function wrap(text, marks) {
-  const match = /^(\s*)(.*?)(\s*)$/s.exec(text);
-  return match[2] === '' ? text : `${match[1]}${marks}${match[2]}${marks}${match[3]}`;
+  const core = text.trim();
+  if (core === '') {
+    return text;
+  }
+  const start = text.length - text.trimStart().length;
+  return `${text.slice(0, start)}${marks}${core}${marks}${text.slice(start + core.length)}`;
 }
 
 // The Markdown of one a:p's runs; `lineBreak` is what an a:br becomes.

@@ -83,3 +83,11 @@ test('no HTML is left over', () => {
   assert.match(markdown, /\| Head \| `x` \|/);
   assert.match(markdown, /\| q \| line break \|/);
 });
+
+// Each pass over text must be linear: a quadratic one takes minutes here.
+test('long runs of white space before text convert at once', () => {
+  const spaces = ' '.repeat(320000);
+  const markdown = convert(`<pre>${spaces}x\n${'\n'.repeat(320000)}y</pre><p>a${spaces}b${'\u00a0'.repeat(320000)}c</p>`
+    + `<ul><li>item${'\n'.repeat(320000)}<p>text</p></li></ul><table><tr><td>a${spaces}\n${spaces}b</td><td>c</td></tr></table>`);
+  assert.equal(markdown, `\`\`\`\n${spaces}x\n${'\n'.repeat(320000)}y\n\`\`\`\n\na b c\n\n- item\n\n  text\n\n| a b | c |\n| --- | --- |\n`);
+});

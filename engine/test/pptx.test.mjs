@@ -108,3 +108,14 @@ test('faults of the presentation come back as short errors', async (t) => {
     });
   }
 });
+
+// Each pass over text must be linear: a quadratic one takes minutes here.
+test('a long run of spaces before text converts at once', async () => {
+  const spaces = ' '.repeat(320000);
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Cast off at noon</a:t></a:r>',
+      `<a:t>Cast off</a:t></a:r><a:r><a:rPr b="1"/><a:t>${spaces}at${spaces}noon</a:t></a:r>`),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.match(result.markdown, /^- Cast off {320000}\*\*at {320000}noon\*\*$/m);
+});
