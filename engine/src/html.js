@@ -50,22 +50,13 @@ function dropLeadingTitle(root, title) {
   }
 }
 
-function bodyMarkdown(document, assets, title) {
-  const body = document.body || document.documentElement;
+function bodyMarkdown(body, assets, title) {
   for (const node of Array.from(body.querySelectorAll(DROPPED))) {
     node.remove();
   }
   takeDataImages(body, assets);
   dropLeadingTitle(body, title);
   return toMarkdown(body);
-}
-
-export function convertHtml(text, env) {
-  const document = parse(env, text);
-  const assets = new Assets();
-  const title = titleOf(document);
-  const markdown = bodyMarkdown(document, assets, title);
-  return { markdown, title, assets: assets.list, warnings: [] };
 }
 
 function absolute(address, base) {
@@ -77,7 +68,7 @@ function absolute(address, base) {
 }
 
 // Links and images relative to the page's address become absolute, also
-// through a <base> element of the page.
+// through a <base> element of the page. Same-page links stay as they are.
 function makeAbsolute(document, address) {
   const declared = document.querySelector('base[href]');
   const base = declared ? absolute(declared.getAttribute('href'), address) : address;
@@ -102,23 +93,157 @@ function makeAbsolute(document, address) {
   element.setAttribute('href', base);
 }
 
-export function convertUrl(text, address, env) {
-  const document = parse(env, text);
-  makeAbsolute(document, address);
-  const assets = new Assets();
-  const fallback = document.cloneNode(true);
+// Readability makes "#part" links absolute: a link to this very page
+// becomes "#part" again.
+function keepSamePageLinks(root, address) {
+  let page;
+  try {
+    page = new URL(address);
+  } catch {
+    return;
+  }
+  page.hash = '';
+  for (const link of Array.from(root.querySelectorAll('a[href]'))) {
+    let target;
+    try {
+      target = new URL(link.getAttribute('href'), page);
+    } catch {
+      continue;
+    }
+    if (target.hash.length > 1) {
+      const fragment = target.hash;
+      target.hash = '';
+      if (target.href === page.href) {
+        link.setAttribute('href', fragment);
+      }
+    }
+  }
+}
+
+// Words outside links: what a page says rather than where it leads.
+function textWords(root) {
+  const clone = root.cloneNode(true);
+  for (const link of Array.from(clone.querySelectorAll('a'))) {
+    link.remove();
+  }
+  return (clone.textContent.match(/[\p{L}\p{N}_]+/gu) || []).length;
+}
+
+function linkShare(element) {
+  const all = collapseWhiteSpace(element.textContent).length;
+  if (all === 0) {
+    return 1;
+  }
+  let linked = 0;
+  for (const link of Array.from(element.querySelectorAll('a'))) {
+    linked += collapseWhiteSpace(link.textContent).length;
+  }
+  return linked / all;
+}
+
+// What is never the article: navigation, forms and their controls, menus,
+// and hidden parts. Headers, footers, asides and blocks named like page
+// furniture go only when they are mostly links, so a footnote in an <aside>
+// or a section in a block named "header" stays.
+const CHROME = 'nav, form, button, select, input, textarea, label, dialog, menu, iframe, svg, '
+  + '[role=navigation], [role=banner], [role=contentinfo], [role=search], [role=dialog], [role=menu], '
+  + '[role=menubar], [role=toolbar], [role=tablist], [hidden], [aria-hidden=true]';
+const FURNITURE = /(?:^|[\s_-])(?:nav\w*|menu\w*|sidebar|toolbar|breadcrumbs?|masthead|banner|header|footer|cookies?|share|social|related|skip|jump|languages?)(?:$|[\s_-])/i;
+
+function removeChrome(root) {
+  for (const element of Array.from(root.querySelectorAll(CHROME))) {
+    element.remove();
+  }
+  for (const element of Array.from(root.querySelectorAll('header, footer, aside, div, section, ul, ol, table'))) {
+    if (!root.contains(element)) {
+      continue; // went with a removed ancestor
+    }
+    const named = /^(HEADER|FOOTER|ASIDE)$/.test(element.nodeName)
+      || FURNITURE.test(`${element.getAttribute('id') || ''} ${element.getAttribute('class') || ''}`);
+    if (named && linkShare(element) > 0.5) {
+      element.remove();
+    }
+  }
+}
+
+// The page's own word for where its content is, else the whole page, each
+// cleaned of its chrome.
+function mainCandidate(document) {
+  const body = document.body || document.documentElement;
+  removeChrome(body);
+  const articles = document.querySelectorAll('article');
+  const marked = document.querySelector('main') || document.querySelector('[role=main]')
+    || (articles.length === 1 ? articles[0] : null) || document.querySelector('#content');
+  if (marked && textWords(marked) * 2 >= textWords(body)) {
+    return marked;
+  }
+  return body;
+}
+
+// Readability's article when it kept the content; the main candidate when
+// it kept clearly less of what the page says.
+function articleRoot(env, document, address) {
+  const page = document.cloneNode(true);
   let article = null;
   try {
     article = new Readability(document, { keepClasses: true }).parse();
   } catch {
-    article = null; // the whole page is converted instead
+    article = null; // the main candidate is converted instead
   }
-  if (article && article.content && collapseWhiteSpace(article.textContent) !== '') {
+  const candidate = mainCandidate(page);
+  if (article && article.content) {
     const content = parse(env, `<!DOCTYPE html><html><head><base href="${address.replace(/"/g, '&quot;')}"></head>`
       + `<body>${article.content}</body></html>`);
-    const title = collapseWhiteSpace(article.title) || titleOf(fallback);
-    return { markdown: bodyMarkdown(content, assets, title), title, assets: assets.list, warnings: [] };
+    const kept = textWords(content.body);
+    if (kept > 0 && kept >= 0.95 * textWords(candidate)) {
+      return { root: content.body, title: collapseWhiteSpace(article.title) || titleOf(page) };
+    }
   }
-  const title = titleOf(fallback);
-  return { markdown: bodyMarkdown(fallback, assets, title), title, assets: assets.list, warnings: [] };
+  return { root: candidate, title: titleOf(page) };
+}
+
+// Links that only mark where they are (a pilcrow after a heading) say
+// nothing in Markdown.
+const MARKS = /^[¶#§†‡⁋🔗⚓]$/u;
+
+function dropMarkLinks(root) {
+  for (const link of Array.from(root.querySelectorAll('a[href]'))) {
+    if (MARKS.test(collapseWhiteSpace(link.textContent)) && !link.querySelector('img')) {
+      link.remove();
+    }
+  }
+}
+
+// Anchors without an address only name a spot. Written self-closing, as
+// XHTML pages do, the HTML parser leaves them open around what follows,
+// and Readability then takes headings for links.
+function closeEmptyAnchors(text) {
+  return text.replace(/<a(\s[^<>]*?)?\/>/gi, (whole, attributes = '') => (
+    /\shref\s*=/i.test(attributes) ? whole : `<a${attributes}></a>`));
+}
+
+function unwrapAnchors(root) {
+  for (const anchor of Array.from(root.querySelectorAll('a:not([href])'))) {
+    anchor.replaceWith(...Array.from(anchor.childNodes));
+  }
+}
+
+export function convertUrl(text, address, env) {
+  const document = parse(env, closeEmptyAnchors(text));
+  unwrapAnchors(document);
+  makeAbsolute(document, address);
+  dropMarkLinks(document);
+  const assets = new Assets();
+  const { root, title } = articleRoot(env, document, address);
+  keepSamePageLinks(root, address);
+  return { markdown: bodyMarkdown(root, assets, title), title, assets: assets.list, warnings: [] };
+}
+
+export function convertHtml(text, env) {
+  const document = parse(env, closeEmptyAnchors(text));
+  dropMarkLinks(document);
+  const assets = new Assets();
+  const title = titleOf(document);
+  const markdown = bodyMarkdown(document.body || document.documentElement, assets, title);
+  return { markdown, title, assets: assets.list, warnings: [] };
 }
