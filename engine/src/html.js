@@ -2,7 +2,7 @@
 
 import { Readability } from '@mozilla/readability';
 import { Assets, extensionForType } from './assets.js';
-import { collapseWhiteSpace, toMarkdown } from './markdown.js';
+import { collapseWhiteSpace, createTurndown, toMarkdown } from './markdown.js';
 
 const DROPPED = 'script, style, template, noscript';
 
@@ -56,7 +56,7 @@ function bodyMarkdown(body, assets, title) {
   }
   takeDataImages(body, assets);
   dropLeadingTitle(body, title);
-  return toMarkdown(body);
+  return toMarkdown(body, createTurndown({ samePageLinks: true }));
 }
 
 function absolute(address, base) {

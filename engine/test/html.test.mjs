@@ -80,3 +80,56 @@ test('an address that is not absolute leaves links as they are', async () => {
   assert.equal(result.error, undefined);
   assert.match(result.markdown, /\[the archive\]\(\.\.\/archive\/log\.html\)/);
 });
+
+// A documentation chapter as XHTML tools write it: every heading holds a
+// self-closing anchor, each has a permalink mark, a footnote sits in an
+// <aside>, and the page around it has the usual chrome.
+const sections = Array.from({ length: 8 }, (_, i) => `<div class="section">
+<h2 class="title"><a id="s${i + 1}"/>${i + 1}. Topic ${'ABCDEFGH'[i]}<a class="headerlink" href="#s${i + 1}" title="Permalink">¶</a></h2>
+<p>Paragraph ${i + 1} explains the tides of bay ${i + 1} in plain words for the reader.</p>
+<ul><li><a href="#s${(i + 1) % 8 + 1}">Section ${(i + 1) % 8 + 1}</a> (next topic)</li>
+<li><a href="../other.html">Other chapter</a> (further reading)</li></ul></div>`).join('\n');
+const chapter = `<!DOCTYPE html><html><head><title>Chapter 1. Tides</title></head><body>
+<header class="site-header"><nav><a href="/">Home</a> <a href="/login">Log in</a> <a href="/join">Create account</a></nav></header>
+<div class="sidebar"><button>move to sidebar</button><label for="lang">42 languages</label><input id="lang" type="checkbox">
+<ul><li><a href="/de">Deutsch</a></li><li><a href="/fr">Français</a></li></ul></div>
+<div class="chapter"><h1 class="title"><a id="top"/>Chapter 1. Tides</h1>
+${sections}
+<p>Water rises twice a day.<aside class="footnote">Footnote: in most seas, not all of them.</aside></p>
+<p><img src="img/bay.png" alt="The bay"> and <a href="other.html#x">more</a>.</p>
+</div>
+<footer><a href="/privacy">Privacy</a> <a href="/terms">Terms</a></footer>
+</body></html>`;
+
+test('a chapter keeps all its sections, its footnote and no chrome', async (t) => {
+  const result = await call('url', chapter, 'http://docs.example/dir/sub/page.html');
+  const markdown = result.markdown;
+  assert.equal(result.error, undefined);
+  await t.test('every section with its heading and text', () => {
+    for (let i = 1; i <= 8; i++) {
+      assert.match(markdown, new RegExp(`^## ${i}\\. Topic ${'ABCDEFGH'[i - 1]}$`, 'm'));
+      assert.match(markdown, new RegExp(`^Paragraph ${i} explains`, 'm'));
+    }
+    assert.match(markdown, /Footnote: in most seas, not all of them\./);
+  });
+  await t.test('chrome goes', () => {
+    assert.doesNotMatch(markdown, /move to sidebar|42 languages|Log in|Create account|Deutsch|Privacy/);
+  });
+  await t.test('same-page links stay anchors and permalink marks go', () => {
+    assert.match(markdown, /\[Section 3\]\(#s3\) \(next topic\)/);
+    assert.doesNotMatch(markdown, /¶|Permalink/);
+  });
+  await t.test('relative links and images resolve against the address given', () => {
+    assert.match(markdown, /\[Other chapter\]\(http:\/\/docs\.example\/dir\/other\.html\)/);
+    assert.match(markdown, /!\[The bay\]\(http:\/\/docs\.example\/dir\/sub\/img\/bay\.png\)/);
+    assert.match(markdown, /\[more\]\(http:\/\/docs\.example\/dir\/sub\/other\.html#x\)/);
+  });
+});
+
+test('a directory-like address resolves links inside it, one without the slash beside it', async () => {
+  const page = '<title>Docs</title><p><a href="guide.html">guide</a> <a href="#top">top</a></p>';
+  const inside = await call('url', page, 'https://b.example/docs/');
+  assert.equal(inside.markdown, '[guide](https://b.example/docs/guide.html) [top](#top)\n');
+  const beside = await call('url', page, 'https://b.example/docs');
+  assert.equal(beside.markdown, '[guide](https://b.example/guide.html) [top](#top)\n');
+});
