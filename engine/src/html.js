@@ -167,13 +167,22 @@ function removeChrome(root) {
 }
 
 // The page's own word for where its content is, else the whole page, each
-// cleaned of its chrome.
+// cleaned of its chrome. A block merely named "content" is taken only when
+// what lies outside it is mostly links, as a manual page's name section is not.
 function mainCandidate(document) {
   const body = document.body || document.documentElement;
   removeChrome(body);
   const articles = document.querySelectorAll('article');
-  const marked = document.querySelector('main') || document.querySelector('[role=main]')
-    || (articles.length === 1 ? articles[0] : null) || document.querySelector('#content');
+  let marked = document.querySelector('main') || document.querySelector('[role=main]')
+    || (articles.length === 1 ? articles[0] : null);
+  if (!marked) {
+    const content = document.querySelector('#content');
+    if (content && content !== body) {
+      const outside = body.cloneNode(true);
+      outside.querySelector('#content').remove();
+      marked = textWords(outside) === 0 || linkShare(outside) > 0.5 ? content : null;
+    }
+  }
   if (marked && textWords(marked) * 2 >= textWords(body)) {
     return marked;
   }

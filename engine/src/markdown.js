@@ -58,9 +58,18 @@ export function createTurndown({ samePageLinks = false } = {}) {
       if (source === '') {
         return '';
       }
-      const alt = escapeText(collapseWhiteSpace(node.getAttribute('alt')), { before: '[', after: ']', inLink: true });
+      const text = collapseWhiteSpace(node.getAttribute('alt'));
+      const alt = escapeText(text, { before: '[', after: ']', inLink: !balanced(text, '[', ']') });
       const title = collapseWhiteSpace(node.getAttribute('title')).replace(/["\\]/g, '\\$&');
       return `![${alt}](${linkDestination(source)}${title ? ` "${title}"` : ''})`;
+    },
+  });
+
+  service.addRule('link', {
+    filter: (node) => node.nodeName === 'A' && (node.getAttribute('href') || '').trim() !== '',
+    replacement: (content, node) => {
+      const title = collapseWhiteSpace(node.getAttribute('title')).replace(/["\\]/g, '\\$&');
+      return `[${content}](${linkDestination(node.getAttribute('href').trim())}${title ? ` "${title}"` : ''})`;
     },
   });
 
@@ -142,8 +151,20 @@ function splitWhiteSpaceRuns(node) {
   }
 }
 
+function balanced(text, open, close) {
+  let depth = 0;
+  for (const c of text) {
+    depth += c === open ? 1 : c === close ? -1 : 0;
+    if (depth < 0) {
+      return false;
+    }
+  }
+  return depth === 0;
+}
+
+// Parentheses need escaping in an address only when they do not pair up.
 function linkDestination(address) {
-  const escaped = address.replace(/[()\\]/g, '\\$&');
+  const escaped = address.replace(balanced(address, '(', ')') ? /\\/g : /[()\\]/g, '\\$&');
   return /[\s<>]/.test(escaped) ? `<${escaped.replace(/[<>\n]/g, encodeURIComponent)}>` : escaped;
 }
 
