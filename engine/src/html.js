@@ -23,6 +23,82 @@ function takeDataImages(root, assets) {
   }
 }
 
+// The width and height of a PNG or GIF in a data: address, from its header.
+function dataImageSize(address) {
+  const match = /^data:image\/(png|gif)[^,]*;base64,([A-Za-z0-9+/=\s]{0,64})/i.exec(address);
+  if (!match) {
+    return null;
+  }
+  let bytes;
+  try {
+    bytes = atob(match[2].replace(/\s+/g, '').slice(0, 32)); // 24 bytes hold both headers
+  } catch {
+    return null;
+  }
+  const at = (i) => bytes.charCodeAt(i);
+  if (match[1].toLowerCase() === 'png' && bytes.length >= 24) {
+    return { width: (at(16) << 24 | at(17) << 16 | at(18) << 8 | at(19)) >>> 0,
+      height: (at(20) << 24 | at(21) << 16 | at(22) << 8 | at(23)) >>> 0 };
+  }
+  if (match[1].toLowerCase() === 'gif' && bytes.length >= 10) {
+    return { width: at(6) | at(7) << 8, height: at(8) | at(9) << 8 };
+  }
+  return null;
+}
+
+// A stand-in that lazy loading replaces later: a one-pixel picture, or a
+// tiny data: image.
+function isPlaceholder(address) {
+  if (!/^data:/i.test(address)) {
+    return false;
+  }
+  const size = dataImageSize(address);
+  return size ? size.width <= 2 && size.height <= 2 : address.length < 200;
+}
+
+// The largest picture a srcset offers.
+function largestOf(srcset) {
+  let best = null;
+  let bestSize = -1;
+  for (const candidate of srcset.split(/,\s+/)) {
+    const [url, descriptor = '1x'] = candidate.trim().split(/\s+/);
+    const size = parseFloat(descriptor) * (/w$/i.test(descriptor) ? 1 : 1000);
+    if (url && (Number.isFinite(size) ? size : 0) > bestSize) {
+      best = url.replace(/,$/, '');
+      bestSize = Number.isFinite(size) ? size : 0;
+    }
+  }
+  return best;
+}
+
+// Pictures keep one address: their own, or when that is missing or a
+// placeholder, the one lazy loading or a srcset would have shown. A picture
+// that is only a placeholder goes.
+function settleImages(document) {
+  for (const image of Array.from(document.querySelectorAll('img'))) {
+    const source = (image.getAttribute('src') || '').trim();
+    if (source === '' || isPlaceholder(source)) {
+      const picture = image.parentNode && image.parentNode.nodeName === 'PICTURE'
+        ? image.parentNode.querySelector('source[srcset]') : null;
+      const sets = [image.getAttribute('data-srcset'), image.getAttribute('srcset'),
+        picture && picture.getAttribute('srcset')].filter((set) => set && set.trim() !== '');
+      const lazy = ['data-src', 'data-original', 'data-lazy-src', 'data-url']
+        .map((name) => (image.getAttribute(name) || '').trim()).find((value) => value !== '');
+      const chosen = lazy || (sets.length > 0 ? largestOf(sets[0]) : null);
+      if (chosen && !isPlaceholder(chosen)) {
+        image.setAttribute('src', chosen);
+      } else if (source !== '') {
+        image.remove();
+        continue;
+      }
+    } else if (image.getAttribute('width') === '1' && image.getAttribute('height') === '1') {
+      image.remove(); // a tracking pixel
+      continue;
+    }
+    image.removeAttribute('srcset');
+  }
+}
+
 function titleOf(document) {
   const title = collapseWhiteSpace(document.title || (document.querySelector('title') || {}).textContent);
   if (title) {
@@ -81,9 +157,6 @@ function makeAbsolute(document, address) {
       }
       element.setAttribute(attribute, absolute(value, base));
     }
-  }
-  for (const image of Array.from(document.querySelectorAll('img[srcset]'))) {
-    image.removeAttribute('srcset');
   }
   let element = document.querySelector('base');
   if (!element) {
@@ -240,6 +313,7 @@ function unwrapAnchors(root) {
 export function convertUrl(text, address, env) {
   const document = parse(env, closeEmptyAnchors(text));
   unwrapAnchors(document);
+  settleImages(document);
   makeAbsolute(document, address);
   dropMarkLinks(document);
   const assets = new Assets();
@@ -250,6 +324,7 @@ export function convertUrl(text, address, env) {
 
 export function convertHtml(text, env) {
   const document = parse(env, closeEmptyAnchors(text));
+  settleImages(document);
   dropMarkLinks(document);
   const assets = new Assets();
   const title = titleOf(document);

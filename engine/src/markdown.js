@@ -13,14 +13,26 @@ export const MARK_CLOSE = '\uE001';
 
 const LANGUAGE_CLASS = /(?:^|\s)(?:language|lang|highlight-source|highlight-text|highlight)-([A-Za-z0-9_+#.-]+)/;
 
+// Words that name no language in the classes of highlighting tools.
+const NO_LANGUAGE = new Set(['default', 'none', 'plain', 'text', 'nohighlight', 'notranslate']);
+
+// The language from the code element, the <pre>, or the wrappers that
+// documentation tools put around it.
 function codeLanguage(pre) {
   const code = pre.firstElementChild && pre.firstElementChild.nodeName === 'CODE'
     ? pre.firstElementChild : null;
-  for (const node of [code, pre, pre.parentNode]) {
-    const className = node && node.getAttribute ? node.getAttribute('class') || '' : '';
-    const match = LANGUAGE_CLASS.exec(className);
-    if (match) {
-      return match[1];
+  const nodes = [code, pre];
+  for (let node = pre.parentNode, depth = 0; node && node.getAttribute && depth < 3; node = node.parentNode, depth++) {
+    nodes.push(node);
+  }
+  for (const node of nodes) {
+    if (!node || !node.getAttribute) {
+      continue;
+    }
+    const match = LANGUAGE_CLASS.exec(node.getAttribute('class') || '');
+    const language = match ? match[1] : (node.getAttribute('data-lang') || node.getAttribute('data-language') || '').trim();
+    if (/^[A-Za-z0-9_+#.-]+$/.test(language)) {
+      return NO_LANGUAGE.has(language.toLowerCase()) ? '' : language;
     }
   }
   return '';

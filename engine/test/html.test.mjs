@@ -133,3 +133,19 @@ test('a directory-like address resolves links inside it, one without the slash b
   const beside = await call('url', page, 'https://b.example/docs');
   assert.equal(beside.markdown, '[guide](https://b.example/guide.html) [top](#top)\n');
 });
+
+test('pictures keep the address lazy loading or srcset would show, placeholders go', async () => {
+  const gif = 'data:image/gif;base64,R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7';
+  const result = await call('html', `<p><img src="${gif}" data-src="real.png" alt="lazy"> `
+    + '<img srcset="a-320.jpg 320w, a-1280.jpg 1280w" alt="set"> '
+    + `<img src="${gif}" alt="pixel"><picture><source srcset="p.webp 1x, p2.webp 2x"><img alt="pic"></picture>`
+    + '<img src="t.gif" width="1" height="1"></p>');
+  assert.match(result.markdown, /^!\[lazy\]\(real\.png\) !\[set\]\(a-1280\.jpg\) +!\[pic\]\(p2\.webp\)$/m);
+  assert.deepEqual(result.assets, []);
+});
+
+test('code keeps the language its wrapper names', async () => {
+  const result = await call('html', '<div class="highlight-python3 notranslate"><div class="highlight">'
+    + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>');
+  assert.equal(result.markdown, '```python3\nx = 1\n```\n\n```\nplain\n```\n');
+});
