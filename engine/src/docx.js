@@ -165,6 +165,9 @@ export async function convertDocx(bytes, env) {
   const document = new env.DOMParser().parseFromString(
     `<!DOCTYPE html><html><head></head><body>${converted.value}</body></html>`, 'text/html');
   const body = document.body;
+  // The title: the title property, else the paragraph styled Title, else
+  // the first level-one heading. Such a paragraph or heading at the top
+  // leaves the body, which the saver heads with the title.
   let title = await documentTitle(zip, env);
   const first = body.firstElementChild;
   if (first && first.nodeName === 'H1' && first.classList.contains('morvane-title')) {
@@ -172,6 +175,15 @@ export async function convertDocx(bytes, env) {
     if (title === '' || text === title) {
       title = title || text;
       first.remove();
+    }
+  }
+  if (title === '') {
+    const heading = Array.from(body.querySelectorAll('h1')).find((h1) => collapseWhiteSpace(h1.textContent) !== '');
+    if (heading) {
+      title = collapseWhiteSpace(heading.textContent);
+      if (heading === body.firstElementChild) {
+        heading.remove();
+      }
     }
   }
   for (const leftover of Array.from(body.querySelectorAll('h1.morvane-title'))) {

@@ -127,3 +127,14 @@ test('faults of the document come back as short errors', async (t) => {
     });
   }
 });
+
+test('without a title property or Title paragraph the first level-one heading is the title', async () => {
+  const bytes = await rezip(sample(), {
+    'word/document.xml': (xml) => xml.replace('<w:pStyle w:val="Title"/>', '<w:pStyle w:val="Normal"/>')
+      .replace(/Harbour\s*Survey\s*2024/, ''),
+  });
+  const result = await callFile('docx', bytes);
+  assert.equal(result.title, 'Findings');
+  assert.doesNotMatch(result.markdown, /^# Findings$/m);
+  assert.match(result.markdown, /^## Checklist$/m);
+});
