@@ -9,6 +9,8 @@ import { documentTitle, EngineError, openPackage, parseXml } from './office.js';
 const REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships';
 const TITLE_TYPES = new Set(['title', 'ctrTitle']);
 const BODY_TYPES = new Set(['body', 'obj', 'subTitle']);
+// Placeholders the layout fills in on every slide, not the slide's content.
+const FURNITURE_TYPES = new Set(['sldNum', 'dt', 'ftr', 'hdr']);
 
 function local(node) {
   return node.localName || String(node.nodeName).replace(/^.*:/, '');
@@ -104,8 +106,18 @@ function offsetOf(shape) {
 }
 
 // Where the layout (or its master) puts each placeholder, for shapes that
-// take their position from there.
-async function placeholderPositions(zip, env, slideRelationships) {
+// take their position from there. A deck's slides share a few layouts, so
+// each layout is read once: `cache` maps its path to its positions.
+async function placeholderPositions(zip, env, slideRelationships, cache) {
+  const layout = relationshipOfType(slideRelationships, 'slideLayout');
+  const key = layout ? layout.target : '';
+  if (!cache.has(key)) {
+    cache.set(key, layoutPositions(zip, env, layout));
+  }
+  return cache.get(key);
+}
+
+async function layoutPositions(zip, env, layout) {
   const positions = { byIdx: new Map(), byType: new Map() };
   const collect = (document, withIdx) => {
     for (const shape of descendants(document, 'sp')) {
@@ -123,7 +135,6 @@ async function placeholderPositions(zip, env, slideRelationships) {
     }
   };
   try {
-    const layout = relationshipOfType(slideRelationships, 'slideLayout');
     if (layout) {
       collect(await readPart(zip, env, layout.target, 'layout'), true);
       const master = relationshipOfType(await relationships(zip, env, layout.target, 'layout'), 'slideMaster');
@@ -251,32 +262,35 @@ function textBlocks(body, links, inBody) {
   return blocks.map((block) => (typeof block === 'string' ? block : block.lines.join('\n')));
 }
 
+// Every a:tc is one column of the grid: a cell spanning columns is followed
+// by the cells it covers (hMerge), which stay empty, as do those covered from
+// above (vMerge). Covered cells a writer left out are made up for.
 function tableMarkdown(table, links) {
   const rows = elements(table, 'tr').map((row) => elements(row, 'tc'));
-  const grid = [];
-  rows.forEach((cells, r) => {
-    grid[r] = grid[r] || [];
-    let column = 0;
+  const on = (cell, attribute) => ['1', 'true'].includes(cell.getAttribute(attribute));
+  const grid = rows.map((cells) => {
+    const row = [];
+    let covered = 0;
     for (const cell of cells) {
-      while (grid[r][column] !== undefined) {
-        column++;
+      if (on(cell, 'hMerge') && covered > 0) {
+        covered--;
+        row.push('');
+        continue;
       }
-      const merged = ['1', 'true'].includes(cell.getAttribute('hMerge'))
-        || ['1', 'true'].includes(cell.getAttribute('vMerge'));
+      for (; covered > 0; covered--) {
+        row.push('');
+      }
       const body = first(cell, 'txBody');
-      const text = merged || !body ? '' : elements(body, 'p')
+      row.push(on(cell, 'hMerge') || on(cell, 'vMerge') || !body ? '' : elements(body, 'p')
         .map((paragraph) => paragraphText(paragraph, links, ' ').trim())
-        .filter((line) => line !== '').join(' ').replace(/\|/g, '\\|');
-      const across = Math.max(1, Number(cell.getAttribute('gridSpan')) || 1);
-      grid[r][column] = text;
-      for (let dc = 1; dc < across; dc++) {
-        grid[r][column + dc] = grid[r][column + dc] ?? '';
-      }
-      column++;
+        .filter((line) => line !== '').join(' ').replace(/\|/g, '\\|'));
+      covered = Math.min(Math.max(0, (Number(cell.getAttribute('gridSpan')) || 1) - 1), 1000);
     }
+    return row;
   });
-  const width = Math.max(0, ...grid.map((row) => row.length));
-  if (width === 0) {
+  const columns = elements(first(table, 'tblGrid') || table, 'gridCol').length;
+  const width = grid.reduce((most, row) => Math.max(most, row.length), columns);
+  if (width === 0 || grid.length === 0) {
     return '';
   }
   const line = (cells) => `| ${Array.from({ length: width }, (_, c) => cells[c] || '').join(' | ')} |`;
@@ -358,27 +372,28 @@ async function notesMarkdown(zip, env, slideRelationships, number) {
   return lines.map((line) => (line === '' ? '>' : `> ${line}`)).join('\n');
 }
 
-async function slideMarkdown(zip, env, path, number, assets, warnings) {
+async function slideMarkdown(zip, env, path, number, assets, warnings, layouts) {
   const document = await readPart(zip, env, path, `slide ${number}`);
   const root = document.documentElement;
   if (['0', 'false'].includes(root.getAttribute('show'))) {
     return null;
   }
   const links = await relationships(zip, env, path, `slide ${number}`);
-  const positions = await placeholderPositions(zip, env, links);
+  const positions = await placeholderPositions(zip, env, links, layouts);
   const tree = descendants(root, 'spTree')[0];
   let title = '';
   const blocks = [];
   for (const { shape, name, placeholder } of tree ? shapesInOrder(tree, positions) : []) {
     if (name === 'sp') {
       const body = first(shape, 'txBody');
-      if (!body) {
+      if (!body || (placeholder && FURNITURE_TYPES.has(placeholder.type))) {
         continue;
       }
       if (placeholder && TITLE_TYPES.has(placeholder.type) && title === '') {
+        // a line break inside a title reads as a space
         title = collapseWhiteSpace(elements(body, 'p')
-          .map((paragraph) => elements(paragraph).filter((part) => ['r', 'fld'].includes(local(part)))
-            .map((run) => (first(run, 't') || { textContent: '' }).textContent).join(''))
+          .map((paragraph) => elements(paragraph).filter((part) => ['r', 'fld', 'br'].includes(local(part)))
+            .map((run) => (local(run) === 'br' ? ' ' : (first(run, 't') || { textContent: '' }).textContent)).join(''))
           .join(' '));
         continue;
       }
@@ -425,13 +440,14 @@ export async function convertPptx(bytes, env) {
   const sections = [];
   let firstTitle = null;
   const slideIds = descendants(presentation, 'sldId');
+  const layouts = new Map();
   for (let i = 0; i < slideIds.length; i++) {
     const number = i + 1;
     const link = links.get(relationshipId(slideIds[i], 'id'));
     if (!link) {
       throw new EngineError(`slide ${number}: missing`);
     }
-    const slide = await slideMarkdown(zip, env, link.target, number, assets, warnings);
+    const slide = await slideMarkdown(zip, env, link.target, number, assets, warnings, layouts);
     if (!slide) {
       continue;
     }

@@ -119,3 +119,54 @@ test('a long run of spaces before text converts at once', async () => {
   const result = await callFile('pptx', bytes);
   assert.match(result.markdown, /^- Cast off {320000}\*\*at {320000}noon\*\*$/m);
 });
+
+// A table as raw XML: each cell is text, or an object of attributes with
+// its text; "-" is a cell covered by the one before it (hMerge).
+function table(columns, rows) {
+  const cell = (value) => {
+    if (value === '-') {
+      return '<a:tc hMerge="1"><a:txBody><a:bodyPr/><a:p/></a:txBody></a:tc>';
+    }
+    const { text = '', ...attributes } = typeof value === 'string' ? { text: value } : value;
+    const attributeText = Object.entries(attributes).map(([name, v]) => ` ${name}="${v}"`).join('');
+    return `<a:tc${attributeText}><a:txBody><a:bodyPr/><a:p><a:r><a:t>${text}</a:t></a:r></a:p></a:txBody></a:tc>`;
+  };
+  return `<a:tbl><a:tblGrid>${'<a:gridCol w="100"/>'.repeat(columns)}</a:tblGrid>`
+    + rows.map((row) => `<a:tr h="10">${row.map(cell).join('')}</a:tr>`).join('') + '</a:tbl>';
+}
+
+test('merged cells leave every value in its grid column', async (t) => {
+  const cases = [
+    ['spans across', table(5, [['A', 'B', 'C', 'D', 'E'], [{ gridSpan: 2, text: 'ab' }, '-', 'c', 'd', 'e'],
+      ['1', { gridSpan: 3, text: '234' }, '-', '-', '5']]),
+    '| A | B | C | D | E |\n| --- | --- | --- | --- | --- |\n| ab |  | c | d | e |\n| 1 | 234 |  |  | 5 |'],
+    ['spans down', table(3, [['A', 'B', 'C'], [{ rowSpan: 2, text: 'tall' }, 'x', 'y'],
+      [{ vMerge: 1, text: 'hidden' }, 'z', 'w']]),
+    '| A | B | C |\n| --- | --- | --- |\n| tall | x | y |\n|  | z | w |'],
+    ['covered cells left out by the writer', table(3, [['A', 'B', 'C'], [{ gridSpan: 2, text: 'ab' }, 'c']]),
+      '| A | B | C |\n| --- | --- | --- |\n| ab |  | c |'],
+  ];
+  for (const [name, xml, expected] of cases) {
+    await t.test(name, async () => {
+      const bytes = await rezip(sample(), {
+        'ppt/slides/slide3.xml': (slide) => slide.replace(/<a:tbl>.*<\/a:tbl>/s, xml),
+      });
+      const result = await callFile('pptx', bytes);
+      assert.ok(result.markdown.includes(`\n${expected}\n`), result.markdown);
+    });
+  }
+});
+
+test('slide furniture is left out and a break in a title reads as a space', async () => {
+  const furniture = ['sldNum', 'dt', 'ftr'].map((type, i) => `<p:sp><p:nvSpPr><p:cNvPr id="${90 + i}" name="${type}"/>`
+    + `<p:cNvSpPr/><p:nvPr><p:ph type="${type}"/></p:nvPr></p:nvSpPr><p:spPr/><p:txBody><a:bodyPr/>`
+    + `<a:p><a:r><a:t>furniture ${type}</a:t></a:r></a:p></p:txBody></p:sp>`).join('');
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Next steps</a:t></a:r>',
+      '<a:t>NEXT</a:t></a:r><a:br/><a:r><a:t>STEPS</a:t></a:r>').replace('</p:spTree>', `${furniture}</p:spTree>`),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^## NEXT STEPS$/m);
+  assert.doesNotMatch(result.markdown, /furniture/);
+});
