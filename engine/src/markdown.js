@@ -109,9 +109,10 @@ export function createTurndown({ samePageLinks = false } = {}) {
       let prefix = '- ';
       const parent = node.parentNode;
       if (parent && parent.nodeName === 'OL') {
+        const value = parseInt(node.getAttribute('value') || '', 10);
         const start = parseInt(parent.getAttribute('start') || '1', 10);
         const index = Array.prototype.indexOf.call(parent.children, node);
-        prefix = `${(Number.isFinite(start) ? start : 1) + index}. `;
+        prefix = `${Number.isFinite(value) ? value : (Number.isFinite(start) ? start : 1) + index}. `;
       }
       const stripped = content.replace(/^\n+/, '');
       const body = (trimEnd(stripped, '\n') + (stripped.endsWith('\n') ? '\n' : ''))

@@ -138,3 +138,14 @@ test('without a title property or Title paragraph the first level-one heading is
   assert.doesNotMatch(result.markdown, /^# Findings$/m);
   assert.match(result.markdown, /^## Checklist$/m);
 });
+
+test('a numbered list interrupted by a paragraph keeps counting', async () => {
+  const bytes = await rezip(sample(), {
+    'word/document.xml': (xml) => {
+      const at = xml.lastIndexOf('<w:p>', xml.indexOf('Refill'));
+      return `${xml.slice(0, at)}<w:p><w:r><w:t>Wait for the tide.</w:t></w:r></w:p>${xml.slice(at)}`;
+    },
+  });
+  const result = await callFile('docx', bytes);
+  assert.match(result.markdown, /^ {3}2\. Lower gate\n\nWait for the tide\.\n\n3\. Refill$/m);
+});
