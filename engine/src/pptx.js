@@ -3,6 +3,7 @@
 // lists, tables, pictures as assets and the speaker notes beneath.
 
 import { Assets, extensionForPath } from './assets.js';
+import { escapeText } from './escape.js';
 import { collapseWhiteSpace } from './markdown.js';
 import { documentTitle, EngineError, openPackage, parseXml } from './office.js';
 
@@ -148,14 +149,6 @@ async function layoutPositions(zip, env, layout) {
   return positions;
 }
 
-function escapeInline(text) {
-  return text.replace(/\\/g, '\\\\').replace(/([*_`[\]<>])/g, '\\$1');
-}
-
-function escapeLineStart(line) {
-  return line.replace(/^([#>+-])(?=\s|$)/, '\\$1').replace(/^(\d+)([.)])(?=\s|$)/, '$1\\$2');
-}
-
 function wrap(text, marks) {
   const core = text.trim();
   if (core === '') {
@@ -165,13 +158,16 @@ function wrap(text, marks) {
   return `${text.slice(0, start)}${marks}${core}${marks}${text.slice(start + core.length)}`;
 }
 
-// The Markdown of one a:p's runs; `lineBreak` is what an a:br becomes.
-function paragraphText(paragraph, links, lineBreak) {
+// The Markdown of one a:p's runs; `lineBreak` is what an a:br becomes, and
+// `lineStart` tells whether the text starts a line of the Markdown.
+function paragraphText(paragraph, links, lineBreak, lineStart = false) {
   let out = '';
+  let atLineStart = lineStart;
   for (const part of elements(paragraph)) {
     const name = local(part);
     if (name === 'br') {
       out += lineBreak;
+      atLineStart = lineStart && lineBreak.endsWith('\n');
       continue;
     }
     if (name !== 'r' && name !== 'fld') {
@@ -182,22 +178,25 @@ function paragraphText(paragraph, links, lineBreak) {
     if (raw === '') {
       continue;
     }
-    let text = escapeInline(raw);
     const properties = first(part, 'rPr');
-    if (properties) {
-      const on = (attribute) => ['1', 'true'].includes(properties.getAttribute(attribute));
-      if (on('b') && on('i')) {
-        text = wrap(text, '***');
-      } else if (on('b')) {
-        text = wrap(text, '**');
-      } else if (on('i')) {
-        text = wrap(text, '*');
-      }
-      const click = first(properties, 'hlinkClick');
-      const link = click && links.get(relationshipId(click, 'id'));
-      if (link && link.external && text.trim() !== '') {
-        text = `[${text}](${link.target.replace(/[()\s]/g, encodeURIComponent)})`;
-      }
+    const on = (attribute) => !!properties && ['1', 'true'].includes(properties.getAttribute(attribute));
+    const marks = on('b') && on('i') ? '***' : on('b') ? '**' : on('i') ? '*' : '';
+    const click = properties && first(properties, 'hlinkClick');
+    const link = click && links.get(relationshipId(click, 'id'));
+    const linked = !!link && link.external && raw.trim() !== '';
+    const previous = out === '' ? (lineStart ? undefined : null) : out[out.length - 1];
+    let text = escapeText(raw, {
+      before: linked ? '[' : marks ? '*' : previous,
+      after: linked ? ']' : marks ? '*' : null,
+      lineStart: atLineStart && !linked && !marks,
+      inLink: linked,
+    });
+    if (raw.trim() !== '') {
+      atLineStart = false;
+    }
+    text = marks ? wrap(text, marks) : text;
+    if (linked) {
+      text = `[${text}](${link.target.replace(/[()\s]/g, encodeURIComponent)})`;
     }
     out += text;
   }
@@ -230,13 +229,13 @@ function textBlocks(body, links, inBody) {
     const properties = first(paragraph, 'pPr');
     const level = Math.min(8, Number(properties && properties.getAttribute('lvl')) || 0);
     const kind = bulletKind(paragraph, inBody);
-    const text = paragraphText(paragraph, links, kind ? ' ' : '\\\n').trim();
+    const text = paragraphText(paragraph, links, kind ? ' ' : '\\\n', true).trim();
     if (text === '') {
       continue;
     }
     if (!kind) {
       list = null;
-      blocks.push(escapeLineStart(text));
+      blocks.push(text);
       continue;
     }
     if (!list) {
@@ -346,7 +345,67 @@ async function pictureMarkdown(zip, shape, links, assets, warnings, number) {
   const alt = collapseWhiteSpace(properties && (properties.getAttribute('descr')
     || properties.getAttribute('title')) || '');
   const name = assets.add(extensionForPath(link.target), await file.async('base64'), link.target);
-  return `![${escapeInline(alt)}](${name})`;
+  return `![${escapeText(alt, { before: '[', after: ']', inLink: true })}](${name})`;
+}
+
+// The cached points of a chart reference (c:strRef, c:numRef or their
+// multi-level form): value by index, and how many there are.
+function cachedPoints(reference) {
+  const points = new Map();
+  let count = 0;
+  if (!reference) {
+    return { points, count };
+  }
+  for (const cache of descendants(reference, 'ptCount')) {
+    count = Math.max(count, Number(cache.getAttribute('val')) || 0);
+  }
+  for (const point of descendants(reference, 'pt')) {
+    const index = Number(point.getAttribute('idx'));
+    const value = first(point, 'v');
+    if (Number.isInteger(index) && index >= 0 && index < 100000 && value && !points.has(index)) {
+      points.set(index, collapseWhiteSpace(value.textContent));
+      count = Math.max(count, index + 1);
+    }
+  }
+  return { points, count: Math.min(count, 100000) };
+}
+
+function cell(text) {
+  return escapeText(text, { before: ' ', after: ' ' }).replace(/\|/g, '\\|');
+}
+
+// A chart as its title on a line of its own and its data as a table:
+// categories down, series across, from the values the chart part keeps.
+async function chartMarkdown(zip, env, frame, links, number) {
+  const reference = descendants(frame, 'chart')[0];
+  const link = reference && links.get(relationshipId(reference, 'id'));
+  if (!link || link.external || !zip.file(link.target)) {
+    return '';
+  }
+  const document = await readPart(zip, env, link.target, `slide ${number} chart`);
+  const chart = descendants(document, 'chart')[0] || document.documentElement;
+  const titleElement = first(chart, 'title');
+  const title = titleElement ? collapseWhiteSpace(descendants(titleElement, 't').map((t) => t.textContent).join(''))
+    : '';
+  const series = descendants(chart, 'ser').map((ser, i) => {
+    const name = cachedPoints(first(ser, 'tx'));
+    const categories = cachedPoints(first(ser, 'cat') || first(ser, 'xVal'));
+    const values = cachedPoints(first(ser, 'val') || first(ser, 'yVal'));
+    return { name: name.points.get(0) || `Series ${i + 1}`, categories, values };
+  });
+  const blocks = title ? [escapeText(title, { lineStart: true, before: undefined, after: undefined })] : [];
+  const rows = Math.max(0, ...series.map((one) => Math.max(one.categories.count, one.values.count)));
+  if (series.length > 0 && rows > 0) {
+    const categories = series.find((one) => one.categories.count > 0);
+    const lines = [`|  | ${series.map((one) => cell(one.name)).join(' | ')} |`,
+      `| --- | ${series.map(() => '---').join(' | ')} |`];
+    for (let r = 0; r < rows; r++) {
+      const label = categories ? categories.categories.points.get(r) ?? '' : String(r + 1);
+      lines.push(`| ${cell(label)} | ${series.map((one) => cell(one.values.points.get(r) ?? '')).join(' | ')} |`);
+    }
+    blocks.push(lines.join('\n'));
+  }
+  return blocks.join('\n\n');
 }
 
 async function notesMarkdown(zip, env, slideRelationships, number) {
@@ -406,11 +465,9 @@ async function slideMarkdown(zip, env, path, number, assets, warnings, layouts) 
       }
     } else if (name === 'graphicFrame') {
       const table = descendants(shape, 'tbl')[0];
-      if (table) {
-        const markdown = tableMarkdown(table, links);
-        if (markdown) {
-          blocks.push(markdown);
-        }
+      const markdown = table ? tableMarkdown(table, links) : await chartMarkdown(zip, env, shape, links, number);
+      if (markdown) {
+        blocks.push(markdown);
       }
     }
   }
@@ -418,7 +475,8 @@ async function slideMarkdown(zip, env, path, number, assets, warnings, layouts) 
   if (notes) {
     blocks.push(notes);
   }
-  return { title, markdown: [`## ${escapeInline(title || `Slide ${number}`)}`, ...blocks].join('\n\n') };
+  const heading = escapeText(title || `Slide ${number}`, { before: ' ', after: undefined });
+  return { title, markdown: [`## ${heading}`, ...blocks].join('\n\n') };
 }
 
 async function mainPart(zip, env) {

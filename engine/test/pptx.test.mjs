@@ -170,3 +170,30 @@ test('slide furniture is left out and a break in a title reads as a space', asyn
   assert.match(result.markdown, /^## NEXT STEPS$/m);
   assert.doesNotMatch(result.markdown, /furniture/);
 });
+
+test('a chart shows its title and its data as a table', async () => {
+  const C = 'xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart"';
+  const points = (values) => `<c:ptCount val="${values.length}"/>`
+    + values.map((v, i) => (v === null ? '' : `<c:pt idx="${i}"><c:v>${v}</c:v></c:pt>`)).join('');
+  const series = (name, values) => `<c:ser><c:tx><c:strRef><c:strCache>${points([name])}</c:strCache></c:strRef></c:tx>`
+    + `<c:cat><c:strRef><c:strCache>${points(['Jan', 'Feb', 'Mar'])}</c:strCache></c:strRef></c:cat>`
+    + `<c:val><c:numRef><c:numCache>${points(values)}</c:numCache></c:numRef></c:val></c:ser>`;
+  const chart = `<c:chartSpace ${C} xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><c:chart>`
+    + '<c:title><c:tx><c:rich><a:p><a:r><a:t>Passengers by month</a:t></a:r></a:p></c:rich></c:tx></c:title>'
+    + `<c:plotArea><c:barChart>${series('Ferry', [120, 95, 140])}${series('Water taxi', [30, null, 41])}`
+    + '</c:barChart></c:plotArea></c:chart></c:chartSpace>';
+  const frame = '<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="77" name="Chart"/><p:cNvGraphicFramePr/><p:nvPr/>'
+    + '</p:nvGraphicFramePr><p:xfrm><a:off x="0" y="5000000"/><a:ext cx="10" cy="10"/></p:xfrm><a:graphic>'
+    + `<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart ${C} r:id="rIdChart"/>`
+    + '</a:graphicData></a:graphic></p:graphicFrame>';
+  const bytes = await rezip(sample(), {
+    'ppt/charts/chart1.xml': chart,
+    'ppt/slides/slide4.xml': (xml) => xml.replace('</p:spTree>', `${frame}</p:spTree>`),
+    'ppt/slides/_rels/slide4.xml.rels': (xml) => xml.replace('</Relationships>',
+      '<Relationship Id="rIdChart" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart" '
+      + 'Target="../charts/chart1.xml"/></Relationships>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^Passengers by month\n\n\| {2}\| Ferry \| Water taxi \|\n\| --- \| --- \| --- \|\n\| Jan \| 120 \| 30 \|\n\| Feb \| 95 \| {2}\|\n\| Mar \| 140 \| 41 \|$/m);
+});
