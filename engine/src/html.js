@@ -115,9 +115,10 @@ function dropLeadingTitle(root, title) {
     return;
   }
   let node = root.firstElementChild;
-  while (node && !/^H[1-6]$/.test(node.nodeName) && node.children.length > 0
+  // a few wrappers deep at most: each step reads the text below it
+  for (let depth = 0; depth < 32 && node && !/^H[1-6]$/.test(node.nodeName) && node.children.length > 0
          && collapseWhiteSpace(node.textContent).startsWith(collapseWhiteSpace(node.firstElementChild.textContent))
-         && collapseWhiteSpace(node.firstElementChild.textContent) !== '') {
+         && collapseWhiteSpace(node.firstElementChild.textContent) !== ''; depth++) {
     node = node.firstElementChild;
   }
   const first = node && /^H[1-6]$/.test(node.nodeName) ? node : null;

@@ -1,12 +1,9 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { collapseWhiteSpace, toMarkdown, tidyMarkdown } from '../src/markdown.js';
-import { env } from './support.mjs';
+import { collapseWhiteSpace, tidyMarkdown } from '../src/markdown.js';
+import { markdownOf } from './support.mjs';
 
-function convert(html) {
-  const document = new env.DOMParser().parseFromString(`<!DOCTYPE html><body>${html}</body>`, 'text/html');
-  return toMarkdown(document.body);
-}
+const convert = markdownOf;
 
 test('tidy Markdown', async (t) => {
   const cases = [
