@@ -196,11 +196,14 @@ function keepSamePageLinks(root, address) {
 
 // Words outside links: what a page says rather than where it leads.
 function textWords(root) {
-  const clone = root.cloneNode(true);
-  for (const link of Array.from(clone.querySelectorAll('a'))) {
-    link.remove();
+  const walker = (root.ownerDocument || root).createTreeWalker(root, 4 /* text */);
+  let count = 0;
+  for (let text = walker.nextNode(); text; text = walker.nextNode()) {
+    if (!text.parentNode.closest('a')) {
+      count += (text.data.match(/[\p{L}\p{N}_]+/gu) || []).length;
+    }
   }
-  return (clone.textContent.match(/[\p{L}\p{N}_]+/gu) || []).length;
+  return count;
 }
 
 function linkShare(element) {
