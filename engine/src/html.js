@@ -314,9 +314,22 @@ function unwrapAnchors(root) {
   }
 }
 
+// Readability drops every <aside>; one that holds a note is content.
+function keepNotes(document) {
+  for (const aside of Array.from(document.querySelectorAll('aside'))) {
+    const named = `${aside.getAttribute('class') || ''} ${aside.getAttribute('id') || ''} ${aside.getAttribute('role') || ''}`;
+    if (/note/i.test(named)) {
+      const block = document.createElement('div');
+      block.append(...Array.from(aside.childNodes));
+      aside.replaceWith(block);
+    }
+  }
+}
+
 export function convertUrl(text, address, env) {
   const document = parse(env, closeEmptyAnchors(text));
   unwrapAnchors(document);
+  keepNotes(document);
   settleImages(document);
   makeAbsolute(document, address);
   dropMarkLinks(document);

@@ -49,6 +49,7 @@ const article = `<!DOCTYPE html><html><head><title>Lighthouse keepers | Coast Ne
 <h1>Lighthouse keepers</h1>
 ${'<p>The last keepers of the northern light left in 1987, after the lamp was automated. They kept a log of every ship that passed, every storm and every repair, and the log now rests in the town museum, open to visitors on weekdays. </p>'.repeat(4)}
 <p>See <a href="../archive/log.html">the archive</a> and <img src="/img/lamp.png" alt="The lamp">.</p>
+<aside class="footnote">Footnote: the lamp still turns.</aside>
 </article>
 <footer>footermarker</footer>
 </body></html>`;
@@ -61,6 +62,7 @@ test('a web page is reduced to its article with absolute links', async () => {
   assert.doesNotMatch(result.markdown, /^#+ Lighthouse keepers$/m);
   assert.match(result.markdown, /\[the archive\]\(https:\/\/coast\.example\/news\/archive\/log\.html\)/);
   assert.match(result.markdown, /!\[The lamp\]\(https:\/\/coast\.example\/img\/lamp\.png\)/);
+  assert.match(result.markdown, /^Footnote: the lamp still turns\.$/m);
 });
 
 test('a page without an article is converted whole', async () => {
