@@ -133,7 +133,10 @@ function bodyMarkdown(body, assets, title) {
   }
   takeDataImages(body, assets);
   dropLeadingTitle(body, title);
-  return toMarkdown(body, createTurndown({ samePageLinks: true }));
+  // a rule that opens or closes the text separates nothing (the page's
+  // navigation around it has gone)
+  return toMarkdown(body, createTurndown({ samePageLinks: true }))
+    .replace(/^(?:\* \* \*\n\n?)+/, '').replace(/(?:\n\n\* \* \*)+\n$/, '\n');
 }
 
 function absolute(address, base) {

@@ -37,6 +37,11 @@ test('without a <title> the first h1 is the title', async () => {
   assert.match(result.markdown, /^intro\n\n# Tide Times\n\ntext\n$/);
 });
 
+test('a rule that opens or closes the text goes', async () => {
+  const result = await call('html', '<hr><p>text</p><hr><p>more</p><hr>');
+  assert.equal(result.markdown, 'text\n\n* * *\n\nmore\n');
+});
+
 test('a page without a title has an empty one', async () => {
   const result = await call('html', '<p>only text</p>');
   assert.equal(result.title, '');
