@@ -112,6 +112,11 @@ export function escapeText(text, { before = null, after = null, lineStart = fals
       i = end - 1;
       break;
     }
+    case '!':
+      if (next === '[' || next === null) {
+        escape.add(i); // else it makes the link after it a picture
+      }
+      break;
     case '[':
       if (inLink || next === '^' || next === null) {
         escape.add(i);

@@ -163,7 +163,14 @@ function wrap(text, marks) {
 function paragraphText(paragraph, links, lineBreak, lineStart = false) {
   let out = '';
   let atLineStart = lineStart;
-  for (const part of elements(paragraph)) {
+  const parts = elements(paragraph);
+  let last = -1; // the last part that writes anything: nothing follows it on its line
+  parts.forEach((part, i) => {
+    if (local(part) === 'br' || (['r', 'fld'].includes(local(part)) && (first(part, 't') || {}).textContent)) {
+      last = i;
+    }
+  });
+  for (const [index, part] of parts.entries()) {
     const name = local(part);
     if (name === 'br') {
       out += lineBreak;
@@ -187,7 +194,7 @@ function paragraphText(paragraph, links, lineBreak, lineStart = false) {
     const previous = out === '' ? (lineStart ? undefined : null) : out[out.length - 1];
     let text = escapeText(raw, {
       before: linked ? '[' : marks ? '*' : previous,
-      after: linked ? ']' : marks ? '*' : null,
+      after: linked ? ']' : marks ? '*' : index === last ? undefined : null,
       lineStart: atLineStart && !linked && !marks,
       inLink: linked,
     });

@@ -21,7 +21,7 @@ const texts = [
   '[not a link](x) [^1] [a]: b [] ]', '`not code` and ``two``', '# not a heading', '## 7. Beyond',
   '7. not a list', '7) not either', '- not a bullet', '+ nor this', '* nor this', '> not a quote',
   '--- ', '***', '=====', '```', '~~~ not a fence', 'a|b|c', '<!-- not a comment -->', 'x <y z>',
-  'price < 5 > 3', 'ends with \\', '100 % sure #1 and -rw-r--r-- 1 root',
+  'price < 5 > 3', 'ends with \\', '100 % sure #1 and -rw-r--r-- 1 root', 'Look!',
 ];
 
 test('text reads back as it was', async (t) => {
@@ -33,6 +33,7 @@ test('text reads back as it was', async (t) => {
     ['after a line break', (text) => `<p>first<br>${text}</p>`],
     ['bold and linked', (text) => `<p><b>${text}</b> <a href="https://a.example/">${text}</a></p>`],
     ['between inline code', (text) => `<p><code>a</code>${text}<code>b</code></p>`],
+    ['right before a link', (text) => `<p>${text}<a href="https://a.example/">x</a></p>`],
   ];
   const escape = (text) => text.replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;');
   for (const [where, wrap] of contexts) {

@@ -197,3 +197,11 @@ test('a chart shows its title and its data as a table', async () => {
   assert.equal(result.error, undefined);
   assert.match(result.markdown, /^Passengers by month\n\n\| {2}\| Ferry \| Water taxi \|\n\| --- \| --- \| --- \|\n\| Jan \| 120 \| 30 \|\n\| Feb \| 95 \| {2}\|\n\| Mar \| 140 \| 41 \|$/m);
 });
+
+test('slide text is escaped only where a reader would misread it', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Cast off at noon</a:t>', '<a:t>1. run file_name -C &lt;commit&gt; now!</a:t>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.match(result.markdown, /^- 1\\\. run file_name -C \\<commit> now!$/m);
+});
