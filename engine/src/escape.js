@@ -69,7 +69,11 @@ function lineStartEscape(text, start, after) {
 
 // `inLink`: the text is inside a link's or an image's brackets, where every
 // bracket must be escaped.
-export function escapeText(text, { before = null, after = null, lineStart = false, inLink = false } = {}) {
+export function escapeText(text, options = {}) {
+  // undefined is a neighbour too (a line's edge), so no default stands in for it
+  const before = 'before' in options ? options.before : null;
+  const after = 'after' in options ? options.after : null;
+  const { lineStart = false, inLink = false } = options;
   const escape = new Set();
   if (lineStart) {
     let start = 0;
