@@ -10,16 +10,19 @@ function parse(env, html) {
   return new env.DOMParser().parseFromString(html, 'text/html');
 }
 
-// data: images become assets; other addresses stay as they are.
+// data: images become assets; other addresses stay as they are. The address
+// is read by hand: a pattern over its parameters would backtrack on many.
 function takeDataImages(root, assets) {
   for (const image of Array.from(root.querySelectorAll('img[src^="data:"], img[src^="DATA:"]'))) {
-    const match = /^data:([^;,]*)((?:;[^;,]*)*?);base64,(.*)$/is.exec(image.getAttribute('src').trim());
-    if (!match) {
+    const source = image.getAttribute('src').trim();
+    const comma = source.indexOf(',');
+    const header = comma < 0 ? '' : source.slice(5, comma);
+    if (!/;base64$/i.test(header)) {
       image.removeAttribute('src');
       continue;
     }
-    const base64 = match[3].replace(/\s+/g, '');
-    image.setAttribute('src', assets.add(extensionForType(match[1]), base64, base64));
+    const base64 = source.slice(comma + 1).replace(/\s+/g, '');
+    image.setAttribute('src', assets.add(extensionForType(header.split(';')[0]), base64, base64));
   }
 }
 
@@ -311,9 +314,19 @@ function closeEmptyAnchors(text) {
     /\shref\s*=/i.test(attributes) ? whole : `<a${attributes}></a>`));
 }
 
+// Puts an element's children in its place, one by one: a spread of many
+// thousands of them would overflow the call.
+function unwrap(element) {
+  const parent = element.parentNode;
+  while (element.firstChild) {
+    parent.insertBefore(element.firstChild, element);
+  }
+  element.remove();
+}
+
 function unwrapAnchors(root) {
   for (const anchor of Array.from(root.querySelectorAll('a:not([href])'))) {
-    anchor.replaceWith(...Array.from(anchor.childNodes));
+    unwrap(anchor);
   }
 }
 
@@ -323,8 +336,9 @@ function keepNotes(document) {
     const named = `${aside.getAttribute('class') || ''} ${aside.getAttribute('id') || ''} ${aside.getAttribute('role') || ''}`;
     if (/note/i.test(named)) {
       const block = document.createElement('div');
-      block.append(...Array.from(aside.childNodes));
       aside.replaceWith(block);
+      block.appendChild(aside);
+      unwrap(aside);
     }
   }
 }

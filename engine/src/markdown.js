@@ -39,7 +39,7 @@ function codeLanguage(pre) {
 }
 
 function fence(text) {
-  const longest = Math.max(2, ...(text.match(/`+/g) || []).map((run) => run.length));
+  const longest = (text.match(/`+/g) || []).reduce((most, run) => Math.max(most, run.length), 2);
   return '`'.repeat(longest + 1);
 }
 

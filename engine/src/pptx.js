@@ -401,7 +401,7 @@ async function chartMarkdown(zip, env, frame, links, number) {
     return { name: name.points.get(0) || `Series ${i + 1}`, categories, values };
   });
   const blocks = title ? [escapeText(title, { lineStart: true, before: undefined, after: undefined })] : [];
-  const rows = Math.max(0, ...series.map((one) => Math.max(one.categories.count, one.values.count)));
+  const rows = series.reduce((most, one) => Math.max(most, one.categories.count, one.values.count), 0);
   if (series.length > 0 && rows > 0) {
     const categories = series.find((one) => one.categories.count > 0);
     const lines = [`|  | ${series.map((one) => cell(one.name)).join(' | ')} |`,

@@ -156,3 +156,12 @@ test('code keeps the language its wrapper names', async () => {
     + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>');
   assert.equal(result.markdown, '```python3\nx = 1\n```\n\n```\nplain\n```\n');
 });
+
+// Each pass is linear and no list of parts goes through one call.
+test('pages with very many parts convert', async () => {
+  const many = `<pre>${'`'.repeat(5)}${' `'.repeat(150000)}</pre><img src="data:image/png${';a'.repeat(100000)}" alt="bad">`;
+  const result = await call('html', many);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^``````\n`````/);
+  assert.equal(result.assets.length, 0);
+});
