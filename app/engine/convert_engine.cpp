@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTimer>
 #include <QWebChannel>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -24,6 +25,7 @@ constexpr qsizetype partLength = qsizetype(1) << 22;
 const QString pageDidNotLoad = u"engine page did not load"_s;
 const QString processEnded = u"engine process ended"_s;
 const QString engineClosed = u"engine closed"_s;
+const QString engineRestarted = u"engine restarted after another conversion ran too long"_s;
 
 // Runs in the page's own world before its scripts: connects the channel and
 // offers the host the two calls it makes, one per payload part and one per
@@ -134,6 +136,16 @@ ConvertEngine::ConvertEngine(const QUrl& page, QObject* parent)
     , m_profile(std::make_unique<QWebEngineProfile>())
     , m_bridge(std::make_unique<EngineBridge>(this))
     , m_channel(std::make_unique<QWebChannel>()) {
+    m_channel->registerObject(u"host"_s, m_bridge.get());
+    createPage();
+    // An engine that outlives the event loop would leave its page to the web
+    // engine's own shutdown, which then finds the profile still in use.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, &ConvertEngine::close);
+    startLoading();
+}
+
+void ConvertEngine::createPage() {
     m_page = std::make_unique<QWebEnginePage>(m_profile.get());
     m_page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
@@ -148,18 +160,11 @@ ConvertEngine::ConvertEngine(const QUrl& page, QObject* parent)
     script.setSourceCode(QString::fromUtf8(channelScript.readAll()) +
                          QString::fromLatin1(glue).arg(partLength));
     m_page->scripts().insert(script);
-
-    m_channel->registerObject(u"host"_s, m_bridge.get());
     m_page->setWebChannel(m_channel.get(), QWebEngineScript::MainWorld);
 
     connect(m_page.get(), &QWebEnginePage::loadFinished, this, &ConvertEngine::onLoadFinished);
     connect(m_page.get(), &QWebEnginePage::renderProcessTerminated, this,
             &ConvertEngine::onRenderProcessEnded);
-    // An engine that outlives the event loop would leave its page to the web
-    // engine's own shutdown, which then finds the profile still in use.
-    if (QCoreApplication* application = QCoreApplication::instance())
-        connect(application, &QCoreApplication::aboutToQuit, this, &ConvertEngine::close);
-    startLoading();
 }
 
 ConvertEngine::~ConvertEngine() {
@@ -192,6 +197,10 @@ void ConvertEngine::fill(const std::shared_ptr<Slot<T>>& slot, T value) {
     slot->value = std::move(value);
     if (auto waiter = std::exchange(slot->waiter, {}))
         waiter.resume();
+}
+
+void ConvertEngine::setDeadline(std::chrono::milliseconds deadline) {
+    m_deadline = deadline;
 }
 
 void ConvertEngine::startLoading() {
@@ -252,6 +261,30 @@ void ConvertEngine::failAll(const QString& error) {
         fill(waiter, std::optional<QString>(error));
     for (const Call& call : calls)
         fill(call.slot, Outcome{Outcome::hostError, {}, error});
+}
+
+void ConvertEngine::expire(int id) {
+    const auto found = m_calls.find(id);
+    if (found == m_calls.end())
+        return;
+    const auto slot = found->slot;
+    m_calls.erase(found);
+    // A script that loops never yields to a reload, so the page goes with its
+    // render process; the calls it still held cannot be answered any more.
+    m_page->disconnect(this);
+    m_page.reset();
+    const bool changed = m_state == State::ready;
+    createPage();
+    startLoading();
+    if (changed)
+        Q_EMIT loadedChanged();
+    const auto calls = std::exchange(m_calls, {});
+    for (const Call& call : calls)
+        fill(call.slot, Outcome{Outcome::hostError, {}, engineRestarted});
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_deadline).count();
+    fill(slot, Outcome{Outcome::hostError,
+                       {},
+                       u"the conversion took longer than %1 s and was stopped"_s.arg(seconds)});
 }
 
 void ConvertEngine::Answer::append(const QString& part) {
@@ -317,6 +350,7 @@ QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payl
         u"(function (a) { window.__morvaneHost.call(%1, a[0], a[1]); })("_s.arg(id) +
         QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)) + u")"_s);
     transport.clear();
+    QTimer::singleShot(m_deadline, this, [this, id] { expire(id); });
 
     Wait<Outcome> answering{slot};
     Outcome outcome = co_await answering;

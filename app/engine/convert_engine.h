@@ -11,6 +11,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <chrono>
 #include <coroutine>
 #include <memory>
 #include <optional>
@@ -23,7 +24,9 @@ class EngineBridge;
 // Hosts the conversion engine page in a web page without a view and turns
 // each conversion into one script call of window.ombrixConvert(kind, payload,
 // name). Several calls may be outstanding at once; every fault comes back as
-// a result whose `error` is set.
+// a result whose `error` is set. A call that has not answered by its deadline
+// ends with an error and the page is made afresh, so that a script stuck in
+// one document does not hold every later one.
 //
 // Before creating one, the application must set Qt::AA_ShareOpenGLContexts
 // (QCoreApplication::setAttribute) and then create its QGuiApplication or
@@ -49,6 +52,10 @@ public:
 
     bool isLoaded() const;
     QUrl page() const;
+
+    // How long one script call may take; two minutes unless set.
+    static constexpr std::chrono::milliseconds defaultDeadline = std::chrono::minutes(2);
+    void setDeadline(std::chrono::milliseconds deadline);
 
 Q_SIGNALS:
     void loadedChanged();
@@ -102,7 +109,9 @@ private:
     // Resolves with no value once the page has loaded, or with the error text
     // when it failed to load or its process ended.
     Wait<std::optional<QString>> ensureLoaded();
+    void createPage();
     void startLoading();
+    void expire(int id);
     void onLoadFinished(bool ok);
     void onRenderProcessEnded();
     void failAll(const QString& error);
@@ -116,6 +125,7 @@ private:
     QList<std::shared_ptr<Slot<std::optional<QString>>>> m_waiters;
     QHash<int, Call> m_calls;
     int m_nextId = 1;
+    std::chrono::milliseconds m_deadline = defaultDeadline;
     std::unique_ptr<QWebEngineProfile> m_profile;
     std::unique_ptr<EngineBridge> m_bridge;
     std::unique_ptr<QWebChannel> m_channel;

@@ -10,6 +10,10 @@ import { documentTitle, EngineError, hasDocumentType, openPackage } from './offi
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
 const WORD_NS = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
 const MATH_PARTS = ['word/document.xml', 'word/footnotes.xml', 'word/endnotes.xml'];
+// Around the number Word shows for a numbered paragraph, carried through
+// mammoth, which numbers every list from one.
+const NUMBER_OPEN = '\uE003';
+const NUMBER_CLOSE = '\uE004';
 
 const STYLE_MAP = [
   "p[style-name='Title'] => h1.morvane-title:fresh",
@@ -67,6 +71,130 @@ async function rewriteEquations(zip, env, warnings) {
     changed = true;
   }
   return changed ? equations : null;
+}
+
+function wordChildren(node, name) {
+  return Array.from(node.childNodes).filter((child) => child.nodeType === 1 && child.localName === name);
+}
+
+function wordValue(node, name) {
+  const child = node && wordChildren(node, name)[0];
+  return child ? child.getAttributeNS(WORD_NS, 'val') || child.getAttribute('w:val') : null;
+}
+
+// For each list of numbering.xml: its abstract list, and the levels it
+// restarts; for each abstract list, each level's start and whether it counts.
+function readNumbering(document) {
+  const abstracts = new Map();
+  for (const abstract of Array.from(document.getElementsByTagNameNS(WORD_NS, 'abstractNum'))) {
+    const levels = new Map();
+    for (const level of wordChildren(abstract, 'lvl')) {
+      levels.set(level.getAttributeNS(WORD_NS, 'ilvl') || '0', {
+        start: parseInt(wordValue(level, 'start') || '1', 10),
+        counts: !['bullet', 'none'].includes(wordValue(level, 'numFmt') || 'decimal'),
+      });
+    }
+    abstracts.set(abstract.getAttributeNS(WORD_NS, 'abstractNumId'), levels);
+  }
+  const lists = new Map();
+  for (const num of Array.from(document.getElementsByTagNameNS(WORD_NS, 'num'))) {
+    const restarts = new Map();
+    for (const override of wordChildren(num, 'lvlOverride')) {
+      const start = wordValue(override, 'startOverride');
+      if (start !== null) {
+        restarts.set(override.getAttributeNS(WORD_NS, 'ilvl') || '0', parseInt(start, 10));
+      }
+    }
+    lists.set(num.getAttributeNS(WORD_NS, 'numId'), { abstract: wordValue(num, 'abstractNumId'), restarts });
+  }
+  return { abstracts, lists };
+}
+
+// Marks every numbered paragraph of the body with the number Word shows:
+// counted per list and level across the paragraphs between its items, a
+// level restarting under each new item above it and where a list says so.
+async function markListNumbers(zip, env) {
+  const numberingFile = zip.file('word/numbering.xml');
+  const documentFile = zip.file('word/document.xml');
+  if (!numberingFile || !documentFile) {
+    return false;
+  }
+  const [numberingXml, documentXml] = [await numberingFile.async('string'), await documentFile.async('string')];
+  if (hasDocumentType(numberingXml) || hasDocumentType(documentXml)) {
+    return false;
+  }
+  const parser = new env.DOMParser();
+  const numberingDocument = parser.parseFromString(numberingXml, 'application/xml');
+  const document = parser.parseFromString(documentXml, 'application/xml');
+  if (numberingDocument.getElementsByTagName('parsererror').length > 0
+      || document.getElementsByTagName('parsererror').length > 0) {
+    return false;
+  }
+  const { abstracts, lists } = readNumbering(numberingDocument);
+  const counters = new Map(); // abstract list -> number by level
+  const restarted = new Set(); // lists whose restarts have been applied
+  let marked = false;
+  for (const paragraph of Array.from(document.getElementsByTagNameNS(WORD_NS, 'p'))) {
+    const properties = wordChildren(paragraph, 'pPr')[0];
+    const numbering = properties && wordChildren(properties, 'numPr')[0];
+    const numId = numbering && wordValue(numbering, 'numId');
+    const list = numId && lists.get(numId);
+    const levels = list && abstracts.get(list.abstract);
+    const level = (numbering && wordValue(numbering, 'ilvl')) || '0';
+    const definition = levels && levels.get(level);
+    if (!definition) {
+      continue;
+    }
+    if (!counters.has(list.abstract)) {
+      counters.set(list.abstract, new Map());
+    }
+    const numbers = counters.get(list.abstract);
+    if (!restarted.has(numId)) {
+      restarted.add(numId);
+      for (const [restartLevel, start] of list.restarts) {
+        numbers.set(restartLevel, (Number.isFinite(start) ? start : 1) - 1);
+      }
+    }
+    const number = numbers.has(level) ? numbers.get(level) + 1
+      : (Number.isFinite(definition.start) ? definition.start : 1);
+    numbers.set(level, number);
+    for (const other of Array.from(numbers.keys())) {
+      if (Number(other) > Number(level)) {
+        numbers.delete(other);
+      }
+    }
+    if (!definition.counts) {
+      continue;
+    }
+    const run = document.createElementNS(WORD_NS, 'w:r');
+    run.appendChild(document.createElementNS(WORD_NS, 'w:t')).textContent = `${NUMBER_OPEN}${number}${NUMBER_CLOSE}`;
+    properties.after(run);
+    marked = true;
+  }
+  if (marked) {
+    zip.file('word/document.xml', new env.XMLSerializer().serializeToString(document));
+  }
+  return marked;
+}
+
+// List items take the number their paragraph showed; the marks go.
+function applyListNumbers(body) {
+  const mark = new RegExp(`${NUMBER_OPEN}(\\d+)${NUMBER_CLOSE}`, 'g');
+  const walker = body.ownerDocument.createTreeWalker(body, 4 /* text */);
+  const texts = [];
+  for (let text = walker.nextNode(); text; text = walker.nextNode()) {
+    if (text.data.includes(NUMBER_OPEN)) {
+      texts.push(text);
+    }
+  }
+  for (const text of texts) {
+    const match = /\uE003(\d+)\uE004/.exec(text.data);
+    const item = text.parentNode && text.parentNode.closest && text.parentNode.closest('li');
+    if (match && item && item.parentNode && item.parentNode.nodeName === 'OL' && !item.hasAttribute('value')) {
+      item.setAttribute('value', match[1]);
+    }
+    text.data = text.data.replace(mark, '');
+  }
 }
 
 // Footnote and endnote references become [^N], numbered in reading order,
@@ -135,7 +263,8 @@ export async function convertDocx(bytes, env) {
   }
   const warnings = [];
   const equations = await rewriteEquations(zip, env, warnings);
-  const input = equations
+  const numbered = await markListNumbers(zip, env).catch(() => false);
+  const input = equations || numbered
     ? await zip.generateAsync({ type: 'uint8array', compression: 'STORE' }) : bytes;
 
   const assets = new Assets();
@@ -165,6 +294,10 @@ export async function convertDocx(bytes, env) {
   const document = new env.DOMParser().parseFromString(
     `<!DOCTYPE html><html><head></head><body>${converted.value}</body></html>`, 'text/html');
   const body = document.body;
+  applyListNumbers(body);
+  // The title: the title property, else the paragraph styled Title, else
+  // the first level-one heading. Such a paragraph or heading at the top
+  // leaves the body, which the saver heads with the title.
   let title = await documentTitle(zip, env);
   const first = body.firstElementChild;
   if (first && first.nodeName === 'H1' && first.classList.contains('morvane-title')) {
@@ -172,6 +305,15 @@ export async function convertDocx(bytes, env) {
     if (title === '' || text === title) {
       title = title || text;
       first.remove();
+    }
+  }
+  if (title === '') {
+    const heading = Array.from(body.querySelectorAll('h1')).find((h1) => collapseWhiteSpace(h1.textContent) !== '');
+    if (heading) {
+      title = collapseWhiteSpace(heading.textContent);
+      if (heading === body.firstElementChild) {
+        heading.remove();
+      }
     }
   }
   for (const leftover of Array.from(body.querySelectorAll('h1.morvane-title'))) {

@@ -3,12 +3,15 @@
 // lists, tables, pictures as assets and the speaker notes beneath.
 
 import { Assets, extensionForPath } from './assets.js';
+import { escapeText } from './escape.js';
 import { collapseWhiteSpace } from './markdown.js';
 import { documentTitle, EngineError, openPackage, parseXml } from './office.js';
 
 const REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships';
 const TITLE_TYPES = new Set(['title', 'ctrTitle']);
 const BODY_TYPES = new Set(['body', 'obj', 'subTitle']);
+// Placeholders the layout fills in on every slide, not the slide's content.
+const FURNITURE_TYPES = new Set(['sldNum', 'dt', 'ftr', 'hdr']);
 
 function local(node) {
   return node.localName || String(node.nodeName).replace(/^.*:/, '');
@@ -104,8 +107,18 @@ function offsetOf(shape) {
 }
 
 // Where the layout (or its master) puts each placeholder, for shapes that
-// take their position from there.
-async function placeholderPositions(zip, env, slideRelationships) {
+// take their position from there. A deck's slides share a few layouts, so
+// each layout is read once: `cache` maps its path to its positions.
+async function placeholderPositions(zip, env, slideRelationships, cache) {
+  const layout = relationshipOfType(slideRelationships, 'slideLayout');
+  const key = layout ? layout.target : '';
+  if (!cache.has(key)) {
+    cache.set(key, layoutPositions(zip, env, layout));
+  }
+  return cache.get(key);
+}
+
+async function layoutPositions(zip, env, layout) {
   const positions = { byIdx: new Map(), byType: new Map() };
   const collect = (document, withIdx) => {
     for (const shape of descendants(document, 'sp')) {
@@ -123,7 +136,6 @@ async function placeholderPositions(zip, env, slideRelationships) {
     }
   };
   try {
-    const layout = relationshipOfType(slideRelationships, 'slideLayout');
     if (layout) {
       collect(await readPart(zip, env, layout.target, 'layout'), true);
       const master = relationshipOfType(await relationships(zip, env, layout.target, 'layout'), 'slideMaster');
@@ -137,26 +149,32 @@ async function placeholderPositions(zip, env, slideRelationships) {
   return positions;
 }
 
-function escapeInline(text) {
-  return text.replace(/\\/g, '\\\\').replace(/([*_`[\]<>])/g, '\\$1');
-}
-
-function escapeLineStart(line) {
-  return line.replace(/^([#>+-])(?=\s|$)/, '\\$1').replace(/^(\d+)([.)])(?=\s|$)/, '$1\\$2');
-}
-
 function wrap(text, marks) {
-  const match = /^(\s*)(.*?)(\s*)$/s.exec(text);
-  return match[2] === '' ? text : `${match[1]}${marks}${match[2]}${marks}${match[3]}`;
+  const core = text.trim();
+  if (core === '') {
+    return text;
+  }
+  const start = text.length - text.trimStart().length;
+  return `${text.slice(0, start)}${marks}${core}${marks}${text.slice(start + core.length)}`;
 }
 
-// The Markdown of one a:p's runs; `lineBreak` is what an a:br becomes.
-function paragraphText(paragraph, links, lineBreak) {
+// The Markdown of one a:p's runs; `lineBreak` is what an a:br becomes, and
+// `lineStart` tells whether the text starts a line of the Markdown.
+function paragraphText(paragraph, links, lineBreak, lineStart = false) {
   let out = '';
-  for (const part of elements(paragraph)) {
+  let atLineStart = lineStart;
+  const parts = elements(paragraph);
+  let last = -1; // the last part that writes anything: nothing follows it on its line
+  parts.forEach((part, i) => {
+    if (local(part) === 'br' || (['r', 'fld'].includes(local(part)) && (first(part, 't') || {}).textContent)) {
+      last = i;
+    }
+  });
+  for (const [index, part] of parts.entries()) {
     const name = local(part);
     if (name === 'br') {
       out += lineBreak;
+      atLineStart = lineStart && lineBreak.endsWith('\n');
       continue;
     }
     if (name !== 'r' && name !== 'fld') {
@@ -167,22 +185,25 @@ function paragraphText(paragraph, links, lineBreak) {
     if (raw === '') {
       continue;
     }
-    let text = escapeInline(raw);
     const properties = first(part, 'rPr');
-    if (properties) {
-      const on = (attribute) => ['1', 'true'].includes(properties.getAttribute(attribute));
-      if (on('b') && on('i')) {
-        text = wrap(text, '***');
-      } else if (on('b')) {
-        text = wrap(text, '**');
-      } else if (on('i')) {
-        text = wrap(text, '*');
-      }
-      const click = first(properties, 'hlinkClick');
-      const link = click && links.get(relationshipId(click, 'id'));
-      if (link && link.external && text.trim() !== '') {
-        text = `[${text}](${link.target.replace(/[()\s]/g, encodeURIComponent)})`;
-      }
+    const on = (attribute) => !!properties && ['1', 'true'].includes(properties.getAttribute(attribute));
+    const marks = on('b') && on('i') ? '***' : on('b') ? '**' : on('i') ? '*' : '';
+    const click = properties && first(properties, 'hlinkClick');
+    const link = click && links.get(relationshipId(click, 'id'));
+    const linked = !!link && link.external && raw.trim() !== '';
+    const previous = out === '' ? (lineStart ? undefined : null) : out[out.length - 1];
+    let text = escapeText(raw, {
+      before: linked ? '[' : marks ? '*' : previous,
+      after: linked ? ']' : marks ? '*' : index === last ? undefined : null,
+      lineStart: atLineStart && !linked && !marks,
+      inLink: linked,
+    });
+    if (raw.trim() !== '') {
+      atLineStart = false;
+    }
+    text = marks ? wrap(text, marks) : text;
+    if (linked) {
+      text = `[${text}](${link.target.replace(/[()\s]/g, encodeURIComponent)})`;
     }
     out += text;
   }
@@ -215,13 +236,13 @@ function textBlocks(body, links, inBody) {
     const properties = first(paragraph, 'pPr');
     const level = Math.min(8, Number(properties && properties.getAttribute('lvl')) || 0);
     const kind = bulletKind(paragraph, inBody);
-    const text = paragraphText(paragraph, links, kind ? ' ' : '\\\n').trim();
+    const text = paragraphText(paragraph, links, kind ? ' ' : '\\\n', true).trim();
     if (text === '') {
       continue;
     }
     if (!kind) {
       list = null;
-      blocks.push(escapeLineStart(text));
+      blocks.push(text);
       continue;
     }
     if (!list) {
@@ -247,32 +268,35 @@ function textBlocks(body, links, inBody) {
   return blocks.map((block) => (typeof block === 'string' ? block : block.lines.join('\n')));
 }
 
+// Every a:tc is one column of the grid: a cell spanning columns is followed
+// by the cells it covers (hMerge), which stay empty, as do those covered from
+// above (vMerge). Covered cells a writer left out are made up for.
 function tableMarkdown(table, links) {
   const rows = elements(table, 'tr').map((row) => elements(row, 'tc'));
-  const grid = [];
-  rows.forEach((cells, r) => {
-    grid[r] = grid[r] || [];
-    let column = 0;
+  const on = (cell, attribute) => ['1', 'true'].includes(cell.getAttribute(attribute));
+  const grid = rows.map((cells) => {
+    const row = [];
+    let covered = 0;
     for (const cell of cells) {
-      while (grid[r][column] !== undefined) {
-        column++;
+      if (on(cell, 'hMerge') && covered > 0) {
+        covered--;
+        row.push('');
+        continue;
       }
-      const merged = ['1', 'true'].includes(cell.getAttribute('hMerge'))
-        || ['1', 'true'].includes(cell.getAttribute('vMerge'));
+      for (; covered > 0; covered--) {
+        row.push('');
+      }
       const body = first(cell, 'txBody');
-      const text = merged || !body ? '' : elements(body, 'p')
+      row.push(on(cell, 'hMerge') || on(cell, 'vMerge') || !body ? '' : elements(body, 'p')
         .map((paragraph) => paragraphText(paragraph, links, ' ').trim())
-        .filter((line) => line !== '').join(' ').replace(/\|/g, '\\|');
-      const across = Math.max(1, Number(cell.getAttribute('gridSpan')) || 1);
-      grid[r][column] = text;
-      for (let dc = 1; dc < across; dc++) {
-        grid[r][column + dc] = grid[r][column + dc] ?? '';
-      }
-      column++;
+        .filter((line) => line !== '').join(' ').replace(/\|/g, '\\|'));
+      covered = Math.min(Math.max(0, (Number(cell.getAttribute('gridSpan')) || 1) - 1), 1000);
     }
+    return row;
   });
-  const width = Math.max(0, ...grid.map((row) => row.length));
-  if (width === 0) {
+  const columns = elements(first(table, 'tblGrid') || table, 'gridCol').length;
+  const width = grid.reduce((most, row) => Math.max(most, row.length), columns);
+  if (width === 0 || grid.length === 0) {
     return '';
   }
   const line = (cells) => `| ${Array.from({ length: width }, (_, c) => cells[c] || '').join(' | ')} |`;
@@ -328,7 +352,67 @@ async function pictureMarkdown(zip, shape, links, assets, warnings, number) {
   const alt = collapseWhiteSpace(properties && (properties.getAttribute('descr')
     || properties.getAttribute('title')) || '');
   const name = assets.add(extensionForPath(link.target), await file.async('base64'), link.target);
-  return `![${escapeInline(alt)}](${name})`;
+  return `![${escapeText(alt, { before: '[', after: ']', inLink: true })}](${name})`;
+}
+
+// The cached points of a chart reference (c:strRef, c:numRef or their
+// multi-level form): value by index, and how many there are.
+function cachedPoints(reference) {
+  const points = new Map();
+  let count = 0;
+  if (!reference) {
+    return { points, count };
+  }
+  for (const cache of descendants(reference, 'ptCount')) {
+    count = Math.max(count, Number(cache.getAttribute('val')) || 0);
+  }
+  for (const point of descendants(reference, 'pt')) {
+    const index = Number(point.getAttribute('idx'));
+    const value = first(point, 'v');
+    if (Number.isInteger(index) && index >= 0 && index < 100000 && value && !points.has(index)) {
+      points.set(index, collapseWhiteSpace(value.textContent));
+      count = Math.max(count, index + 1);
+    }
+  }
+  return { points, count: Math.min(count, 100000) };
+}
+
+function cell(text) {
+  return escapeText(text, { before: ' ', after: ' ' }).replace(/\|/g, '\\|');
+}
+
+// A chart as its title on a line of its own and its data as a table:
+// categories down, series across, from the values the chart part keeps.
+async function chartMarkdown(zip, env, frame, links, number) {
+  const reference = descendants(frame, 'chart')[0];
+  const link = reference && links.get(relationshipId(reference, 'id'));
+  if (!link || link.external || !zip.file(link.target)) {
+    return '';
+  }
+  const document = await readPart(zip, env, link.target, `slide ${number} chart`);
+  const chart = descendants(document, 'chart')[0] || document.documentElement;
+  const titleElement = first(chart, 'title');
+  const title = titleElement ? collapseWhiteSpace(descendants(titleElement, 't').map((t) => t.textContent).join(''))
+    : '';
+  const series = descendants(chart, 'ser').map((ser, i) => {
+    const name = cachedPoints(first(ser, 'tx'));
+    const categories = cachedPoints(first(ser, 'cat') || first(ser, 'xVal'));
+    const values = cachedPoints(first(ser, 'val') || first(ser, 'yVal'));
+    return { name: name.points.get(0) || `Series ${i + 1}`, categories, values };
+  });
+  const blocks = title ? [escapeText(title, { lineStart: true, before: undefined, after: undefined })] : [];
+  const rows = series.reduce((most, one) => Math.max(most, one.categories.count, one.values.count), 0);
+  if (series.length > 0 && rows > 0) {
+    const categories = series.find((one) => one.categories.count > 0);
+    const lines = [`|  | ${series.map((one) => cell(one.name)).join(' | ')} |`,
+      `| --- | ${series.map(() => '---').join(' | ')} |`];
+    for (let r = 0; r < rows; r++) {
+      const label = categories ? categories.categories.points.get(r) ?? '' : String(r + 1);
+      lines.push(`| ${cell(label)} | ${series.map((one) => cell(one.values.points.get(r) ?? '')).join(' | ')} |`);
+    }
+    blocks.push(lines.join('\n'));
+  }
+  return blocks.join('\n\n');
 }
 
 async function notesMarkdown(zip, env, slideRelationships, number) {
@@ -354,27 +438,28 @@ async function notesMarkdown(zip, env, slideRelationships, number) {
   return lines.map((line) => (line === '' ? '>' : `> ${line}`)).join('\n');
 }
 
-async function slideMarkdown(zip, env, path, number, assets, warnings) {
+async function slideMarkdown(zip, env, path, number, assets, warnings, layouts) {
   const document = await readPart(zip, env, path, `slide ${number}`);
   const root = document.documentElement;
   if (['0', 'false'].includes(root.getAttribute('show'))) {
     return null;
   }
   const links = await relationships(zip, env, path, `slide ${number}`);
-  const positions = await placeholderPositions(zip, env, links);
+  const positions = await placeholderPositions(zip, env, links, layouts);
   const tree = descendants(root, 'spTree')[0];
   let title = '';
   const blocks = [];
   for (const { shape, name, placeholder } of tree ? shapesInOrder(tree, positions) : []) {
     if (name === 'sp') {
       const body = first(shape, 'txBody');
-      if (!body) {
+      if (!body || (placeholder && FURNITURE_TYPES.has(placeholder.type))) {
         continue;
       }
       if (placeholder && TITLE_TYPES.has(placeholder.type) && title === '') {
+        // a line break inside a title reads as a space
         title = collapseWhiteSpace(elements(body, 'p')
-          .map((paragraph) => elements(paragraph).filter((part) => ['r', 'fld'].includes(local(part)))
-            .map((run) => (first(run, 't') || { textContent: '' }).textContent).join(''))
+          .map((paragraph) => elements(paragraph).filter((part) => ['r', 'fld', 'br'].includes(local(part)))
+            .map((run) => (local(run) === 'br' ? ' ' : (first(run, 't') || { textContent: '' }).textContent)).join(''))
           .join(' '));
         continue;
       }
@@ -387,11 +472,9 @@ async function slideMarkdown(zip, env, path, number, assets, warnings) {
       }
     } else if (name === 'graphicFrame') {
       const table = descendants(shape, 'tbl')[0];
-      if (table) {
-        const markdown = tableMarkdown(table, links);
-        if (markdown) {
-          blocks.push(markdown);
-        }
+      const markdown = table ? tableMarkdown(table, links) : await chartMarkdown(zip, env, shape, links, number);
+      if (markdown) {
+        blocks.push(markdown);
       }
     }
   }
@@ -399,7 +482,8 @@ async function slideMarkdown(zip, env, path, number, assets, warnings) {
   if (notes) {
     blocks.push(notes);
   }
-  return { title, markdown: [`## ${escapeInline(title || `Slide ${number}`)}`, ...blocks].join('\n\n') };
+  const heading = escapeText(title || `Slide ${number}`, { before: ' ', after: undefined });
+  return { title, markdown: [`## ${heading}`, ...blocks].join('\n\n') };
 }
 
 async function mainPart(zip, env) {
@@ -421,13 +505,14 @@ export async function convertPptx(bytes, env) {
   const sections = [];
   let firstTitle = null;
   const slideIds = descendants(presentation, 'sldId');
+  const layouts = new Map();
   for (let i = 0; i < slideIds.length; i++) {
     const number = i + 1;
     const link = links.get(relationshipId(slideIds[i], 'id'));
     if (!link) {
       throw new EngineError(`slide ${number}: missing`);
     }
-    const slide = await slideMarkdown(zip, env, link.target, number, assets, warnings);
+    const slide = await slideMarkdown(zip, env, link.target, number, assets, warnings, layouts);
     if (!slide) {
       continue;
     }

@@ -28,14 +28,44 @@ function flattenCell(document, cell) {
   }
 }
 
-function spanOf(cell, attribute) {
+// A table spread over more cells than this is written as its rows' text: a
+// few kilobytes of HTML with large spans would otherwise make a grid of
+// millions of empty cells.
+const MAX_GRID_CELLS = 100000;
+
+function spanOf(cell, attribute, limit) {
   const value = parseInt(cell.getAttribute(attribute) || '1', 10);
-  return Number.isFinite(value) && value > 1 ? Math.min(value, 1000) : 1;
+  return Number.isFinite(value) && value > 1 ? Math.min(value, limit) : 1;
+}
+
+// Each row as one paragraph, its cells' text joined by " | ".
+function rowsAsText(document, table, rows) {
+  const holder = document.createElement('div');
+  for (const row of rows) {
+    const texts = Array.from(row.cells, (cell) => cell.textContent.replace(/\s+/g, ' ').trim())
+      .filter((text) => text !== '');
+    if (texts.length > 0) {
+      holder.appendChild(document.createElement('p')).textContent = texts.join(' | ');
+    }
+  }
+  table.replaceWith(holder);
 }
 
 function rebuild(document, table) {
   const grid = [];
   const rows = Array.from(table.rows);
+  // No cell spans more columns than the widest row has cells.
+  const widest = rows.reduce((most, row) => Math.max(most, row.cells.length), 1);
+  let cells = 0;
+  for (let r = 0; r < rows.length; r++) {
+    for (const cell of Array.from(rows[r].cells)) {
+      cells += spanOf(cell, 'colspan', widest) * spanOf(cell, 'rowspan', rows.length - r);
+    }
+    if (cells > MAX_GRID_CELLS) {
+      rowsAsText(document, table, rows);
+      return;
+    }
+  }
   rows.forEach((row, r) => {
     grid[r] = grid[r] || [];
     let column = 0;
@@ -43,8 +73,8 @@ function rebuild(document, table) {
       while (grid[r][column] !== undefined) {
         column++;
       }
-      const across = spanOf(cell, 'colspan');
-      const down = Math.min(spanOf(cell, 'rowspan'), rows.length - r);
+      const across = spanOf(cell, 'colspan', widest);
+      const down = spanOf(cell, 'rowspan', rows.length - r);
       for (let dr = 0; dr < down; dr++) {
         grid[r + dr] = grid[r + dr] || [];
         for (let dc = 0; dc < across; dc++) {
@@ -54,9 +84,13 @@ function rebuild(document, table) {
       column += across;
     }
   });
-  const width = Math.max(0, ...grid.map((row) => row.length));
+  const width = grid.reduce((most, row) => Math.max(most, row.length), 0);
   if (grid.length === 0 || width === 0) {
     table.remove();
+    return;
+  }
+  if (grid.length * width > MAX_GRID_CELLS) {
+    rowsAsText(document, table, rows);
     return;
   }
   const fresh = document.createElement('table');

@@ -90,7 +90,7 @@ test('equations become LaTeX math', async () => {
   });
   const result = await callFile('docx', bytes);
   assert.equal(result.error, undefined);
-  assert.match(result.markdown, /^Energy is \$E=m\{c\}\^\{2\}\$ exactly\\_so\.$/m);
+  assert.match(result.markdown, /^Energy is \$E=m\{c\}\^\{2\}\$ exactly_so\.$/m);
   assert.match(result.markdown, /^\$\$\\frac\{a\\_1\}\{b\}\$\$$/m);
   assert.match(result.markdown, /^Last word marker quayside\.\[\^2\]$/m);
 });
@@ -126,4 +126,26 @@ test('faults of the document come back as short errors', async (t) => {
       assert.ok(result.error.length < 200);
     });
   }
+});
+
+test('without a title property or Title paragraph the first level-one heading is the title', async () => {
+  const bytes = await rezip(sample(), {
+    'word/document.xml': (xml) => xml.replace('<w:pStyle w:val="Title"/>', '<w:pStyle w:val="Normal"/>')
+      .replace(/Harbour\s*Survey\s*2024/, ''),
+  });
+  const result = await callFile('docx', bytes);
+  assert.equal(result.title, 'Findings');
+  assert.doesNotMatch(result.markdown, /^# Findings$/m);
+  assert.match(result.markdown, /^## Checklist$/m);
+});
+
+test('a numbered list interrupted by a paragraph keeps counting', async () => {
+  const bytes = await rezip(sample(), {
+    'word/document.xml': (xml) => {
+      const at = xml.lastIndexOf('<w:p>', xml.indexOf('Refill'));
+      return `${xml.slice(0, at)}<w:p><w:r><w:t>Wait for the tide.</w:t></w:r></w:p>${xml.slice(at)}`;
+    },
+  });
+  const result = await callFile('docx', bytes);
+  assert.match(result.markdown, /^ {3}2\. Lower gate\n\nWait for the tide\.\n\n3\. Refill$/m);
 });

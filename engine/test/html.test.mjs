@@ -37,6 +37,11 @@ test('without a <title> the first h1 is the title', async () => {
   assert.match(result.markdown, /^intro\n\n# Tide Times\n\ntext\n$/);
 });
 
+test('a rule that opens or closes the text goes', async () => {
+  const result = await call('html', '<hr><p>text</p><hr><p>more</p><hr>');
+  assert.equal(result.markdown, 'text\n\n* * *\n\nmore\n');
+});
+
 test('a page without a title has an empty one', async () => {
   const result = await call('html', '<p>only text</p>');
   assert.equal(result.title, '');
@@ -49,6 +54,7 @@ const article = `<!DOCTYPE html><html><head><title>Lighthouse keepers | Coast Ne
 <h1>Lighthouse keepers</h1>
 ${'<p>The last keepers of the northern light left in 1987, after the lamp was automated. They kept a log of every ship that passed, every storm and every repair, and the log now rests in the town museum, open to visitors on weekdays. </p>'.repeat(4)}
 <p>See <a href="../archive/log.html">the archive</a> and <img src="/img/lamp.png" alt="The lamp">.</p>
+<aside class="footnote">Footnote: the lamp still turns.</aside>
 </article>
 <footer>footermarker</footer>
 </body></html>`;
@@ -61,6 +67,7 @@ test('a web page is reduced to its article with absolute links', async () => {
   assert.doesNotMatch(result.markdown, /^#+ Lighthouse keepers$/m);
   assert.match(result.markdown, /\[the archive\]\(https:\/\/coast\.example\/news\/archive\/log\.html\)/);
   assert.match(result.markdown, /!\[The lamp\]\(https:\/\/coast\.example\/img\/lamp\.png\)/);
+  assert.match(result.markdown, /^Footnote: the lamp still turns\.$/m);
 });
 
 test('a page without an article is converted whole', async () => {
@@ -79,4 +86,82 @@ test('an address that is not absolute leaves links as they are', async () => {
   const result = await call('url', article, 'not an address');
   assert.equal(result.error, undefined);
   assert.match(result.markdown, /\[the archive\]\(\.\.\/archive\/log\.html\)/);
+});
+
+// A documentation chapter as XHTML tools write it: every heading holds a
+// self-closing anchor, each has a permalink mark, a footnote sits in an
+// <aside>, and the page around it has the usual chrome.
+const sections = Array.from({ length: 8 }, (_, i) => `<div class="section">
+<h2 class="title"><a id="s${i + 1}"/>${i + 1}. Topic ${'ABCDEFGH'[i]}<a class="headerlink" href="#s${i + 1}" title="Permalink">¶</a></h2>
+<p>Paragraph ${i + 1} explains the tides of bay ${i + 1} in plain words for the reader.</p>
+<ul><li><a href="#s${(i + 1) % 8 + 1}">Section ${(i + 1) % 8 + 1}</a> (next topic)</li>
+<li><a href="../other.html">Other chapter</a> (further reading)</li></ul></div>`).join('\n');
+const chapter = `<!DOCTYPE html><html><head><title>Chapter 1. Tides</title></head><body>
+<header class="site-header"><nav><a href="/">Home</a> <a href="/login">Log in</a> <a href="/join">Create account</a></nav></header>
+<div class="sidebar"><button>move to sidebar</button><label for="lang">42 languages</label><input id="lang" type="checkbox">
+<ul><li><a href="/de">Deutsch</a></li><li><a href="/fr">Français</a></li></ul></div>
+<div class="chapter"><h1 class="title"><a id="top"/>Chapter 1. Tides</h1>
+${sections}
+<p>Water rises twice a day.<aside class="footnote">Footnote: in most seas, not all of them.</aside></p>
+<p><img src="img/bay.png" alt="The bay"> and <a href="other.html#x">more</a>.</p>
+</div>
+<footer><a href="/privacy">Privacy</a> <a href="/terms">Terms</a></footer>
+</body></html>`;
+
+test('a chapter keeps all its sections, its footnote and no chrome', async (t) => {
+  const result = await call('url', chapter, 'http://docs.example/dir/sub/page.html');
+  const markdown = result.markdown;
+  assert.equal(result.error, undefined);
+  await t.test('every section with its heading and text', () => {
+    for (let i = 1; i <= 8; i++) {
+      assert.match(markdown, new RegExp(`^## ${i}\\. Topic ${'ABCDEFGH'[i - 1]}$`, 'm'));
+      assert.match(markdown, new RegExp(`^Paragraph ${i} explains`, 'm'));
+    }
+    assert.match(markdown, /Footnote: in most seas, not all of them\./);
+  });
+  await t.test('chrome goes', () => {
+    assert.doesNotMatch(markdown, /move to sidebar|42 languages|Log in|Create account|Deutsch|Privacy/);
+  });
+  await t.test('same-page links stay anchors and permalink marks go', () => {
+    assert.match(markdown, /\[Section 3\]\(#s3\) \(next topic\)/);
+    assert.doesNotMatch(markdown, /¶|Permalink/);
+  });
+  await t.test('relative links and images resolve against the address given', () => {
+    assert.match(markdown, /\[Other chapter\]\(http:\/\/docs\.example\/dir\/other\.html\)/);
+    assert.match(markdown, /!\[The bay\]\(http:\/\/docs\.example\/dir\/sub\/img\/bay\.png\)/);
+    assert.match(markdown, /\[more\]\(http:\/\/docs\.example\/dir\/sub\/other\.html#x\)/);
+  });
+});
+
+test('a directory-like address resolves links inside it, one without the slash beside it', async () => {
+  const page = '<title>Docs</title><p><a href="guide.html">guide</a> <a href="#top">top</a></p>';
+  const inside = await call('url', page, 'https://b.example/docs/');
+  assert.equal(inside.markdown, '[guide](https://b.example/docs/guide.html) [top](#top)\n');
+  const beside = await call('url', page, 'https://b.example/docs');
+  assert.equal(beside.markdown, '[guide](https://b.example/guide.html) [top](#top)\n');
+});
+
+test('pictures keep the address lazy loading or srcset would show, placeholders go', async () => {
+  const gif = 'data:image/gif;base64,R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7';
+  const result = await call('html', `<p><img src="${gif}" data-src="real.png" alt="lazy"> `
+    + '<img srcset="a-320.jpg 320w, a-1280.jpg 1280w" alt="set"> '
+    + `<img src="${gif}" alt="pixel"><picture><source srcset="p.webp 1x, p2.webp 2x"><img alt="pic"></picture>`
+    + '<img src="t.gif" width="1" height="1"></p>');
+  assert.match(result.markdown, /^!\[lazy\]\(real\.png\) !\[set\]\(a-1280\.jpg\) +!\[pic\]\(p2\.webp\)$/m);
+  assert.deepEqual(result.assets, []);
+});
+
+test('code keeps the language its wrapper names', async () => {
+  const result = await call('html', '<div class="highlight-python3 notranslate"><div class="highlight">'
+    + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>');
+  assert.equal(result.markdown, '```python3\nx = 1\n```\n\n```\nplain\n```\n');
+});
+
+// Each pass is linear and no list of parts goes through one call.
+test('pages with very many parts convert', async () => {
+  const many = `<pre>${'`'.repeat(5)}${' `'.repeat(150000)}</pre><img src="data:image/png${';a'.repeat(100000)}" alt="bad">`;
+  const result = await call('html', many);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^``````\n`````/);
+  assert.equal(result.assets.length, 0);
 });

@@ -108,3 +108,100 @@ test('faults of the presentation come back as short errors', async (t) => {
     });
   }
 });
+
+// Each pass over text must be linear: a quadratic one takes minutes here.
+test('a long run of spaces before text converts at once', async () => {
+  const spaces = ' '.repeat(320000);
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Cast off at noon</a:t></a:r>',
+      `<a:t>Cast off</a:t></a:r><a:r><a:rPr b="1"/><a:t>${spaces}at${spaces}noon</a:t></a:r>`),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.match(result.markdown, /^- Cast off {320000}\*\*at {320000}noon\*\*$/m);
+});
+
+// A table as raw XML: each cell is text, or an object of attributes with
+// its text; "-" is a cell covered by the one before it (hMerge).
+function table(columns, rows) {
+  const cell = (value) => {
+    if (value === '-') {
+      return '<a:tc hMerge="1"><a:txBody><a:bodyPr/><a:p/></a:txBody></a:tc>';
+    }
+    const { text = '', ...attributes } = typeof value === 'string' ? { text: value } : value;
+    const attributeText = Object.entries(attributes).map(([name, v]) => ` ${name}="${v}"`).join('');
+    return `<a:tc${attributeText}><a:txBody><a:bodyPr/><a:p><a:r><a:t>${text}</a:t></a:r></a:p></a:txBody></a:tc>`;
+  };
+  return `<a:tbl><a:tblGrid>${'<a:gridCol w="100"/>'.repeat(columns)}</a:tblGrid>`
+    + rows.map((row) => `<a:tr h="10">${row.map(cell).join('')}</a:tr>`).join('') + '</a:tbl>';
+}
+
+test('merged cells leave every value in its grid column', async (t) => {
+  const cases = [
+    ['spans across', table(5, [['A', 'B', 'C', 'D', 'E'], [{ gridSpan: 2, text: 'ab' }, '-', 'c', 'd', 'e'],
+      ['1', { gridSpan: 3, text: '234' }, '-', '-', '5']]),
+    '| A | B | C | D | E |\n| --- | --- | --- | --- | --- |\n| ab |  | c | d | e |\n| 1 | 234 |  |  | 5 |'],
+    ['spans down', table(3, [['A', 'B', 'C'], [{ rowSpan: 2, text: 'tall' }, 'x', 'y'],
+      [{ vMerge: 1, text: 'hidden' }, 'z', 'w']]),
+    '| A | B | C |\n| --- | --- | --- |\n| tall | x | y |\n|  | z | w |'],
+    ['covered cells left out by the writer', table(3, [['A', 'B', 'C'], [{ gridSpan: 2, text: 'ab' }, 'c']]),
+      '| A | B | C |\n| --- | --- | --- |\n| ab |  | c |'],
+  ];
+  for (const [name, xml, expected] of cases) {
+    await t.test(name, async () => {
+      const bytes = await rezip(sample(), {
+        'ppt/slides/slide3.xml': (slide) => slide.replace(/<a:tbl>.*<\/a:tbl>/s, xml),
+      });
+      const result = await callFile('pptx', bytes);
+      assert.ok(result.markdown.includes(`\n${expected}\n`), result.markdown);
+    });
+  }
+});
+
+test('slide furniture is left out and a break in a title reads as a space', async () => {
+  const furniture = ['sldNum', 'dt', 'ftr'].map((type, i) => `<p:sp><p:nvSpPr><p:cNvPr id="${90 + i}" name="${type}"/>`
+    + `<p:cNvSpPr/><p:nvPr><p:ph type="${type}"/></p:nvPr></p:nvSpPr><p:spPr/><p:txBody><a:bodyPr/>`
+    + `<a:p><a:r><a:t>furniture ${type}</a:t></a:r></a:p></p:txBody></p:sp>`).join('');
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Next steps</a:t></a:r>',
+      '<a:t>NEXT</a:t></a:r><a:br/><a:r><a:t>STEPS</a:t></a:r>').replace('</p:spTree>', `${furniture}</p:spTree>`),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^## NEXT STEPS$/m);
+  assert.doesNotMatch(result.markdown, /furniture/);
+});
+
+test('a chart shows its title and its data as a table', async () => {
+  const C = 'xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart"';
+  const points = (values) => `<c:ptCount val="${values.length}"/>`
+    + values.map((v, i) => (v === null ? '' : `<c:pt idx="${i}"><c:v>${v}</c:v></c:pt>`)).join('');
+  const series = (name, values) => `<c:ser><c:tx><c:strRef><c:strCache>${points([name])}</c:strCache></c:strRef></c:tx>`
+    + `<c:cat><c:strRef><c:strCache>${points(['Jan', 'Feb', 'Mar'])}</c:strCache></c:strRef></c:cat>`
+    + `<c:val><c:numRef><c:numCache>${points(values)}</c:numCache></c:numRef></c:val></c:ser>`;
+  const chart = `<c:chartSpace ${C} xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main"><c:chart>`
+    + '<c:title><c:tx><c:rich><a:p><a:r><a:t>Passengers by month</a:t></a:r></a:p></c:rich></c:tx></c:title>'
+    + `<c:plotArea><c:barChart>${series('Ferry', [120, 95, 140])}${series('Water taxi', [30, null, 41])}`
+    + '</c:barChart></c:plotArea></c:chart></c:chartSpace>';
+  const frame = '<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id="77" name="Chart"/><p:cNvGraphicFramePr/><p:nvPr/>'
+    + '</p:nvGraphicFramePr><p:xfrm><a:off x="0" y="5000000"/><a:ext cx="10" cy="10"/></p:xfrm><a:graphic>'
+    + `<a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart ${C} r:id="rIdChart"/>`
+    + '</a:graphicData></a:graphic></p:graphicFrame>';
+  const bytes = await rezip(sample(), {
+    'ppt/charts/chart1.xml': chart,
+    'ppt/slides/slide4.xml': (xml) => xml.replace('</p:spTree>', `${frame}</p:spTree>`),
+    'ppt/slides/_rels/slide4.xml.rels': (xml) => xml.replace('</Relationships>',
+      '<Relationship Id="rIdChart" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/chart" '
+      + 'Target="../charts/chart1.xml"/></Relationships>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.equal(result.error, undefined);
+  assert.match(result.markdown, /^Passengers by month\n\n\| {2}\| Ferry \| Water taxi \|\n\| --- \| --- \| --- \|\n\| Jan \| 120 \| 30 \|\n\| Feb \| 95 \| {2}\|\n\| Mar \| 140 \| 41 \|$/m);
+});
+
+test('slide text is escaped only where a reader would misread it', async () => {
+  const bytes = await rezip(sample(), {
+    'ppt/slides/slide4.xml': (xml) => xml.replace('<a:t>Cast off at noon</a:t>', '<a:t>1. run file_name -C &lt;commit&gt; now!</a:t>'),
+  });
+  const result = await callFile('pptx', bytes);
+  assert.match(result.markdown, /^- 1\\\. run file_name -C \\<commit> now!$/m);
+});

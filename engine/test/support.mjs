@@ -6,10 +6,17 @@ import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { convert } from '../src/engine.js';
+import { toMarkdown } from '../src/markdown.js';
 import { makeFixtures } from './fixtures/make-fixtures.mjs';
 
 const window = new JSDOM('').window;
 export const env = { DOMParser: window.DOMParser, XMLSerializer: window.XMLSerializer };
+
+// The Markdown of an HTML fragment, as the engine makes it from a body.
+export function markdownOf(html) {
+  const document = new env.DOMParser().parseFromString(`<!DOCTYPE html><body>${html}</body>`, 'text/html');
+  return toMarkdown(document.body);
+}
 
 export function transport(text) {
   return Buffer.from(text, 'utf8').toString('base64');

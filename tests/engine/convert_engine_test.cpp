@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <QCoro/QCoroTask>
 
@@ -173,6 +174,29 @@ TEST(ConvertEngine, answers_waiting_calls_when_the_page_process_dies_and_recover
     EXPECT_EQ(again.markdown, u"eQ=="_s);
     EXPECT_TRUE(engine.isLoaded());
     EXPECT_EQ(changed.count(), 2);
+}
+
+TEST(ConvertEngine, ends_a_call_past_its_deadline_and_converts_the_next_on_a_fresh_page) {
+    ConvertEngine engine(testPage(u"echo"_s), nullptr);
+    engine.setDeadline(std::chrono::seconds(2));
+    ASSERT_EQ(run(engine, ConvertKind::html, u"x"_s).markdown, u"eA=="_s);
+    const qsizetype processes = renderProcesses().size();
+
+    auto stuck = engine.convert(ConvertKind::html, u"x"_s, u"spin"_s);
+    auto waiting = engine.convert(ConvertKind::html, u"wait"_s, u"hang"_s);
+    EXPECT_EQ(QCoro::waitFor(stuck).error,
+              u"the conversion took longer than 2 s and was stopped"_s);
+    ASSERT_TRUE(waiting.isReady());
+    EXPECT_EQ(QCoro::waitFor(waiting).error,
+              u"engine restarted after another conversion ran too long"_s);
+
+    const ConvertResult next = run(engine, ConvertKind::html, u"y"_s);
+    EXPECT_EQ(next.error, std::nullopt) << errorOf(next);
+    EXPECT_EQ(next.markdown, u"eQ=="_s);
+    // the looping script's process does not go on running
+    for (int i = 0; i < 50 && renderProcesses().size() > processes; ++i)
+        QTest::qWait(100);
+    EXPECT_EQ(renderProcesses().size(), processes);
 }
 
 TEST(ConvertEngine, converts_a_word_document_with_the_real_engine) {
