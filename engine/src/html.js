@@ -233,9 +233,19 @@ const CHROME = 'nav, form, button, select, input, textarea, label, dialog, menu,
   + '[role=menubar], [role=toolbar], [role=tablist], [hidden], [aria-hidden=true]';
 const FURNITURE = /(?:^|[\s_-])(?:nav\w*|menu\w*|sidebar|toolbar|breadcrumbs?|masthead|banner|header|footer|cookies?|share|social|related|skip|jump|languages?)(?:$|[\s_-])/i;
 
+// Readers' comments follow an article but are not part of it, however few
+// links they hold.
+const DISCUSSION = /(?:^|[\s_-])(?:comments|comment-?(?:list|section|thread)s?|discussion|disqus|respond|replies)(?:$|[\s_-])/i;
+
 function removeChrome(root) {
   for (const element of Array.from(root.querySelectorAll(CHROME))) {
     element.remove();
+  }
+  for (const element of Array.from(root.querySelectorAll('section, div, aside, ol, ul'))) {
+    if (root.contains(element)
+      && DISCUSSION.test(`${element.getAttribute('id') || ''} ${element.getAttribute('class') || ''}`)) {
+      element.remove();
+    }
   }
   for (const element of Array.from(root.querySelectorAll('header, footer, aside, div, section, ul, ol, table'))) {
     if (!root.contains(element)) {
@@ -291,7 +301,9 @@ function articleRoot(env, document, address) {
       return { root: content.body, title: collapseWhiteSpace(article.title) || titleOf(page) };
     }
   }
-  return { root: candidate, title: titleOf(page) };
+  // Readability's title leaves out the site's name the page title carries.
+  const title = (article && collapseWhiteSpace(article.title || '')) || titleOf(page);
+  return { root: candidate, title };
 }
 
 // Links that only mark where they are (a pilcrow after a heading) say
