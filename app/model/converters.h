@@ -12,8 +12,15 @@ enum class PdfLayoutChoice { plain, structured };
 
 // The PDF text of one file and the note of that very extraction.
 struct PdfText {
+    PdfText() = default;
+    PdfText(QString markdown, QString note, QList<ConvertResult::Asset> assets = {})
+        : markdown(std::move(markdown))
+        , note(std::move(note))
+        , assets(std::move(assets)) {}
+
     QString markdown;
     QString note;
+    QList<ConvertResult::Asset> assets; // the pictures of the structured layout
 };
 
 // What a batch needs from the converters. The application uses the PDF

@@ -234,6 +234,7 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
         if (!alive)
             co_return std::nullopt;
         result.markdown = std::move(text.markdown);
+        result.assets = std::move(text.assets);
         note = std::move(text.note);
     } else {
         const ConvertKind engineKind = *kind;

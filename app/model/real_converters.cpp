@@ -4,7 +4,7 @@
 #include "morvane_model.h"
 #include "pdf_extract.h"
 #include "pdf_layout.h"
-#include "structured_layout.h"
+#include "structured_document.h"
 #ifdef MORVANE_SELF_UPDATE
 #include "real_update_service.h"
 #endif
@@ -26,11 +26,17 @@ QCoro::Task<PdfText> RealConverters::convertPdf(QString path, PdfLayoutChoice la
     // named local: GCC 12 destroys a lambda temporary inside a co_await
     // expression twice, which freed the captured path twice.
     QFuture<PdfText> converting = QtConcurrent::run([path, layout] {
-        PDFExtract::Extraction extraction = PDFExtract::pages(path);
-        return PdfText{layout == PdfLayoutChoice::structured
-                           ? StructuredLayout::markdown(extraction.pages)
-                           : PDFLayout::markdown(extraction.pages),
-                       std::move(extraction.note)};
+        if (layout == PdfLayoutChoice::plain) {
+            PDFExtract::Extraction extraction = PDFExtract::pages(path);
+            return PdfText{PDFLayout::markdown(extraction.pages), std::move(extraction.note), {}};
+        }
+        PDFExtract::Extraction extraction =
+            PDFExtract::pages(path, PDFExtract::Content::textAndDrawing);
+        StructuredLayout::Document document = StructuredLayout::document(extraction);
+        PdfText text{std::move(document.markdown), std::move(extraction.note), {}};
+        for (const StructuredLayout::Asset& asset : std::as_const(document.assets))
+            text.assets.append({asset.name, QString::fromLatin1(asset.bytes.toBase64())});
+        return text;
     });
     co_return co_await converting;
 }

@@ -29,6 +29,7 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -162,6 +163,243 @@ FontStyle fontStyle(fz_context* ctx, fz_font* font) {
             fz_font_is_monospaced(ctx, font) ||
                 named({"mono", "nimbusmon", "courier", "consolas", "typewriter", "cmtt", "sftt",
                        "code", "menlo", "monaco", "inconsolata"})};
+}
+
+// Strokes thinner than this, in points, across their length are rules.
+constexpr float ruleThickness = 2.5f;
+constexpr float ruleLength = 4.0f;
+// Smaller images are decorations: bullets, icons, spacers.
+constexpr float pictureFloor = 24.0f;
+constexpr int picturePixelFloor = 16;
+// An image covering this share of the page is a scan or a backdrop.
+constexpr double backdropShare = 0.8;
+
+// The page's paths as polygons in page space: each subpath's corners, and
+// whether a curve made it.
+struct PathShape {
+    struct Subpath {
+        QList<fz_point> points;
+        bool curved = false;
+        bool closed = false;
+    };
+    QList<Subpath> subpaths;
+    fz_matrix ctm;
+
+    void point(float x, float y) {
+        subpaths.last().points.append(fz_transform_point_xy(x, y, ctm));
+    }
+};
+
+PathShape& shapeOf(void* arg) {
+    return *static_cast<PathShape*>(arg);
+}
+
+const fz_path_walker shapeWalker = {
+    [](fz_context*, void* arg, float x, float y) {
+        shapeOf(arg).subpaths.append(PathShape::Subpath());
+        shapeOf(arg).point(x, y);
+    },
+    [](fz_context*, void* arg, float x, float y) {
+        if (shapeOf(arg).subpaths.isEmpty())
+            shapeOf(arg).subpaths.append(PathShape::Subpath());
+        shapeOf(arg).point(x, y);
+    },
+    [](fz_context*, void* arg, float, float, float, float, float x3, float y3) {
+        if (shapeOf(arg).subpaths.isEmpty())
+            shapeOf(arg).subpaths.append(PathShape::Subpath());
+        shapeOf(arg).subpaths.last().curved = true;
+        shapeOf(arg).point(x3, y3);
+    },
+    [](fz_context*, void* arg) {
+        if (!shapeOf(arg).subpaths.isEmpty())
+            shapeOf(arg).subpaths.last().closed = true;
+    },
+    nullptr,
+    nullptr,
+    nullptr,
+    [](fz_context*, void* arg, float x0, float y0, float x1, float y1) {
+        PathShape& shape = shapeOf(arg);
+        shape.subpaths.append(PathShape::Subpath());
+        shape.point(x0, y0);
+        shape.point(x1, y0);
+        shape.point(x1, y1);
+        shape.point(x0, y1);
+        shape.subpaths.last().closed = true;
+    },
+};
+
+// A thin box as a rule, or nothing.
+std::optional<PDFExtract::Rule> ruleOf(fz_rect box) {
+    const float width = box.x1 - box.x0, height = box.y1 - box.y0;
+    if (!std::isfinite(width) || !std::isfinite(height))
+        return std::nullopt;
+    if (height <= ruleThickness && width >= ruleLength) {
+        const float y = 0.5f * (box.y0 + box.y1);
+        return PDFExtract::Rule{box.x0, y, box.x1, y};
+    }
+    if (width <= ruleThickness && height >= ruleLength) {
+        const float x = 0.5f * (box.x0 + box.x1);
+        return PDFExtract::Rule{x, box.y0, x, box.y1};
+    }
+    return std::nullopt;
+}
+
+fz_rect boundsOf(const QList<fz_point>& points) {
+    fz_rect box = fz_empty_rect;
+    for (const fz_point& point : points)
+        box = fz_include_point_in_rect(box, point);
+    return box;
+}
+
+// Passes the text on to the structured-text device and keeps the rules and
+// images of the page; MuPDF reads the page's content once for both.
+struct DrawingDevice {
+    fz_device super;
+    fz_device* text;
+    PDFExtract::Drawing* drawing;
+    fz_rect page;
+    // Per open clip: whether the text device was given it.
+    std::vector<bool>* clips;
+};
+
+DrawingDevice& deviceOf(fz_device* dev) {
+    return *reinterpret_cast<DrawingDevice*>(dev);
+}
+
+void addRules(fz_context* ctx, DrawingDevice& dev, const fz_path* path, fz_matrix ctm,
+              bool stroked) {
+    PathShape shape;
+    shape.ctm = ctm;
+    fz_walk_path(ctx, path, &shapeWalker, &shape);
+    for (const PathShape::Subpath& subpath : std::as_const(shape.subpaths)) {
+        if (subpath.curved || subpath.points.isEmpty())
+            continue;
+        if (!stroked) {
+            if (std::optional<PDFExtract::Rule> rule = ruleOf(boundsOf(subpath.points)))
+                dev.drawing->rules.append(*rule);
+            continue;
+        }
+        const qsizetype count = subpath.points.size();
+        const qsizetype segments = subpath.closed && count > 2 ? count : count - 1;
+        for (qsizetype i = 0; i < segments; ++i) {
+            const fz_point a = subpath.points[i], b = subpath.points[(i + 1) % count];
+            fz_rect box = fz_empty_rect;
+            box = fz_include_point_in_rect(fz_include_point_in_rect(box, a), b);
+            if (std::optional<PDFExtract::Rule> rule = ruleOf(box))
+                dev.drawing->rules.append(*rule);
+        }
+    }
+}
+
+void keepPicture(fz_context* ctx, DrawingDevice& dev, fz_image* image, fz_matrix ctm,
+                 fz_color_params params) {
+    const fz_rect box = fz_transform_rect(fz_unit_rect, ctm);
+    const float width = box.x1 - box.x0, height = box.y1 - box.y0;
+    const double pageArea = double(dev.page.x1 - dev.page.x0) * (dev.page.y1 - dev.page.y0);
+    if (width < pictureFloor || height < pictureFloor || image->w < picturePixelFloor ||
+        image->h < picturePixelFloor || double(width) * height >= backdropShare * pageArea)
+        return;
+    PDFExtract::Picture picture{box.x0, box.y0, box.x1, box.y1, {}, {}};
+    const fz_compressed_buffer* stored = fz_compressed_image_buffer(ctx, image);
+    const int components = image->colorspace ? fz_colorspace_n(ctx, image->colorspace) : 0;
+    // A JPEG stays as it is unless browsers would show it wrongly: four
+    // colour components, or a mask that the file alone would lose.
+    if (stored && stored->params.type == FZ_IMAGE_JPEG && stored->buffer && !image->mask &&
+        (components == 1 || components == 3)) {
+        unsigned char* data = nullptr;
+        const size_t size = fz_buffer_storage(ctx, stored->buffer, &data);
+        picture.bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+        picture.format = u"jpg"_s;
+    } else {
+        // An image that cannot be decoded is left out; the page's text stays.
+        fz_buffer* volatile png = nullptr;
+        fz_try(ctx) {
+            png = fz_new_buffer_from_image_as_png(ctx, image, params);
+        }
+        fz_catch(ctx) {
+            png = nullptr;
+        }
+        if (!png)
+            return;
+        unsigned char* data = nullptr;
+        const size_t size = fz_buffer_storage(ctx, png, &data);
+        picture.bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+        fz_drop_buffer(ctx, png);
+        picture.format = u"png"_s;
+    }
+    dev.drawing->pictures.append(std::move(picture));
+}
+
+fz_device* newDrawingDevice(fz_context* ctx, fz_device* text, PDFExtract::Drawing* drawing,
+                            fz_rect page, std::vector<bool>* clips) {
+    DrawingDevice* dev = fz_new_derived_device(ctx, DrawingDevice);
+    dev->text = text;
+    dev->drawing = drawing;
+    dev->page = page;
+    dev->clips = clips;
+    dev->super.close_device = [](fz_context* ctx, fz_device* dev) {
+        fz_close_device(ctx, deviceOf(dev).text);
+    };
+    dev->super.fill_path = [](fz_context* ctx, fz_device* dev, const fz_path* path, int,
+                              fz_matrix ctm, fz_colorspace*, const float*, float alpha,
+                              fz_color_params) {
+        if (alpha > 0)
+            addRules(ctx, deviceOf(dev), path, ctm, false);
+    };
+    dev->super.stroke_path = [](fz_context* ctx, fz_device* dev, const fz_path* path,
+                                const fz_stroke_state*, fz_matrix ctm, fz_colorspace*, const float*,
+                                float alpha, fz_color_params) {
+        if (alpha > 0)
+            addRules(ctx, deviceOf(dev), path, ctm, true);
+    };
+    dev->super.clip_path = [](fz_context*, fz_device* dev, const fz_path*, int, fz_matrix,
+                              fz_rect) { deviceOf(dev).clips->push_back(false); };
+    dev->super.clip_stroke_path = [](fz_context*, fz_device* dev, const fz_path*,
+                                     const fz_stroke_state*, fz_matrix,
+                                     fz_rect) { deviceOf(dev).clips->push_back(false); };
+    dev->super.clip_image_mask = [](fz_context*, fz_device* dev, fz_image*, fz_matrix, fz_rect) {
+        deviceOf(dev).clips->push_back(false);
+    };
+    dev->super.fill_text = [](fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
+                              fz_colorspace* space, const float* color, float alpha,
+                              fz_color_params params) {
+        fz_fill_text(ctx, deviceOf(dev).text, text, ctm, space, color, alpha, params);
+    };
+    dev->super.stroke_text = [](fz_context* ctx, fz_device* dev, const fz_text* text,
+                                const fz_stroke_state* stroke, fz_matrix ctm, fz_colorspace* space,
+                                const float* color, float alpha, fz_color_params params) {
+        fz_stroke_text(ctx, deviceOf(dev).text, text, stroke, ctm, space, color, alpha, params);
+    };
+    dev->super.clip_text = [](fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm,
+                              fz_rect scissor) {
+        deviceOf(dev).clips->push_back(true);
+        fz_clip_text(ctx, deviceOf(dev).text, text, ctm, scissor);
+    };
+    dev->super.clip_stroke_text = [](fz_context* ctx, fz_device* dev, const fz_text* text,
+                                     const fz_stroke_state* stroke, fz_matrix ctm,
+                                     fz_rect scissor) {
+        deviceOf(dev).clips->push_back(true);
+        fz_clip_stroke_text(ctx, deviceOf(dev).text, text, stroke, ctm, scissor);
+    };
+    dev->super.ignore_text = [](fz_context* ctx, fz_device* dev, const fz_text* text,
+                                fz_matrix ctm) {
+        fz_ignore_text(ctx, deviceOf(dev).text, text, ctm);
+    };
+    dev->super.pop_clip = [](fz_context* ctx, fz_device* dev) {
+        std::vector<bool>& clips = *deviceOf(dev).clips;
+        if (clips.empty())
+            return;
+        const bool passed = clips.back();
+        clips.pop_back();
+        if (passed)
+            fz_pop_clip(ctx, deviceOf(dev).text);
+    };
+    dev->super.fill_image = [](fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm,
+                               float alpha, fz_color_params params) {
+        if (alpha > 0)
+            keepPicture(ctx, deviceOf(dev), image, ctm, params);
+    };
+    return &dev->super;
 }
 
 Context newContext(Allocator* allocator) {
@@ -340,12 +578,13 @@ public:
     // for the index.
     struct PageResult {
         Page lines;
+        PDFExtract::Drawing drawing;
         qsizetype textLines = 0;
         bool recognised = false;
         Outcome outcome = Outcome::NotRead;
     };
 
-    PageResult read(int index) {
+    PageResult read(int index, PDFExtract::Content content) {
         PageResult result;
         if (Clock::now() >= m_budget.documentDeadline)
             return result;
@@ -361,11 +600,18 @@ public:
         if (!page)
             return result;
         Run run = Run::Done;
-        for (const PDFExtract::PlacedLine& placed : PDFExtract::readingOrder(textLayer(page, run)))
+        PDFExtract::Drawing* drawing =
+            content == PDFExtract::Content::textAndDrawing ? &result.drawing : nullptr;
+        for (const PDFExtract::PlacedLine& placed :
+             PDFExtract::readingOrder(textLayer(page, run, drawing)))
             result.lines.append(placed.line);
         result.textLines = result.lines.size();
-        if (result.lines.isEmpty() && run != Run::OverBudget)
+        if (result.lines.isEmpty() && run != Run::OverBudget) {
             run = recognise(page, result);
+            // A scanned page's images are the page itself.
+            if (result.recognised)
+                result.drawing = {};
+        }
         if (run == Run::OverBudget) {
             result = PageResult{};
             result.outcome = Outcome::OverBudget;
@@ -420,28 +666,39 @@ private:
         return bounds;
     }
 
-    QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run) {
+    // With `drawing`, the page's rules and pictures are read in the same pass.
+    QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run, PDFExtract::Drawing* drawing) {
         fz_context* ctx = m_ctx.get();
         fz_stext_page* volatile text = nullptr;
         fz_device* volatile device = nullptr;
+        fz_device* volatile drawingDevice = nullptr;
         fz_var(text);
         fz_var(device);
+        fz_var(drawingDevice);
         fz_stext_options options{};
         // No dehyphenation: it merges whole paragraphs, and the layout mends
         // hyphens itself.
         options.flags = 0;
+        std::vector<bool> clips;
         fz_try(ctx) {
-            text = fz_new_stext_page(ctx, fz_bound_page(ctx, page));
+            const fz_rect bounds = fz_bound_page(ctx, page);
+            text = fz_new_stext_page(ctx, bounds);
             device = fz_new_stext_device(ctx, text, &options);
+            if (drawing)
+                drawingDevice = newDrawingDevice(ctx, device, drawing, bounds, &clips);
         }
         fz_catch(ctx) {
+            fz_drop_device(ctx, device);
             fz_drop_stext_page(ctx, text);
             run = Run::Failed;
             return {};
         }
-        run = runPage(page, device, false);
+        run = runPage(page, drawingDevice ? drawingDevice : device, false);
+        fz_drop_device(ctx, drawingDevice);
         fz_drop_device(ctx, device);
         if (run != Run::Done) {
+            if (drawing)
+                *drawing = {};
             fz_drop_stext_page(ctx, text);
             return {};
         }
@@ -449,21 +706,65 @@ private:
         // Consecutive characters mostly share a font: its style is asked once.
         fz_font* styledFont = nullptr;
         FontStyle style;
+        // A line running across a table's column rules is one piece per cell.
+        QList<PDFExtract::Rule> columnRules;
+        if (drawing) {
+            for (const PDFExtract::Rule& rule : std::as_const(drawing->rules)) {
+                if (!rule.horizontal())
+                    columnRules.append(rule);
+            }
+        }
         int blockIndex = 0;
         for (fz_stext_block* block = text->first_block; block; block = block->next, ++blockIndex) {
             if (block->type != FZ_STEXT_BLOCK_TEXT)
                 continue;
             for (fz_stext_line* line = block->u.t.first_line; line; line = line->next) {
+                const fz_rect& bbox = line->bbox;
+                QList<float> cuts;
+                const float middle = 0.5f * (bbox.y0 + bbox.y1);
+                for (const PDFExtract::Rule& rule : std::as_const(columnRules)) {
+                    if (rule.x0 > bbox.x0 + 1 && rule.x0 < bbox.x1 - 1 && rule.y0 <= middle &&
+                        rule.y1 >= middle)
+                        cuts.append(rule.x0);
+                }
+                std::sort(cuts.begin(), cuts.end());
                 PDFExtract::RawLine rawLine;
-                rawLine.box = {line->bbox.x0, line->bbox.y0, line->bbox.x1, line->bbox.y1};
+                rawLine.box = {bbox.x0, bbox.y0, bbox.x1, bbox.y1};
                 rawLine.block = blockIndex;
-                rawLine.baseline = line->first_char ? line->first_char->origin.y : line->bbox.y1;
+                rawLine.baseline = line->first_char ? line->first_char->origin.y : bbox.y1;
                 qsizetype count = 0;
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
                     ++count;
                 rawLine.glyphs.reserve(count);
+                qsizetype piece = 0;
+                float previousRight = bbox.x0;
+                int previousChar = 0;
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next) {
                     const fz_rect area = fz_rect_from_quad(ch->quad);
+                    if (!cuts.isEmpty()) {
+                        const float centre = 0.5f * (area.x0 + area.x1);
+                        const qsizetype at =
+                            std::upper_bound(cuts.begin(), cuts.end(), centre) - cuts.begin();
+                        // A word running over its cell's rule stays whole;
+                        // the next cell's text starts back behind its end.
+                        const float gap = area.x0 - previousRight;
+                        const bool apart = ch->c == ' ' || previousChar == ' ' ||
+                                           gap > 0.3f * ch->size || gap < -0.1f * ch->size;
+                        if (at != piece && apart && !rawLine.glyphs.isEmpty()) {
+                            raw.append(std::move(rawLine));
+                            rawLine = {};
+                            rawLine.box = {area.x0, bbox.y0, area.x1, bbox.y1};
+                            rawLine.block = blockIndex;
+                            rawLine.baseline = ch->origin.y;
+                        }
+                        if (apart || rawLine.glyphs.isEmpty())
+                            piece = at;
+                        if (rawLine.glyphs.isEmpty())
+                            rawLine.box.x0 = area.x0;
+                        rawLine.box.x1 = area.x1;
+                        previousRight = area.x1;
+                        previousChar = ch->c;
+                    }
                     if (ch->font != styledFont) {
                         styledFont = ch->font;
                         style = fontStyle(ctx, ch->font);
@@ -651,7 +952,8 @@ QString pageList(const QList<int>& indices) {
     return ranges.join(u", "_s);
 }
 
-Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limits) {
+Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limits,
+                        Content content) {
     Extraction extraction;
     Budget budget(limits);
     Reader first(budget);
@@ -665,7 +967,7 @@ Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limi
     std::atomic<int> nextPage{0};
     const auto work = [&](Reader& reader) {
         for (int index = nextPage++; index < pagesToRead; index = nextPage++)
-            results[static_cast<size_t>(index)] = reader.read(index);
+            results[static_cast<size_t>(index)] = reader.read(index, content);
     };
 
     const int threads = qBound(1, workers, qMax(1, pagesToRead));
@@ -706,6 +1008,8 @@ Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limi
             notRecognised.append(index);
         total += result.lines.size();
         extraction.pages.append(std::move(result.lines));
+        if (content == Content::textAndDrawing)
+            extraction.drawings.append(std::move(result.drawing));
     }
     extraction.note = u"%1p \u00B7 %2 lines (text %3, ocr %4 on %5p)"_s.arg(pageCount)
                           .arg(total)
@@ -722,7 +1026,7 @@ Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limi
     return extraction;
 }
 
-Extraction extract(const QString& path, int workers, const Limits& limits) {
+Extraction extract(const QString& path, int workers, const Limits& limits, Content content) {
     std::optional<QByteArray> bytes = readRegularFile(path);
     if (!bytes)
         bytes = loadCoordinated(path);
@@ -732,15 +1036,15 @@ Extraction extract(const QString& path, int workers, const Limits& limits) {
         storeNote(failed.note);
         return failed;
     }
-    Extraction extraction = extractBytes(*bytes, workers, limits);
+    Extraction extraction = extractBytes(*bytes, workers, limits, content);
     storeNote(extraction.note);
     return extraction;
 }
 
-Extraction pages(const QString& path) {
+Extraction pages(const QString& path, Content content) {
     // Each recognising thread holds an engine of about 160 MB: a few threads
     // give most of the gain without a large machine paying in memory.
-    return extract(path, qBound(1, QThread::idealThreadCount(), maxWorkers));
+    return extract(path, qBound(1, QThread::idealThreadCount(), maxWorkers), {}, content);
 }
 
 QString lastNote() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -16,6 +17,9 @@ struct Placement {
     float baseline = 0;
     float pageWidth = 0, pageHeight = 0;
     bool bold = false, italic = false, monospaced = false;
+    // The line's text is a Markdown block made from the page's drawing (a
+    // table or a picture), to be kept as it is.
+    bool block = false;
 
     friend bool operator==(const Placement&, const Placement&) = default;
 };
@@ -40,15 +44,40 @@ struct Line {
 
 using Page = QList<Line>;
 
+// A horizontal or vertical stroke of the page: a drawn line or a thin filled
+// rectangle. Page coordinates in points, origin at the top left.
+struct Rule {
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+
+    bool horizontal() const { return y1 - y0 <= x1 - x0; }
+    friend bool operator==(const Rule&, const Rule&) = default;
+};
+
+// An image placed on the page, as a file: "png" or "jpg".
+struct Picture {
+    float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    QByteArray bytes;
+    QString format;
+};
+
+// What a page draws besides its text.
+struct Drawing {
+    QList<Rule> rules;
+    QList<Picture> pictures;
+};
+
 // Either empty (the file could not be read or parsed) or one entry per page.
 // The note says why, or what was found; it belongs to this result only.
 struct Extraction {
     QList<Page> pages;
+    QList<Drawing> drawings; // one per page when asked for, else empty
     QString note;
 };
 
+enum class Content { text, textAndDrawing };
+
 // Blocking and thread-safe; never throws. Pages are read in parallel.
-Extraction pages(const QString& path);
+Extraction pages(const QString& path, Content content = Content::text);
 
 // A copy of the note of the most recent call of pages().
 QString lastNote();

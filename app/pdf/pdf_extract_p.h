@@ -27,9 +27,11 @@ QString pageList(const QList<int>& indices);
 
 // pages() with a chosen number of page threads (at least one); pages() uses
 // one per core.
-Extraction extract(const QString& path, int workers, const Limits& limits = {});
+Extraction extract(const QString& path, int workers, const Limits& limits = {},
+                   Content content = Content::text);
 
 // The extraction of a PDF held in memory, without touching lastNote().
-Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limits = {});
+Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limits = {},
+                        Content content = Content::text);
 
 } // namespace PDFExtract

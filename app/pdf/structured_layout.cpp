@@ -1,6 +1,7 @@
 #include "structured_layout.h"
 
 #include "pdf_layout.h"
+#include "pdf_tables.h"
 #include "text_repair.h"
 #include "unicode.h"
 
@@ -509,6 +510,19 @@ public:
         m_code.append({&item, blankBefore && !m_code.isEmpty()});
     }
 
+    // A table or picture as it was written; a table going on from the
+    // page before is joined to its start.
+    void block(const QString& text, bool mayContinue) {
+        close();
+        if (mayContinue && !blocks.isEmpty()) {
+            if (std::optional<QString> joined = PDFTables::continued(blocks.last(), text)) {
+                blocks.last() = *joined;
+                return;
+            }
+        }
+        add(text);
+    }
+
     // Footnotes wait for the end of the block that is open when their page ends.
     void footnotes(const QStringList& notes) {
         m_notes += notes;
@@ -864,7 +878,8 @@ QList<Item> pageItems(const Page& page, int pageIndex) {
         if (!items.isEmpty()) {
             Item& marker = items.last();
             // Code keeps its pieces and places them itself.
-            const bool code = marker.place.monospaced || item.place.monospaced;
+            const bool code = marker.place.monospaced || item.place.monospaced ||
+                              marker.place.block || item.place.block;
             const bool located = marker.located && item.located;
             const bool beside = located && std::abs(item.place.baseline - marker.place.baseline) <
                                                0.5 * qMax(item.size, 1.0);
@@ -906,8 +921,17 @@ namespace StructuredLayout {
 QString markdown(const QList<Page>& pages) {
     const QList<Page> kept = withoutFurniture(pages);
     QList<Line> all;
-    for (const Page& page : kept)
-        all.append(page);
+    for (const Page& page : kept) {
+        for (const Line& line : page) {
+            // A table counts as the lines it was made of, a picture not at all.
+            if (!line.place.block) {
+                all.append(line);
+            } else if (line.text.startsWith(u'|')) {
+                for (QStringView row : QStringView(line.text).split(u'\n'))
+                    all.append(Line(row.toString(), line.size));
+            }
+        }
+    }
     DocumentFacts facts;
     facts.stats = PDFLayout::sizeStats(all);
     all.clear();
@@ -939,6 +963,15 @@ QString markdown(const QList<Page>& pages) {
     finishPages(0);
     for (qsizetype i = 0; i < items.size();) {
         const Item& item = items[i];
+        if (item.place.block) {
+            builder.block(item.text, previous && previous->place.block &&
+                                         previous->page + 1 == item.page &&
+                                         builder.open() == Builder::Open::nothing);
+            previous = &item;
+            previousClosed = true;
+            finishPages(++i);
+            continue;
+        }
         const Step relation = step(previous, item, i + 1 < items.size() ? &items[i + 1] : nullptr,
                                    facts.pitch, bodySize);
         const bool boundary = !previous || previousClosed || relation.newParagraph(previous->text);

@@ -1,6 +1,7 @@
 // Times the PDF pipeline for bench/pdf/run: pages() + markdown() over a file,
 // with a chosen number of page threads, and reports the peak resident memory.
-// --structured takes the structured layout instead of the plain one.
+// --structured takes the structured layout, with tables and pictures, instead
+// of the plain one.
 //
 //   pdf_bench [--structured] FILE [WORKERS] [REPEAT]    figures on one line
 //   pdf_bench --lines FILE [WORKERS]     the note and every line with its size
@@ -9,7 +10,7 @@
 #include "pdf_extract.h"
 #include "pdf_extract_p.h"
 #include "pdf_layout.h"
-#include "structured_layout.h"
+#include "structured_document.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -50,8 +51,13 @@ int printLines(const QString& path, int workers) {
 
 } // namespace
 
-QString layout(const QList<PDFExtract::Page>& pages, bool structured) {
-    return structured ? StructuredLayout::markdown(pages) : PDFLayout::markdown(pages);
+PDFExtract::Content contentFor(bool structured) {
+    return structured ? PDFExtract::Content::textAndDrawing : PDFExtract::Content::text;
+}
+
+QString layout(const PDFExtract::Extraction& extraction, bool structured) {
+    return structured ? StructuredLayout::document(extraction).markdown
+                      : PDFLayout::markdown(extraction.pages);
 }
 
 int main(int argc, char** argv) {
@@ -63,8 +69,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--lines") == 0)
         return printLines(QString::fromLocal8Bit(argv[2]), argc > 3 ? std::atoi(argv[3]) : 1);
     if (argc >= 3 && std::strcmp(argv[1], "--markdown") == 0) {
-        const QString body =
-            layout(PDFExtract::pages(QString::fromLocal8Bit(argv[2])).pages, structured);
+        const QString body = layout(
+            PDFExtract::pages(QString::fromLocal8Bit(argv[2]), contentFor(structured)), structured);
         std::fputs(body.toUtf8().constData(), stdout);
         return 0;
     }
@@ -82,8 +88,9 @@ int main(int argc, char** argv) {
     qsizetype characters = 0;
     QString note;
     for (int i = 0; i < repeat; ++i) {
-        const PDFExtract::Extraction extraction = PDFExtract::extract(path, workers);
-        characters += layout(extraction.pages, structured).size();
+        const PDFExtract::Extraction extraction =
+            PDFExtract::extract(path, workers, {}, contentFor(structured));
+        characters += layout(extraction, structured).size();
         pageCount += extraction.pages.size();
         note = extraction.note;
     }

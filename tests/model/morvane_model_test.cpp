@@ -385,9 +385,13 @@ TEST_F(ModelTest, a_pdf_layout_given_for_the_run_holds_and_is_never_stored) {
     model->setPdfLayout(PdfLayoutChoice::plain);
     EXPECT_EQ(QSettings(u"Ombrix"_s, u"Morvane"_s).value(u"ombrix.morvane.pdfLayout"_s),
               u"structured"_s);
-    fakes->pdf[input(u"a.pdf"_s)] = PdfText{u"Enough text to keep."_s, {}};
+    // A PDF's pictures are saved as any document's assets.
+    fakes->pdf[input(u"a.pdf"_s)] = PdfText{
+        u"Enough text to keep.\n\n![Figure 1](image1.png)"_s, {}, {{u"image1.png"_s, u"QUJD"_s}}};
     runBatch({QUrl::fromLocalFile(input(u"a.pdf"_s))});
     EXPECT_EQ(fakes->pdfLayouts, QList<PdfLayoutChoice>{PdfLayoutChoice::plain});
+    EXPECT_EQ(readFile(out(u"a-assets/image1.png"_s)), QByteArray("ABC"));
+    EXPECT_TRUE(readFile(out(u"a.md"_s)).contains("![Figure 1](a-assets/image1.png)"));
 }
 
 TEST_F(ModelTest, settings_that_cannot_be_stored_still_hold_for_the_session) {

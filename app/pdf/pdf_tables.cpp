@@ -1,0 +1,577 @@
+#include "pdf_tables.h"
+
+#include "pdf_layout.h"
+#include "structured_layout.h"
+#include "text_repair.h"
+#include "unicode.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+using namespace Qt::StringLiterals;
+using PDFExtract::Line;
+using PDFExtract::Page;
+using PDFExtract::Rule;
+using PDFTables::Table;
+
+namespace {
+
+// Rules this close, in points, are one; grid lines closer than this are one.
+constexpr float snap = 2.5f;
+// A page drawing more rules than this is a chart or a map, not a table.
+constexpr qsizetype maxRules = 4000;
+// Rows of a table without rules: pieces at least this many sizes apart are
+// cells, rows at most this many sizes apart are one table.
+constexpr double cellGap = 0.8;
+constexpr double rowReach = 2.6;
+// More words than this per cell on average is running text in columns.
+constexpr double maxWordsPerCell = 5.0;
+// Bands all at least this share of the page wide are the page's own columns.
+constexpr float pageColumnShare = 0.3f;
+
+struct Segment {
+    float at = 0, from = 0, to = 0; // y and x extent for a horizontal rule
+};
+
+// Pieces of one rule, drawn apart or overlapping, as one segment.
+QList<Segment> merged(QList<Segment> segments) {
+    std::sort(segments.begin(), segments.end(),
+              [](const Segment& a, const Segment& b) { return a.from < b.from; });
+    QList<Segment> out;
+    for (const Segment& segment : std::as_const(segments)) {
+        const auto joins = std::find_if(out.begin(), out.end(), [&segment](const Segment& o) {
+            return std::abs(o.at - segment.at) <= snap && segment.from <= o.to + snap;
+        });
+        if (joins != out.end())
+            joins->to = std::max(joins->to, segment.to);
+        else
+            out.append(segment);
+    }
+    return out;
+}
+
+// Positions within `snap` of each other as their middle.
+QList<float> clustered(QList<float> values) {
+    std::sort(values.begin(), values.end());
+    QList<float> out;
+    float sum = 0;
+    int count = 0;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (count > 0 && values[i] - values[i - 1] > snap) {
+            out.append(sum / float(count));
+            sum = 0;
+            count = 0;
+        }
+        sum += values[i];
+        ++count;
+    }
+    if (count > 0)
+        out.append(sum / float(count));
+    return out;
+}
+
+void addEdge(QList<float>& positions, float edge) {
+    if (std::none_of(positions.begin(), positions.end(),
+                     [edge](float at) { return std::abs(at - edge) <= snap; }))
+        positions.append(edge);
+    std::sort(positions.begin(), positions.end());
+}
+
+// Whether a rule at `at` runs through the middle of [lo, hi].
+bool divides(const QList<Segment>& segments, float at, float lo, float hi) {
+    const float middle = 0.5f * (lo + hi);
+    return std::any_of(segments.begin(), segments.end(), [&](const Segment& segment) {
+        return std::abs(segment.at - at) <= snap && segment.from <= middle + snap &&
+               segment.to >= middle - snap;
+    });
+}
+
+qsizetype find(QList<qsizetype>& parent, qsizetype i) {
+    while (parent[i] != i)
+        i = parent[i] = parent[parent[i]];
+    return i;
+}
+
+// The smaller index stays the root: a spanning cell belongs to its first.
+void unite(QList<qsizetype>& parent, qsizetype a, qsizetype b) {
+    a = find(parent, a);
+    b = find(parent, b);
+    if (a != b)
+        parent[std::max(a, b)] = std::min(a, b);
+}
+
+bool usable(const Line& line) {
+    return !line.place.block && line.place.pageHeight > 0 && line.place.y1 > line.place.y0 &&
+           !Unicode::isBlank(line.text);
+}
+
+// The lines of one cell in reading order: pieces of one row joined with a
+// space, rows as running text, list items each on a line of their own.
+QString cellText(const Page& page, QList<qsizetype> lines) {
+    std::sort(lines.begin(), lines.end(), [&page](qsizetype a, qsizetype b) {
+        const PDFExtract::Placement &pa = page[a].place, &pb = page[b].place;
+        if (std::abs(pa.baseline - pb.baseline) > 0.5 * std::max(page[a].size, 1.0))
+            return pa.baseline < pb.baseline;
+        return pa.x0 < pb.x0;
+    });
+    QString text;
+    const Line* previous = nullptr;
+    for (qsizetype index : std::as_const(lines)) {
+        const Line& line = page[index];
+        const QString piece = Unicode::trimmed(line.text).toString();
+        const bool sameRow = previous && std::abs(previous->place.baseline - line.place.baseline) <=
+                                             0.5 * std::max(line.size, 1.0);
+        if (text.isEmpty())
+            text = piece;
+        else if (sameRow)
+            text += u' ' + piece;
+        else if (StructuredLayout::listMarker(piece))
+            text += u"<br>"_s + piece;
+        else if (PDFLayout::joinsSplitWord(text, piece))
+            text = text.chopped(1) + piece;
+        else
+            text += u' ' + piece;
+        previous = &line;
+    }
+    return PDFLayout::collapseWs(text);
+}
+
+// Rows and columns without any text left out; nothing when fewer than two
+// of either remain.
+std::optional<QList<QStringList>> trimmedGrid(QList<QStringList> rows) {
+    rows.removeIf([](const QStringList& row) {
+        return std::all_of(row.begin(), row.end(), [](const QString& c) { return c.isEmpty(); });
+    });
+    if (rows.size() < 2)
+        return std::nullopt;
+    for (qsizetype c = rows[0].size() - 1; c >= 0; --c) {
+        if (std::all_of(rows.begin(), rows.end(),
+                        [c](const QStringList& row) { return row[c].isEmpty(); })) {
+            for (QStringList& row : rows)
+                row.removeAt(c);
+        }
+    }
+    if (rows[0].size() < 2)
+        return std::nullopt;
+    return rows;
+}
+
+qsizetype words(QStringView text) {
+    qsizetype count = 0;
+    bool inWord = false;
+    for (QChar c : text) {
+        count += !c.isSpace() && !inWord;
+        inWord = !c.isSpace();
+    }
+    return count;
+}
+
+// "abs, 37" or "bind, 53, 102": a term and its pages; "1,000" is a number.
+bool isIndexEntry(QStringView text) {
+    static const QRegularExpression entry(uR"(,\s+\d+(\s*[,\x{2013}-]\s*\d+)*$)"_s);
+    return entry.match(text.toString()).hasMatch();
+}
+
+bool isOperator(QStringView text) {
+    return text.size() == 1 && (text[0].category() == QChar::Symbol_Math ||
+                                QStringView(u"-\u2212=<>").contains(text[0]));
+}
+
+// Unescaped pipes of a table row, less one: its number of cells.
+qsizetype cellCount(QStringView row) {
+    qsizetype pipes = 0;
+    for (qsizetype i = 0; i < row.size(); ++i)
+        pipes += row[i] == u'|' && (i == 0 || row[i - 1] != u'\\');
+    return pipes - 1;
+}
+
+bool isTable(QStringView markdown) {
+    const qsizetype feed = markdown.indexOf(u'\n');
+    return markdown.startsWith(u"| "_s) && feed > 0 &&
+           markdown.sliced(feed + 1).startsWith(u"| ---"_s);
+}
+
+} // namespace
+
+namespace PDFTables {
+
+QList<Table> ruledTables(const Page& page, const QList<Rule>& rules) {
+    if (rules.size() > maxRules)
+        return {};
+    QList<Segment> across, down;
+    for (const Rule& rule : rules) {
+        if (rule.horizontal())
+            across.append({rule.y0, std::min(rule.x0, rule.x1), std::max(rule.x0, rule.x1)});
+        else
+            down.append({rule.x0, std::min(rule.y0, rule.y1), std::max(rule.y0, rule.y1)});
+    }
+    across = merged(across);
+    down = merged(down);
+    if (across.size() < 2 || down.isEmpty())
+        return {};
+
+    // Rules that touch belong to one grid.
+    const qsizetype count = across.size() + down.size();
+    QList<qsizetype> parent(count);
+    std::iota(parent.begin(), parent.end(), 0);
+    for (qsizetype h = 0; h < across.size(); ++h) {
+        for (qsizetype v = 0; v < down.size(); ++v) {
+            const Segment &a = across[h], &d = down[v];
+            if (d.at >= a.from - snap && d.at <= a.to + snap && a.at >= d.from - snap &&
+                a.at <= d.to + snap)
+                unite(parent, h, across.size() + v);
+        }
+    }
+
+    QList<Table> tables;
+    QList<bool> taken(page.size(), false);
+    for (qsizetype root = 0; root < across.size(); ++root) {
+        if (find(parent, root) != root)
+            continue;
+        QList<Segment> hs, vs;
+        for (qsizetype i = 0; i < count; ++i) {
+            if (find(parent, i) != root)
+                continue;
+            if (i < across.size())
+                hs.append(across[i]);
+            else
+                vs.append(down[i - across.size()]);
+        }
+        if (hs.size() < 2 || vs.isEmpty())
+            continue;
+        QList<float> ys, xs;
+        for (const Segment& h : std::as_const(hs))
+            ys.append(h.at);
+        for (const Segment& v : std::as_const(vs))
+            xs.append(v.at);
+        ys = clustered(ys);
+        xs = clustered(xs);
+        // Grids drawn without outer borders end where their rules do.
+        addEdge(xs, std::min_element(hs.begin(), hs.end(), [](auto& a, auto& b) {
+                        return a.from < b.from;
+                    })->from);
+        addEdge(xs, std::max_element(hs.begin(), hs.end(), [](auto& a, auto& b) {
+                        return a.to < b.to;
+                    })->to);
+        addEdge(ys, std::min_element(vs.begin(), vs.end(), [](auto& a, auto& b) {
+                        return a.from < b.from;
+                    })->from);
+        addEdge(ys, std::max_element(vs.begin(), vs.end(), [](auto& a, auto& b) {
+                        return a.to < b.to;
+                    })->to);
+        const qsizetype rows = ys.size() - 1, columns = xs.size() - 1;
+        if (rows < 2 || columns < 2)
+            continue;
+
+        QList<qsizetype> cell(rows * columns);
+        std::iota(cell.begin(), cell.end(), 0);
+        for (qsizetype r = 0; r < rows; ++r) {
+            for (qsizetype c = 0; c < columns; ++c) {
+                if (c + 1 < columns && !divides(vs, xs[c + 1], ys[r], ys[r + 1]))
+                    unite(cell, r * columns + c, r * columns + c + 1);
+                if (r + 1 < rows && !divides(hs, ys[r + 1], xs[c], xs[c + 1]))
+                    unite(cell, r * columns + c, (r + 1) * columns + c);
+            }
+        }
+
+        QList<QList<qsizetype>> linesOf(rows * columns);
+        Table table{xs.first(), ys.first(), xs.last(), ys.last(), {}, {}};
+        for (qsizetype i = 0; i < page.size(); ++i) {
+            const PDFExtract::Placement& place = page[i].place;
+            if (taken[i] || !usable(page[i]))
+                continue;
+            const float x = 0.5f * (place.x0 + place.x1), y = 0.5f * (place.y0 + place.y1);
+            if (x <= table.x0 || x >= table.x1 || y <= table.y0 || y >= table.y1)
+                continue;
+            const qsizetype c = std::upper_bound(xs.begin(), xs.end(), x) - xs.begin() - 1;
+            const qsizetype r = std::upper_bound(ys.begin(), ys.end(), y) - ys.begin() - 1;
+            linesOf[find(cell, r * columns + c)].append(i);
+            table.lines.append(i);
+        }
+        QList<QStringList> grid(rows, QStringList(columns));
+        for (qsizetype at = 0; at < rows * columns; ++at) {
+            if (!linesOf[at].isEmpty())
+                grid[at / columns][at % columns] = cellText(page, linesOf[at]);
+        }
+        std::optional<QList<QStringList>> kept = trimmedGrid(std::move(grid));
+        if (!kept)
+            continue;
+        table.rows = std::move(*kept);
+        for (qsizetype i : std::as_const(table.lines))
+            taken[i] = true;
+        tables.append(std::move(table));
+    }
+    return tables;
+}
+
+QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
+    struct Cell {
+        float x0, x1;
+        QList<qsizetype> lines;
+    };
+    struct Row {
+        float baseline, y0, y1;
+        double size;
+        QList<Cell> cells;
+    };
+
+    QList<qsizetype> order;
+    for (qsizetype i = 0; i < page.size(); ++i) {
+        if (!taken.value(i) && usable(page[i]) && !page[i].place.monospaced)
+            order.append(i);
+    }
+    std::sort(order.begin(), order.end(), [&page](qsizetype a, qsizetype b) {
+        const PDFExtract::Placement &pa = page[a].place, &pb = page[b].place;
+        return pa.baseline != pb.baseline ? pa.baseline < pb.baseline : pa.x0 < pb.x0;
+    });
+    QList<Row> rows;
+    for (qsizetype i : std::as_const(order)) {
+        const Line& line = page[i];
+        const double size = std::max(line.size, 1.0);
+        if (rows.isEmpty() || line.place.baseline - rows.last().baseline > 0.4 * size)
+            rows.append({line.place.baseline, line.place.y0, line.place.y1, size, {}});
+        Row& row = rows.last();
+        row.y0 = std::min(row.y0, line.place.y0);
+        row.y1 = std::max(row.y1, line.place.y1);
+        row.cells.append({line.place.x0, line.place.x1, {i}});
+    }
+    // Pieces set closer than a cell gap are one cell.
+    for (Row& row : rows) {
+        std::sort(row.cells.begin(), row.cells.end(),
+                  [](const Cell& a, const Cell& b) { return a.x0 < b.x0; });
+        QList<Cell> cells;
+        for (const Cell& cell : std::as_const(row.cells)) {
+            if (!cells.isEmpty() && cell.x0 - cells.last().x1 < cellGap * row.size) {
+                cells.last().x1 = std::max(cells.last().x1, cell.x1);
+                cells.last().lines += cell.lines;
+            } else {
+                cells.append(cell);
+            }
+        }
+        row.cells = std::move(cells);
+    }
+
+    struct Band {
+        float x0, x1;
+    };
+    // The band each cell stands in, adding bands where a cell stands apart
+    // from all; nothing when a cell crosses two bands or shares one.
+    const auto fit = [](QList<Band>& bands, const Row& row) -> std::optional<QList<qsizetype>> {
+        QList<Band> grown = bands;
+        QList<qsizetype> at;
+        for (const Cell& cell : row.cells) {
+            qsizetype hit = -1;
+            for (qsizetype b = 0; b < grown.size(); ++b) {
+                if (cell.x0 < grown[b].x1 && cell.x1 > grown[b].x0) {
+                    if (hit >= 0)
+                        return std::nullopt;
+                    hit = b;
+                }
+            }
+            if (hit < 0) {
+                grown.append({cell.x0, cell.x1});
+                hit = grown.size() - 1;
+            } else {
+                grown[hit] = {std::min(grown[hit].x0, cell.x0), std::max(grown[hit].x1, cell.x1)};
+            }
+            if (at.contains(hit))
+                return std::nullopt;
+            at.append(hit);
+        }
+        // Grown bands must still stand apart.
+        for (qsizetype a = 0; a < grown.size(); ++a) {
+            for (qsizetype b = a + 1; b < grown.size(); ++b) {
+                if (grown[a].x0 < grown[b].x1 && grown[a].x1 > grown[b].x0)
+                    return std::nullopt;
+            }
+        }
+        bands = std::move(grown);
+        return at;
+    };
+
+    QList<Table> tables;
+    for (qsizetype start = 0; start < rows.size();) {
+        if (rows[start].cells.size() < 2) {
+            ++start;
+            continue;
+        }
+        QList<Band> bands;
+        QList<QList<qsizetype>> placed; // per table row, the band of each cell
+        QList<QList<Cell>> cells;
+        if (std::optional<QList<qsizetype>> at = fit(bands, rows[start])) {
+            placed.append(*at);
+            cells.append(rows[start].cells);
+        }
+        qsizetype last = start, next = start + 1;
+        for (; next < rows.size() && !placed.isEmpty(); ++next) {
+            const Row& row = rows[next];
+            const double size = std::max(row.size, rows[last].size);
+            if (row.y0 - rows[last].y1 > rowReach * size - (rows[last].y1 - rows[last].y0))
+                break;
+            QList<Band> trial = bands;
+            std::optional<QList<qsizetype>> at = fit(trial, row);
+            if (!at)
+                break;
+            if (row.cells.size() >= 2) {
+                bands = std::move(trial);
+                placed.append(*at);
+                cells.append(row.cells);
+            } else if (trial.size() == bands.size() &&
+                       row.baseline - rows[last].baseline <= 1.6 * size) {
+                // A wrapped cell: its next line, under it and alone in its row.
+                const qsizetype band = at->first();
+                const qsizetype in = placed.last().indexOf(band);
+                if (in < 0)
+                    break;
+                cells.last()[in].lines += row.cells.first().lines;
+            } else {
+                break;
+            }
+            last = next;
+        }
+        if (placed.size() < 3 || bands.size() < 2) {
+            ++start;
+            continue;
+        }
+
+        // Columns in page order.
+        QList<qsizetype> byX(bands.size());
+        std::iota(byX.begin(), byX.end(), 0);
+        std::sort(byX.begin(), byX.end(),
+                  [&bands](qsizetype a, qsizetype b) { return bands[a].x0 < bands[b].x0; });
+        QList<qsizetype> column(bands.size());
+        for (qsizetype c = 0; c < byX.size(); ++c)
+            column[byX[c]] = c;
+
+        Table table{
+            bands[byX.first()].x0, rows[start].y0, bands[byX.last()].x1, rows[last].y1, {}, {}};
+        qsizetype wordTotal = 0, cellTotal = 0, indexEntries = 0;
+        bool prose = false;
+        QList<QStringList> grid;
+        for (qsizetype r = 0; r < placed.size(); ++r) {
+            QStringList row(bands.size());
+            for (qsizetype k = 0; k < placed[r].size(); ++k) {
+                const QString text = cellText(page, cells[r][k].lines);
+                row[column[placed[r][k]]] = text;
+                wordTotal += words(text);
+                indexEntries += isIndexEntry(text);
+                ++cellTotal;
+                table.lines += cells[r][k].lines;
+                // Contents entries with leaders, and list markers set apart
+                // from their items, line up like columns too.
+                prose = prose || StructuredLayout::withoutDotLeaders(text).size() != text.size() ||
+                        (column[placed[r][k]] == 0 && text.size() <= 4 &&
+                         StructuredLayout::listMarker(text + u" x"_s));
+            }
+            grid.append(row);
+        }
+        // Columns of the page (an index, two columns of text) are each wide.
+        const float pageWidth = page[cells[0][0].lines.first()].place.pageWidth;
+        prose = prose || std::all_of(bands.begin(), bands.end(), [pageWidth](const Band& band) {
+                    return band.x1 - band.x0 >= pageColumnShare * pageWidth;
+                });
+        // So is an index, its entries ending in page numbers, and so are
+        // aligned formulas: a column of relations or operators alone, or
+        // rows mostly empty between the pieces of a matrix's brackets.
+        prose = prose || 2 * indexEntries > cellTotal ||
+                2 * cellTotal < placed.size() * bands.size() ||
+                std::any_of(byX.begin(), byX.end(), [&](qsizetype band) {
+                    bool operators = true;
+                    for (qsizetype r = 0; r < placed.size() && operators; ++r) {
+                        const qsizetype k = placed[r].indexOf(band);
+                        operators = k < 0 || isOperator(cellText(page, cells[r][k].lines));
+                    }
+                    return operators;
+                });
+        std::optional<QList<QStringList>> kept = trimmedGrid(std::move(grid));
+        if (prose || !kept || double(wordTotal) > maxWordsPerCell * double(cellTotal)) {
+            ++start;
+            continue;
+        }
+        table.rows = std::move(*kept);
+        tables.append(std::move(table));
+        start = last + 1;
+    }
+    return tables;
+}
+
+QString markdown(const Table& table) {
+    const auto row = [](const QStringList& cells) {
+        QString out = u"|"_s;
+        for (const QString& cell : cells) {
+            QString text = cell;
+            text.replace(u'|', u"\\|"_s);
+            out += u' ' + text + u" |"_s;
+        }
+        return out;
+    };
+    QStringList lines{row(table.rows.first())};
+    lines.append(u"|"_s + QString(u" --- |"_s).repeated(table.rows.first().size()));
+    for (qsizetype r = 1; r < table.rows.size(); ++r)
+        lines.append(row(table.rows[r]));
+    return lines.join(u'\n');
+}
+
+std::optional<QString> continued(QStringView first, QStringView second) {
+    if (!isTable(first) || !isTable(second))
+        return std::nullopt;
+    const QStringView header = first.first(first.indexOf(u'\n'));
+    const QList<QStringView> lines = second.split(u'\n');
+    if (cellCount(header) != cellCount(lines.first()))
+        return std::nullopt;
+    QString out = first.toString();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i != 1 && (i != 0 || lines[0] != header))
+            out += u'\n' + lines[i].toString();
+    }
+    return out;
+}
+
+Page withTables(const Page& page, const QList<Rule>& rules) {
+    QList<Table> tables = ruledTables(page, rules);
+    QList<bool> taken(page.size(), false);
+    for (const Table& table : std::as_const(tables)) {
+        for (qsizetype i : table.lines)
+            taken[i] = true;
+    }
+    tables += unruledTables(page, taken);
+    if (tables.isEmpty())
+        return page;
+    QList<qsizetype> tableOf(page.size(), -1);
+    for (qsizetype t = 0; t < tables.size(); ++t) {
+        for (qsizetype i : std::as_const(tables[t].lines))
+            tableOf[i] = t;
+    }
+    Page out;
+    QList<bool> written(tables.size(), false);
+    for (qsizetype i = 0; i < page.size(); ++i) {
+        const qsizetype t = tableOf[i];
+        if (t < 0) {
+            out.append(page[i]);
+            continue;
+        }
+        if (written[t])
+            continue;
+        written[t] = true;
+        const Table& table = tables[t];
+        QList<double> sizes;
+        for (qsizetype l : table.lines)
+            sizes.append(page[l].size);
+        std::nth_element(sizes.begin(), sizes.begin() + sizes.size() / 2, sizes.end());
+        PDFExtract::Placement place = page[i].place;
+        place.x0 = table.x0;
+        place.y0 = table.y0;
+        place.x1 = table.x1;
+        place.y1 = table.y1;
+        place.baseline = table.y1;
+        place.bold = place.italic = place.monospaced = false;
+        place.block = true;
+        out.append(Line(markdown(table), sizes[sizes.size() / 2], place));
+    }
+    return out;
+}
+
+} // namespace PDFTables
