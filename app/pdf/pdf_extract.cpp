@@ -168,6 +168,7 @@ FontStyle fontStyle(fz_context* ctx, fz_font* font) {
 // Strokes thinner than this, in points, across their length are rules.
 constexpr float ruleThickness = 2.5f;
 constexpr float ruleLength = 4.0f;
+constexpr float frameFloor = 14.0f;
 // Smaller images are decorations: bullets, icons, spacers.
 constexpr float pictureFloor = 24.0f;
 constexpr int picturePixelFloor = 16;
@@ -279,6 +280,10 @@ void addRules(fz_context* ctx, DrawingDevice& dev, const fz_path* path, fz_matri
                 dev.drawing->rules.append(*rule);
             continue;
         }
+        // Check boxes and small frames are drawn, not ruled.
+        const fz_rect box = boundsOf(subpath.points);
+        if (subpath.closed && box.x1 - box.x0 < frameFloor && box.y1 - box.y0 < frameFloor)
+            continue;
         const qsizetype count = subpath.points.size();
         const qsizetype segments = subpath.closed && count > 2 ? count : count - 1;
         for (qsizetype i = 0; i < segments; ++i) {
@@ -714,6 +719,23 @@ private:
                     columnRules.append(rule);
             }
         }
+        // Pieces of a row with a column rule between them are never joined:
+        // the right one is given a block of its own.
+        int ownBlock = 0;
+        const auto keep = [&](PDFExtract::RawLine&& piece) {
+            if (!raw.isEmpty() && !columnRules.isEmpty()) {
+                const PDFExtract::RawLine& left = raw.last();
+                const float middle = float(0.5 * (piece.box.y0 + piece.box.y1));
+                const bool ruled = std::any_of(
+                    columnRules.begin(), columnRules.end(), [&](const PDFExtract::Rule& rule) {
+                        return rule.x0 >= left.box.x1 - 1 && rule.x0 <= piece.box.x0 + 1 &&
+                               rule.y0 <= middle && rule.y1 >= middle;
+                    });
+                if (ruled)
+                    piece.block = --ownBlock;
+            }
+            raw.append(std::move(piece));
+        };
         int blockIndex = 0;
         for (fz_stext_block* block = text->first_block; block; block = block->next, ++blockIndex) {
             if (block->type != FZ_STEXT_BLOCK_TEXT)
@@ -751,7 +773,7 @@ private:
                         const bool apart = ch->c == ' ' || previousChar == ' ' ||
                                            gap > 0.3f * ch->size || gap < -0.1f * ch->size;
                         if (at != piece && apart && !rawLine.glyphs.isEmpty()) {
-                            raw.append(std::move(rawLine));
+                            keep(std::move(rawLine));
                             rawLine = {};
                             rawLine.box = {area.x0, bbox.y0, area.x1, bbox.y1};
                             rawLine.block = blockIndex;
@@ -773,7 +795,7 @@ private:
                                            ch->size, ch->font != nullptr, area.x0, area.x1,
                                            style.bold, style.italic, style.monospaced});
                 }
-                raw.append(std::move(rawLine));
+                keep(std::move(rawLine));
             }
         }
         fz_drop_stext_page(ctx, text);
