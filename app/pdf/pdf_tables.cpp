@@ -29,6 +29,8 @@ constexpr double cellGap = 0.8;
 constexpr double rowReach = 2.6;
 // More words than this per cell on average is running text in columns.
 constexpr double maxWordsPerCell = 5.0;
+// Share of the page height at its top and bottom where furniture stands.
+constexpr float bandShare = 0.08f;
 // Bands all at least this share of the page wide are the page's own columns.
 constexpr float pageColumnShare = 0.3f;
 
@@ -171,7 +173,7 @@ qsizetype words(QStringView text) {
 
 // "abs, 37" or "bind, 53, 102": a term and its pages; "1,000" is a number.
 bool isIndexEntry(QStringView text) {
-    static const QRegularExpression entry(uR"(,\s+\d+(\s*[,\x{2013}-]\s*\d+)*$)"_s);
+    static const QRegularExpression entry(uR"(,\s+\d+(\s*[,\x{2013}-]\s*\d+)*,?$)"_s);
     return entry.match(text.toString()).hasMatch();
 }
 
@@ -320,7 +322,11 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
 
     QList<qsizetype> order;
     for (qsizetype i = 0; i < page.size(); ++i) {
-        if (!taken.value(i) && usable(page[i]) && !page[i].place.monospaced)
+        // Running headers and footers stand in the page's bands.
+        const PDFExtract::Placement& place = page[i].place;
+        const bool band = place.y1 < bandShare * place.pageHeight ||
+                          place.y0 > (1 - bandShare) * place.pageHeight;
+        if (!taken.value(i) && usable(page[i]) && !place.monospaced && !band)
             order.append(i);
     }
     std::sort(order.begin(), order.end(), [&page](qsizetype a, qsizetype b) {
@@ -463,6 +469,7 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
                 // Contents entries with leaders, and list markers set apart
                 // from their items, line up like columns too.
                 prose = prose || StructuredLayout::withoutDotLeaders(text).size() != text.size() ||
+                        text.contains(u". . ."_s) || text.contains(u"...."_s) ||
                         (column[placed[r][k]] == 0 && text.size() <= 4 &&
                          StructuredLayout::listMarker(text + u" x"_s));
             }
