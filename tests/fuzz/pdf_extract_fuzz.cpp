@@ -2,7 +2,9 @@
 
 #include "pdf_extract_p.h"
 #include "pdf_layout.h"
-#include "structured_layout.h"
+#include "structured_document.h"
+
+#include <QSet>
 
 #include <cmath>
 #include <cstddef>
@@ -13,10 +15,11 @@ using FuzzInput::check;
 
 // Extraction of a PDF held in memory, on one thread: either nothing with the
 // reason, or one entry per page of well-formed lines and a note that counts
-// them; the layout of what came out keeps its own rules.
+// them, with its drawing; the layouts of what came out keep their own rules.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const PDFExtract::Extraction extraction = PDFExtract::extractBytes(bytes, 1);
+    const PDFExtract::Extraction extraction =
+        PDFExtract::extractBytes(bytes, 1, {}, PDFExtract::Content::textAndDrawing);
 
     if (extraction.pages.isEmpty()) {
         check(extraction.note == u"not a readable PDF (%1 bytes)"_s.arg(size) ||
@@ -42,7 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(markdown.endsWith(u'\n') && !markdown.endsWith(u"\n\n"),
           "markdown: exactly one final line feed");
     check(FuzzInput::isValidUtf16(markdown), "markdown: valid UTF-16");
-    const QString structured = StructuredLayout::markdown(extraction.pages);
+    check(extraction.drawings.size() == extraction.pages.size(),
+          "extractBytes: one drawing per page");
+    const StructuredLayout::Document document = StructuredLayout::document(extraction);
+    QSet<QString> names;
+    for (const StructuredLayout::Asset& asset : document.assets) {
+        check(!asset.bytes.isEmpty() && !names.contains(asset.name),
+              "document: assets with bytes and names of their own");
+        names.insert(asset.name);
+    }
+    const QString& structured = document.markdown;
     check(structured.endsWith(u'\n') && !structured.endsWith(u"\n\n"),
           "structured markdown: exactly one final line feed");
     check(FuzzInput::isValidUtf16(structured), "structured markdown: valid UTF-16");

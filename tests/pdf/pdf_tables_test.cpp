@@ -103,7 +103,7 @@ TEST(PDFTables, unruled_columns_are_tables_and_running_text_is_not) {
     EXPECT_TRUE(rejected(u"\u2022"_s, u"Item %1"_s));
     EXPECT_TRUE(rejected(u"Chapter %1 . . . . . . ."_s, u"%1"_s));
     EXPECT_TRUE(rejected(u". . . . 37%1"_s, u"1397, 1398, 14%1,"_s)); // an index's leaders
-    EXPECT_TRUE(rejected(u"abs, %1"_s, u"besj1, %1"_s)); // an index in two columns
+    EXPECT_TRUE(rejected(u"abs, %1"_s, u"besj1, %1"_s));              // an index in two columns
     Page formula;
     for (int r = 0; r < 3; ++r)
         formula +=
