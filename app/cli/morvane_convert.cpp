@@ -41,8 +41,8 @@ Options:
       --pdf-layout plain|structured
                  how PDFs are laid out for this run only: plain keeps their
                  lines as written, structured drops page headers, footers
-                 and numbers and finds paragraphs, lists and code (otherwise
-                 the layout chosen in Morvane's settings)
+                 and numbers and finds paragraphs, lists, code, tables and
+                 pictures (otherwise the layout chosen in Morvane's settings)
       --reveal   show the written documents in the file manager
       --no-reveal  leave the file manager alone (the default)
   -h, --help     show this help and exit
