@@ -172,6 +172,7 @@ constexpr float frameFloor = 14.0f;
 // Smaller images are decorations: bullets, icons, spacers.
 constexpr float pictureFloor = 24.0f;
 constexpr int picturePixelFloor = 16;
+constexpr double maxPictureBytes = 64.0 * (1 << 20);
 // An image covering this share of the page is a scan or a backdrop.
 constexpr double backdropShare = 0.8;
 
@@ -303,6 +304,10 @@ void keepPicture(fz_context* ctx, DrawingDevice& dev, fz_image* image, fz_matrix
     const double pageArea = double(dev.page.x1 - dev.page.x0) * (dev.page.y1 - dev.page.y0);
     if (width < pictureFloor || height < pictureFloor || image->w < picturePixelFloor ||
         image->h < picturePixelFloor || double(width) * height >= backdropShare * pageArea)
+        return;
+    // Decoding a huge image would spend the document's memory and cost the
+    // page its text: such a picture is left out.
+    if (double(image->w) * image->h * (image->n + 1) > maxPictureBytes)
         return;
     PDFExtract::Picture picture{box.x0, box.y0, box.x1, box.y1, {}, {}};
     const fz_compressed_buffer* stored = fz_compressed_image_buffer(ctx, image);

@@ -19,6 +19,13 @@ TEST(StructuredDocument, knows_captions) {
     EXPECT_FALSE(StructuredLayout::isCaption(u"The map in figure 3"_s));
 }
 
+TEST(StructuredDocument, a_picture_too_large_to_decode_is_left_out_and_its_page_kept) {
+    const StructuredLayout::Document document = StructuredLayout::document(
+        PDFExtract::pages(fixture("huge_picture.pdf"), PDFExtract::Content::textAndDrawing));
+    EXPECT_EQ(document.markdown, u"Text beside a huge picture.\n"_s);
+    EXPECT_TRUE(document.assets.isEmpty());
+}
+
 struct GoldenCase {
     const char* pdf;
     QStringList assets; // names, in order
