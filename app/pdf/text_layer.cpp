@@ -281,7 +281,7 @@ std::optional<double> rowGap(const PDFExtract::RawLine& left, const PDFExtract::
     if (!(em > 0) || std::abs(left.baseline - right.baseline) > baselineTolerance * em)
         return std::nullopt;
     const double gap = (right.box.x0 - left.box.x1) / em;
-    if (gap < -baselineTolerance || gap > maxRowGapEms)
+    if (!std::isfinite(gap) || gap < -baselineTolerance || gap > maxRowGapEms)
         return std::nullopt;
     return gap;
 }
@@ -300,7 +300,11 @@ QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines) {
     // Where a long piece is followed across a wide gap on its row: on a page
     // of two columns drawn row by row, the rows break at the same x.
     QHash<int, int> wideBreaks;
-    const auto edge = [](const RawLine& line, int shift) { return qRound(line.box.x0) + shift; };
+    // A hostile file can place a line anywhere; the key stays an int.
+    const auto edge = [](const RawLine& line, int shift) {
+        const double x = std::isfinite(line.box.x0) ? std::clamp(line.box.x0, -1e6, 1e6) : 0.0;
+        return int(std::lround(x)) + shift;
+    };
     for (qsizetype i = 0; i + 1 < count; ++i) {
         gaps[size_t(i)] = rowGap(rawLines[i], rawLines[i + 1]);
         if (gaps[size_t(i)] && *gaps[size_t(i)] > maxProseGapEms && isProse(rawLines[i]))

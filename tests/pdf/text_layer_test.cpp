@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 #include <tuple>
 
 using namespace Qt::StringLiterals;
@@ -126,6 +127,24 @@ TEST(TextLines, replace_code_points_that_are_not_characters) {
     const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines({{line, {}}});
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0].line.text, u"a\uFFFD\uFFFD\uFFFD\U0001F600\uFFFD"_s);
+}
+
+TEST(TextLines, keep_lines_a_hostile_file_places_at_infinity_or_nowhere) {
+    // One row of pieces at impossible places: nothing may overflow (the
+    // sanitizer builds check) and no text is lost.
+    QList<PDFExtract::RawLine> raw;
+    for (double x : {std::numeric_limits<double>::quiet_NaN(),
+                     std::numeric_limits<double>::infinity(), 1e30, 10.0, 14.0}) {
+        PDFExtract::RawLine line;
+        line.glyphs = glyphs(u"ab"_s, 10);
+        line.box = {x, 0, x + 3, 10};
+        line.baseline = 8;
+        raw.append(line);
+    }
+    qsizetype pieces = 0;
+    for (const PDFExtract::PlacedLine& placed : PDFExtract::textLines(raw))
+        pieces += placed.line.text.count(u"ab"_s);
+    EXPECT_EQ(pieces, 5);
 }
 
 TEST(TextLines, place_each_line_and_give_it_the_font_kind_of_most_characters) {
