@@ -3,6 +3,7 @@
 #include "morvane_app.h"
 #include "ui_fixture.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPalette>
@@ -79,6 +80,7 @@ protected:
         // Beside each other when the command runs at several scales.
         const qreal ratio = window->devicePixelRatioF();
         const QString suffix = ratio == 1 ? QString() : u"@%1x"_s.arg(ratio);
+        ASSERT_TRUE(QDir().mkpath(folder));
         ASSERT_TRUE(window->grab().save(folder + u'/' + name + suffix + u".png"_s));
     }
 
