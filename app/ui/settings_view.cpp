@@ -4,6 +4,7 @@
 #include "link_button.h"
 #include "look.h"
 #include "morvane_model.h"
+#include "update_settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -108,17 +109,13 @@ QString SettingsView::shownPath(const QString& folderPath) {
 }
 
 QUrl SettingsView::productPage() {
-    QUrl page = MorvaneModel::manifest();
-    QString path = page.path();
-    const qsizetype last = path.lastIndexOf(u'/');
-    page.setPath(last > 0 ? path.left(last) : u"/"_s);
-    return page;
+    return QUrl(u"https://"_s + UpdateSettings::productPage());
 }
 
 QUrl SettingsView::feedbackPage() {
     QUrl page;
     page.setScheme(u"https"_s);
-    page.setHost(QStringLiteral(MORVANE_FEEDBACK_HOST));
+    page.setHost(UpdateSettings::feedbackHost());
     page.setPath(u"/"_s);
     page.setQuery(u"app=morvane"_s);
     return page;
