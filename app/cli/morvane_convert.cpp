@@ -75,6 +75,22 @@ bool isAddress(const QString& argument) {
            !QFileInfo::exists(argument);
 }
 
+// The value of the option `longName` (or `shortName`) when `arguments[i]` is
+// it: "--name=VALUE", "-cVALUE" or the next argument, which `i` then moves
+// past; empty when the value is missing.
+std::optional<QString> optionValue(const QStringList& arguments, qsizetype& i,
+                                   const QString& longName, const QString& shortName = {}) {
+    const QString& argument = arguments[i];
+    if (argument.startsWith(longName + u'='))
+        return argument.mid(longName.size() + 1);
+    if (!shortName.isEmpty() && argument.size() > shortName.size() &&
+        argument.startsWith(shortName))
+        return argument.mid(shortName.size());
+    if (argument != longName && (shortName.isEmpty() || argument != shortName))
+        return std::nullopt;
+    return ++i < arguments.size() ? arguments[i] : QString();
+}
+
 // The arguments as given, without Qt's own options taken out of them: a file
 // may well be called "-platform".
 std::optional<Arguments> parse(const QStringList& arguments, QTextStream& err) {
@@ -109,27 +125,14 @@ std::optional<Arguments> parse(const QStringList& arguments, QTextStream& err) {
             parsed.reveal = true;
         } else if (argument == u"--no-reveal") {
             parsed.reveal = false;
-        } else if (argument == u"-o" || argument == u"--out" || argument.startsWith(u"--out="_s) ||
-                   argument.startsWith(u"-o"_s)) {
-            QString folder;
-            if (argument.startsWith(u"--out="_s))
-                folder = argument.mid(6);
-            else if (argument.size() > 2 && !argument.startsWith(u"--"_s))
-                folder = argument.mid(2);
-            else if (++i < arguments.size())
-                folder = arguments[i];
-            if (folder.isEmpty())
+        } else if (std::optional<QString> folder = optionValue(arguments, i, u"--out"_s, u"-o"_s)) {
+            if (folder->isEmpty())
                 return usageError(u"option "_s + argument + u" needs a folder"_s);
-            parsed.outFolder = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
-        } else if (argument == u"--pdf-layout" || argument.startsWith(u"--pdf-layout="_s)) {
-            QString layout;
-            if (argument.startsWith(u"--pdf-layout="_s))
-                layout = argument.mid(13);
-            else if (++i < arguments.size())
-                layout = arguments[i];
-            if (layout == u"plain")
+            parsed.outFolder = QDir::cleanPath(QDir::current().absoluteFilePath(*folder));
+        } else if (std::optional<QString> layout = optionValue(arguments, i, u"--pdf-layout"_s)) {
+            if (*layout == u"plain")
                 parsed.pdfLayout = PdfLayoutChoice::plain;
-            else if (layout == u"structured")
+            else if (*layout == u"structured")
                 parsed.pdfLayout = PdfLayoutChoice::structured;
             else
                 return usageError(u"option --pdf-layout takes plain or structured"_s);
