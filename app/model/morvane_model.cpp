@@ -61,6 +61,13 @@ bool isAssetFolderTaken(const QString& folder, const QString& stem) {
     return isTaken(folder + u'/' + stem + u"-assets"_s);
 }
 
+// The status of an input refused before it is read.
+QString refusal(InputFile::Problem problem, const QString& name, const QString& ceiling) {
+    return problem == InputFile::Problem::tooLarge
+               ? u"Skipped "_s + name + u" — larger than "_s + ceiling
+               : u"Couldn't read "_s + name;
+}
+
 // What an engine-bound input becomes before the call: its payload, or the
 // status that ends it.
 struct EnginePayload {
@@ -71,10 +78,8 @@ struct EnginePayload {
 EnginePayload readEngineInput(const QString& path, ConvertKind kind, const QString& name) {
     InputFile::Contents contents =
         InputFile::open(path, MorvaneModel::maxEngineInputBytes, /*read=*/true);
-    if (contents.problem == InputFile::Problem::tooLarge)
-        return {{}, u"Skipped "_s + name + u" — larger than 512 MB"_s};
     if (contents.problem != InputFile::Problem::none)
-        return {{}, u"Couldn't read "_s + name};
+        return {{}, refusal(contents.problem, name, u"512 MB"_s)};
     if (kind.isBinary())
         return {QString::fromLatin1(contents.bytes.toBase64()), {}};
     if (std::optional<QString> text = Unicode::decodeUtf8Strict(contents.bytes))
@@ -225,9 +230,7 @@ QCoro::Task<std::optional<QUrl>> MorvaneModel::convertOne(QUrl url) {
         if (!alive)
             co_return std::nullopt;
         if (checked.problem != InputFile::Problem::none) {
-            setStatus(checked.problem == InputFile::Problem::tooLarge
-                          ? u"Skipped "_s + name + u" — larger than 2 GB"_s
-                          : u"Couldn't read "_s + name);
+            setStatus(refusal(checked.problem, name, u"2 GB"_s));
             co_return std::nullopt;
         }
         PdfText text = co_await m_converters->convertPdf(path, m_pdfLayout);
