@@ -1,5 +1,5 @@
-# Warnings and sanitizers are set per target so that third-party code found
-# through find_package keeps its own flags.
+# Warnings are set per target so that third-party code found through
+# find_package keeps its own flags.
 function(morvane_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra)
     if(MORVANE_WERROR)
@@ -26,6 +26,8 @@ function(morvane_add_test_executable name)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1")
 endfunction()
 
+# The sanitizer builds instrument every target of the project, the tests'
+# included, since a report needs both sides of a call built the same way.
 if(MORVANE_SANITIZE)
     # GCC leaves float-to-integer overflow out of "undefined"; hostile PDFs
     # put coordinates at infinity, so it is asked for by name.

@@ -8,7 +8,6 @@ set(metainfo ${CMAKE_BINARY_DIR}/packaging/com.ombrix.morvane.metainfo.xml)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/com.ombrix.morvane.metainfo.xml.in ${metainfo} @ONLY)
 install(FILES ${metainfo} DESTINATION share/metainfo)
 
-find_program(GZIP gzip REQUIRED)
 set(man_page ${CMAKE_BINARY_DIR}/man/morvane-convert.1.gz)
 add_custom_command(
     OUTPUT ${man_page}
