@@ -176,7 +176,14 @@ void ConvertEngine::close() {
         return;
     // Callers still waiting get their answer instead of waiting for ever.
     m_page->disconnect(this);
-    failAll(engineClosed);
+    // Answered through the event loop: a caller resumed from inside this call
+    // could be the owner now destroying the engine, and run on its members.
+    const auto waiters = std::exchange(m_waiters, {});
+    const auto calls = std::exchange(m_calls, {});
+    for (const auto& waiter : waiters)
+        fill(waiter, std::optional<QString>(engineClosed), Resume::later);
+    for (const Call& call : calls)
+        fill(call.slot, Outcome{Outcome::hostError, {}, engineClosed}, Resume::later);
     m_state = State::failed;
     m_failure = engineClosed;
     // The page goes before the profile it was made with.
@@ -193,10 +200,16 @@ QUrl ConvertEngine::page() const {
 }
 
 template <typename T>
-void ConvertEngine::fill(const std::shared_ptr<Slot<T>>& slot, T value) {
+void ConvertEngine::fill(const std::shared_ptr<Slot<T>>& slot, T value, Resume resume) {
     slot->value = std::move(value);
-    if (auto waiter = std::exchange(slot->waiter, {}))
+    auto waiter = std::exchange(slot->waiter, {});
+    if (!waiter)
+        return;
+    if (resume == Resume::now)
         waiter.resume();
+    else
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [waiter] { waiter.resume(); }, Qt::QueuedConnection);
 }
 
 void ConvertEngine::setDeadline(std::chrono::milliseconds deadline) {

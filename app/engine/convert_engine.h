@@ -41,8 +41,9 @@ public:
     ConvertEngine(const QUrl& page, QObject* parent);
     ~ConvertEngine() override;
 
-    // Lets go of the page and its profile, answering every waiting call;
-    // later calls fail with "engine closed". Done when the event loop quits.
+    // Lets go of the page and its profile; every waiting call is answered
+    // "engine closed" through the event loop, and later calls at once. Done
+    // when the event loop quits and by the destructor.
     void close();
 
     // Waits for the page, calls the engine with the transport form of
@@ -96,8 +97,9 @@ private:
         void await_suspend(std::coroutine_handle<> handle) noexcept { slot->waiter = handle; }
         T await_resume() { return std::move(*slot->value); }
     };
+    enum class Resume { now, later };
     template <typename T>
-    static void fill(const std::shared_ptr<Slot<T>>& slot, T value);
+    static void fill(const std::shared_ptr<Slot<T>>& slot, T value, Resume resume = Resume::now);
 
     struct Call {
         std::shared_ptr<Slot<Outcome>> slot;

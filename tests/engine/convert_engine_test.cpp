@@ -112,13 +112,20 @@ TEST(ConvertEngine, lets_other_calls_complete_while_one_never_answers) {
     EXPECT_EQ(other.markdown, u"Z28="_s);
     EXPECT_FALSE(hanging.isReady());
 
-    // a caller still waiting when the engine closes is answered, not forgotten;
-    // a closed engine, as when the event loop has quit, turns later calls away
+    // a caller still waiting when the engine closes or is destroyed is
+    // answered through the event loop, not forgotten and not from inside the
+    // engine; a closed engine, as when the event loop has quit, turns later
+    // calls away
     engine->close();
-    ASSERT_TRUE(hanging.isReady());
+    EXPECT_FALSE(hanging.isReady());
     EXPECT_EQ(QCoro::waitFor(hanging).error, u"engine closed"_s);
     EXPECT_EQ(run(*engine, ConvertKind::html, u"late"_s).error, u"engine closed"_s);
+    engine = std::make_unique<ConvertEngine>(testPage(u"echo"_s), nullptr);
+    auto orphaned = engine->convert(ConvertKind::html, u"wait"_s, u"hang"_s);
+    EXPECT_EQ(run(*engine, ConvertKind::html, u"go"_s).markdown, u"Z28="_s);
     engine.reset();
+    EXPECT_FALSE(orphaned.isReady());
+    EXPECT_EQ(QCoro::waitFor(orphaned).error, u"engine closed"_s);
 }
 
 TEST(ConvertEngine, survives_a_caller_that_stopped_waiting) {
