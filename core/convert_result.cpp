@@ -1,7 +1,8 @@
 #include "convert_result.h"
 
+#include "json_input.h"
+
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
@@ -20,7 +21,10 @@ bool readString(const QJsonObject& object, QLatin1StringView key, QString& out) 
     return true;
 }
 
-bool readAssets(const QJsonValue& value, QList<ConvertResult::Asset>& out) {
+// Missing and null are an empty list; one element that `read` refuses makes
+// the whole list an error.
+template <typename T, typename Read>
+bool readList(const QJsonValue& value, QList<T>& out, Read read) {
     if (value.isUndefined() || value.isNull())
         return true;
     if (!value.isArray())
@@ -28,41 +32,35 @@ bool readAssets(const QJsonValue& value, QList<ConvertResult::Asset>& out) {
     const QJsonArray array = value.toArray();
     out.reserve(array.size());
     for (const QJsonValue& element : array) {
-        if (!element.isObject())
+        std::optional<T> item = read(element);
+        if (!item)
             return false;
-        const QJsonObject object = element.toObject();
-        const QJsonValue name = object.value("name"_L1);
-        const QJsonValue base64 = object.value("base64"_L1);
-        if (!name.isString() || !base64.isString())
-            return false;
-        out.append({name.toString(), base64.toString()});
+        out.append(std::move(*item));
     }
     return true;
 }
 
-bool readWarnings(const QJsonValue& value, QStringList& out) {
-    if (value.isUndefined() || value.isNull())
-        return true;
-    if (!value.isArray())
-        return false;
-    const QJsonArray array = value.toArray();
-    out.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        if (!element.isString())
-            return false;
-        out.append(element.toString());
-    }
-    return true;
+std::optional<ConvertResult::Asset> readAsset(const QJsonValue& element) {
+    const QJsonValue name = element.toObject().value("name"_L1);
+    const QJsonValue base64 = element.toObject().value("base64"_L1);
+    if (!element.isObject() || !name.isString() || !base64.isString())
+        return std::nullopt;
+    return ConvertResult::Asset{name.toString(), base64.toString()};
+}
+
+std::optional<QString> readWarning(const QJsonValue& element) {
+    if (!element.isString())
+        return std::nullopt;
+    return element.toString();
 }
 
 } // namespace
 
 std::optional<ConvertResult> ConvertResult::fromJson(const QByteArray& json) {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> parsed = JsonInput::object(json);
+    if (!parsed)
         return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject& object = *parsed;
 
     ConvertResult result;
     const QJsonValue error = object.value("error"_L1);
@@ -73,8 +71,8 @@ std::optional<ConvertResult> ConvertResult::fromJson(const QByteArray& json) {
 
     if (!readString(object, "markdown"_L1, result.markdown) ||
         !readString(object, "title"_L1, result.title) ||
-        !readAssets(object.value("assets"_L1), result.assets) ||
-        !readWarnings(object.value("warnings"_L1), result.warnings))
+        !readList(object.value("assets"_L1), result.assets, readAsset) ||
+        !readList(object.value("warnings"_L1), result.warnings, readWarning))
         return std::nullopt;
     return result;
 }

@@ -1,6 +1,7 @@
 #include "updater.h"
 
-#include <QJsonDocument>
+#include "json_input.h"
+
 #include <QJsonObject>
 #include <QList>
 
@@ -67,11 +68,10 @@ bool isNewer(QStringView a, QStringView b) {
 }
 
 std::optional<UpdateInfo> fromFeed(const QByteArray& body, const QString& currentVersion) {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> parsed = JsonInput::object(body);
+    if (!parsed)
         return std::nullopt;
-    const QJsonObject feed = document.object();
+    const QJsonObject& feed = *parsed;
 
     const QJsonValue version = feed.value("version"_L1);
     const QJsonValue url = feed.value("url"_L1);

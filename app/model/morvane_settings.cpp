@@ -1,5 +1,7 @@
 #include "morvane_settings.h"
 
+#include "json_input.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -31,11 +33,10 @@ QUrl MorvaneSettings::url() {
 }
 
 std::optional<MorvaneSettings> MorvaneSettings::fromJson(const QByteArray& json) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const std::optional<QJsonObject> parsed = JsonInput::object(json);
+    if (!parsed)
         return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject& object = *parsed;
     const QJsonValue folderPath = object.value("folderPath"_L1);
     const QJsonValue openAfterConvert = object.value("openAfterConvert"_L1);
     // A relative folder would follow whatever folder the app was started in,
