@@ -18,10 +18,11 @@ else()
     set(rpath "$ORIGIN/../${library_dir}")
 endif()
 
-# The executables find the PDF library, and it its recogniser module beside it.
+# The executables find the PDF library and the graphical module, and the PDF
+# library its recogniser module beside it.
 set_target_properties(morvane morvane-convert PROPERTIES INSTALL_RPATH "${rpath}")
 install(TARGETS morvane morvane-convert RUNTIME DESTINATION ${MORVANE_APP_DIR})
-install(TARGETS MorvanePdf MorvanePdfOcr LIBRARY DESTINATION ${library_dir})
+install(TARGETS MorvanePdf MorvanePdfOcr MorvaneGraphical LIBRARY DESTINATION ${library_dir})
 install(DIRECTORY ${MORVANE_BUNDLE_DIR} DESTINATION ${bundle_dir})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/morvane.svg DESTINATION share/icons/hicolor/scalable/apps)
 

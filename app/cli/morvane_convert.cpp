@@ -1,17 +1,17 @@
 // morvane-convert: the application's conversions without its windows, for
 // scripts and measurements. `morvane-convert --help` says how to use it.
 
+#include "compose.h"
 #include "convert_kind.h"
+#include "desktop.h"
+#include "graphical_session.h"
 #include "input_location.h"
 #include "install_lock.h"
-#include "morvane_model.h"
-#include "real_converters.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QTextStream>
 
 #include <algorithm>
@@ -177,6 +177,23 @@ private:
     bool m_writePictures;
 };
 
+// A run without --reveal shows nothing on the desktop, and a command is never
+// asked to copy, choose a folder or answer an alert: no desktop session is
+// started for it.
+class NoDesktop : public Desktop {
+public:
+    void revealFiles(const QList<QUrl>&) override {}
+    void open(const QUrl&) override {}
+    void copyText(const QString&) override {}
+    std::optional<QString> chooseFolder(const FolderChoice&) override { return std::nullopt; }
+    // As if dismissed: the last button, the one that changes nothing.
+    int showAlert(const Alert& alert) override {
+        return static_cast<int>(std::max<qsizetype>(alert.buttons.size() - 1, 0));
+    }
+    void activate() override {}
+    void quit() override { QCoreApplication::quit(); }
+};
+
 QtMessageHandler defaultMessageHandler = nullptr;
 
 // The web engine describes its graphics set-up at every start, in its own
@@ -233,15 +250,41 @@ int main(int argc, char** argv) {
     if (!InstallLock::holdInstall())
         return exitNotSaved;
 
-    defaultMessageHandler = qInstallMessageHandler(quietEngineStart);
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    std::vector<char*> arguments = platformArguments(argv[0]);
+    // The web engine and the desktop need a graphical session, which takes
+    // as long to start as a hundred pages take to convert: only a run that
+    // needs them starts one. Every input is known now, so a PDF-only run
+    // can go without; a web page is converted by the engine.
+    const bool needsEngine =
+        !parsed->addresses.isEmpty() ||
+        std::any_of(parsed->files.cbegin(), parsed->files.cend(), [](const QUrl& file) {
+            const std::optional<ConvertKind> kind = ConvertKind::forFile(file);
+            return kind && *kind != ConvertKind::pdf;
+        });
+    const bool graphical = needsEngine || parsed->reveal;
+    std::vector<char*> arguments =
+        graphical ? platformArguments(argv[0]) : std::vector<char*>{argv[0], nullptr};
     int count = static_cast<int>(arguments.size()) - 1;
-    QGuiApplication app(count, arguments.data());
+    std::unique_ptr<QCoreApplication> app;
+    std::unique_ptr<Desktop> desktop;
+    if (graphical) {
+        defaultMessageHandler = qInstallMessageHandler(quietEngineStart);
+        app = GraphicalSession::application(count, arguments.data());
+        if (app && parsed->reveal)
+            desktop = GraphicalSession::desktop();
+        if (!app || (parsed->reveal && !desktop)) {
+            err << "morvane-convert: " << GraphicalSession::failure() << Qt::endl;
+            return exitNotSaved;
+        }
+    } else {
+        app = std::make_unique<QCoreApplication>(count, arguments.data());
+    }
+    if (!desktop)
+        desktop = std::make_unique<NoDesktop>();
 
     // The stored settings are read, never written: --out is for this run only.
     const MorvaneSettings stored = MorvaneSettings::read(MorvaneSettings::url().toLocalFile());
     ModelServices services;
+    services.desktop = desktop.get();
     services.settingsPath = QString();
     services.pdfLayout = parsed->pdfLayout;
     PrintingWriter* printing = nullptr;
@@ -253,16 +296,11 @@ int main(int argc, char** argv) {
     }
     // Started for nothing, the web engine's processes would take a core from
     // the PDF pages.
-    const bool needsEngine =
-        !parsed->addresses.isEmpty() ||
-        std::any_of(parsed->files.cbegin(), parsed->files.cend(), [](const QUrl& file) {
-            const std::optional<ConvertKind> kind = ConvertKind::forFile(file);
-            return kind && *kind != ConvertKind::pdf;
-        });
-    MorvaneModel model(
-        std::make_unique<RealConverters>(needsEngine ? RealConverters::Engine::startNow
-                                                     : RealConverters::Engine::startOnFirstUse),
-        std::move(services));
+    const std::unique_ptr<MorvaneModel> made = Compose::model(
+        std::move(services),
+        needsEngine ? RealConverters::Engine::startNow : RealConverters::Engine::startOnFirstUse,
+        Compose::Updates::none);
+    MorvaneModel& model = *made;
     model.setSettings({parsed->outFolder.value_or(stored.folderPath), parsed->reveal});
     // The window's recents stay; this run's documents join them.
     model.loadRecents();

@@ -9,12 +9,28 @@
 #include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The parent folders of `files`, each once, in order of first appearance.
+QList<QUrl> containingFolders(const QList<QUrl>& files) {
+    QList<QUrl> folders;
+    for (const QUrl& file : files) {
+        const QUrl folder = QUrl::fromLocalFile(QFileInfo(file.toLocalFile()).absolutePath());
+        if (!folders.contains(folder))
+            folders.append(folder);
+    }
+    return folders;
+}
+
+} // namespace
 
 SystemDesktop::SystemDesktop(QObject* parent)
     : QObject(parent) {}

@@ -3,7 +3,6 @@
 #include "base64.h"
 #include "convert.h"
 #include "input_file.h"
-#include "system_desktop.h"
 #include "unicode.h"
 
 #include <QCoro/QCoroFuture>
@@ -106,10 +105,7 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     , m_pageIdleTimeout(services.pageIdleTimeout)
     , m_maxPageBytes(services.maxPageBytes)
     , m_updates(std::move(services.updates)) {
-    if (!m_desktop) {
-        m_ownedDesktop = std::make_unique<SystemDesktop>();
-        m_desktop = m_ownedDesktop.get();
-    }
+    Q_ASSERT(m_desktop);
     if (!m_network) {
         m_ownedNetwork = std::make_unique<QNetworkAccessManager>();
         m_network = m_ownedNetwork.get();

@@ -26,8 +26,8 @@
 
 class QNetworkAccessManager;
 
-// What the model works with besides its converters. Left empty, each part
-// is the real one.
+// What the model works with besides its converters. The desktop is always
+// given: the application's composition makes the real one, tests a fake.
 struct ModelServices {
     Desktop* desktop = nullptr;
     std::unique_ptr<FileWriter> fileWriter;
@@ -39,7 +39,8 @@ struct ModelServices {
     // its document instead of keeping it records nothing.
     bool recordRecents = true;
     std::function<QDateTime()> clock;
-    // The process's one HTTP session (pages, update feed, downloads).
+    // The process's one HTTP session (pages, update feed, downloads); left
+    // out, the model has a session of its own.
     QNetworkAccessManager* network = nullptr;
     // A page must arrive whole within the deadline; the idle time-out ends a
     // transfer that has gone quiet sooner.
@@ -74,10 +75,6 @@ public:
                           QObject* parent = nullptr);
     ~MorvaneModel() override;
 
-    // The process's model, made on first use with the real converters and
-    // never released; defined beside them. Needs the application object.
-    static MorvaneModel& shared();
-
     const MorvaneSettings& settings() const { return m_settings; }
     void setSettings(const MorvaneSettings& settings);
     bool isConverting() const { return m_isConverting; }
@@ -94,7 +91,6 @@ public:
     // Applies from the next PDF on and is kept in the preference store.
     void setPdfLayout(PdfLayoutChoice layout);
     Desktop& desktop() const { return *m_desktop; }
-    QNetworkAccessManager& network() const { return *m_network; }
 
     // Inputs beyond these are refused before they are read: PDFs are read
     // page by page, the others whole into memory and over to the engine.
@@ -167,7 +163,6 @@ private:
 
     Lifetime m_lifetime;
     std::unique_ptr<Converters> m_converters;
-    std::unique_ptr<Desktop> m_ownedDesktop;
     Desktop* m_desktop = nullptr;
     std::unique_ptr<FileWriter> m_fileWriter;
     std::optional<QString> m_settingsPath;

@@ -1,5 +1,6 @@
 #include "about_view.h"
 
+#include "desktop.h"
 #include "icon_label.h"
 #include "link_button.h"
 #include "look.h"
@@ -15,7 +16,7 @@ using namespace Qt::StringLiterals;
 
 const QString AboutView::licence = u"AGPL-3.0-or-later"_s;
 
-AboutView::AboutView(MorvaneModel& model, QWidget* parent)
+AboutView::AboutView(MorvaneModel& model, Desktop& desktop, QWidget* parent)
     : QWidget(parent) {
     setObjectName(u"aboutView"_s);
 
@@ -60,9 +61,9 @@ AboutView::AboutView(MorvaneModel& model, QWidget* parent)
     setFixedWidth(340);
 
     connect(website, &LinkButton::clicked, this,
-            [&model] { model.desktop().open(SettingsView::productPage()); });
+            [&desktop] { desktop.open(SettingsView::productPage()); });
     connect(feedback, &LinkButton::clicked, this,
-            [&model] { model.desktop().open(SettingsView::feedbackPage()); });
+            [&desktop] { desktop.open(SettingsView::feedbackPage()); });
     applyLook();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class Desktop;
 class MorvaneModel;
 
 // The About window's content: the application's icon, name and version, its
@@ -10,7 +11,7 @@ class AboutView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit AboutView(MorvaneModel& model, QWidget* parent = nullptr);
+    AboutView(MorvaneModel& model, Desktop& desktop, QWidget* parent = nullptr);
 
     static const QString licence;
 

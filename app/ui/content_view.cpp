@@ -18,9 +18,10 @@
 
 using namespace Qt::StringLiterals;
 
-ContentView::ContentView(MorvaneModel& model, QWidget* parent)
+ContentView::ContentView(MorvaneModel& model, Desktop& desktop, QWidget* parent)
     : QWidget(parent)
     , m_model(model)
+    , m_desktop(desktop)
     , m_chooseFiles(&ContentView::chooseFiles) {
     setObjectName(u"contentView"_s);
 
@@ -173,7 +174,7 @@ void ContentView::updateRecents() {
         if (row)
             row->setRecent(recent);
         else
-            row = new RecentRow(m_model, recent, m_recentSection);
+            row = new RecentRow(m_model, m_desktop, recent, m_recentSection);
         m_rows->removeWidget(row);
         m_rows->insertWidget(int(kept.size()), row);
         kept.insert(recent.path, row);

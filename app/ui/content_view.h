@@ -12,6 +12,7 @@
 class BusyIndicator;
 class DropZone;
 class ElidedLabel;
+class Desktop;
 class MorvaneModel;
 class QLabel;
 class QLineEdit;
@@ -28,7 +29,7 @@ public:
     // Asks the user for files to convert; empty when cancelled.
     using FileChooser = std::function<QList<QUrl>(QWidget* parent)>;
 
-    explicit ContentView(MorvaneModel& model, QWidget* parent = nullptr);
+    ContentView(MorvaneModel& model, Desktop& desktop, QWidget* parent = nullptr);
 
     bool isTargeted() const;
     QString urlText() const;
@@ -56,6 +57,7 @@ private:
     void updateRecents();
 
     MorvaneModel& m_model;
+    Desktop& m_desktop;
     FileChooser m_chooseFiles;
     DropZone* m_dropZone = nullptr;
     QLineEdit* m_urlField = nullptr;

@@ -1,7 +1,8 @@
+#include "compose.h"
 #include "install_lock.h"
 #include "morvane_app.h"
-#include "morvane_model.h"
 #include "single_instance.h"
+#include "system_desktop.h"
 #include "window_activation.h"
 
 #include <QApplication>
@@ -27,7 +28,12 @@ int main(int argc, char** argv) {
     if (instance.handOverOrListen(files, activationToken))
         return 0;
 
-    MorvaneApp app(MorvaneModel::shared());
+    SystemDesktop desktop;
+    ModelServices services;
+    services.desktop = &desktop;
+    const std::unique_ptr<MorvaneModel> model = Compose::model(
+        std::move(services), RealConverters::Engine::startNow, Compose::Updates::checked);
+    MorvaneApp app(*model, desktop);
     QObject::connect(&instance, &SingleInstance::launched, &app,
                      [&app](const QList<QUrl>& more, const QString& token) {
                          app.showMainWindow(token);

@@ -2,6 +2,7 @@
 
 #include "about_view.h"
 #include "content_view.h"
+#include "desktop.h"
 #include "icons.h"
 #include "morvane_model.h"
 #include "settings_view.h"
@@ -20,14 +21,15 @@
 
 using namespace Qt::StringLiterals;
 
-MorvaneApp::MorvaneApp(MorvaneModel& model, QObject* parent)
+MorvaneApp::MorvaneApp(MorvaneModel& model, Desktop& desktop, QObject* parent)
     : QObject(parent)
-    , m_model(model) {
+    , m_model(model)
+    , m_desktop(desktop) {
     m_main = std::make_unique<QMainWindow>();
     m_main->setObjectName(u"main"_s);
     m_main->setWindowTitle(u"Morvane"_s);
     m_main->setWindowIcon(Icons::named(Icons::Name::application));
-    m_content = new ContentView(m_model, m_main.get());
+    m_content = new ContentView(m_model, m_desktop, m_main.get());
     m_main->setCentralWidget(m_content);
 
     m_menu = m_main->menuBar()->addMenu(u"&Morvane"_s);
@@ -43,7 +45,7 @@ MorvaneApp::MorvaneApp(MorvaneModel& model, QObject* parent)
     m_preferences->setMenuRole(QAction::PreferencesRole);
     m_preferences->setShortcut(QKeySequence(u"Ctrl+,"_s));
     m_menu->addSeparator();
-    m_quit = m_menu->addAction(u"Quit"_s, this, [this] { m_model.desktop().quit(); });
+    m_quit = m_menu->addAction(u"Quit"_s, this, [this] { m_desktop.quit(); });
     m_quit->setMenuRole(QAction::QuitRole);
     m_quit->setShortcut(QKeySequence::Quit);
     // The desktop's key for the menu bar, where Alt alone may not reach it.
@@ -145,14 +147,15 @@ bool MorvaneApp::eventFilter(QObject* watched, QEvent* event) {
 
 QWidget* MorvaneApp::settingsWindow() {
     if (!m_settings)
-        m_settings =
-            secondaryWindow(u"settings"_s, u"Morvane Settings"_s, new SettingsView(m_model));
+        m_settings = secondaryWindow(u"settings"_s, u"Morvane Settings"_s,
+                                     new SettingsView(m_model, m_desktop));
     return m_settings.get();
 }
 
 QWidget* MorvaneApp::aboutWindow() {
     if (!m_about)
-        m_about = secondaryWindow(u"aboutWindow"_s, u"About Morvane"_s, new AboutView(m_model));
+        m_about = secondaryWindow(u"aboutWindow"_s, u"About Morvane"_s,
+                                  new AboutView(m_model, m_desktop));
     return m_about.get();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 class ContentView;
+class Desktop;
 class MorvaneModel;
 class QAction;
 class QMainWindow;
@@ -21,7 +22,7 @@ class MorvaneApp : public QObject {
     Q_OBJECT
 
 public:
-    explicit MorvaneApp(MorvaneModel& model, QObject* parent = nullptr);
+    MorvaneApp(MorvaneModel& model, Desktop& desktop, QObject* parent = nullptr);
     ~MorvaneApp() override;
 
     MorvaneModel& model() const { return m_model; }
@@ -54,6 +55,7 @@ private:
     void showSecondary(QWidget* window);
 
     MorvaneModel& m_model;
+    Desktop& m_desktop;
     std::unique_ptr<QMainWindow> m_main;
     ContentView* m_content = nullptr;
     std::unique_ptr<QWidget> m_settings;

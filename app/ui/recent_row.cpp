@@ -1,5 +1,6 @@
 #include "recent_row.h"
 
+#include "desktop.h"
 #include "elided_label.h"
 #include "icon_label.h"
 #include "look.h"
@@ -20,9 +21,10 @@ constexpr qreal radius = 8;
 
 } // namespace
 
-RecentRow::RecentRow(MorvaneModel& model, const Recent& recent, QWidget* parent)
+RecentRow::RecentRow(MorvaneModel& model, Desktop& desktop, const Recent& recent, QWidget* parent)
     : QWidget(parent)
-    , m_model(model) {
+    , m_model(model)
+    , m_desktop(desktop) {
     setObjectName(u"recentRow"_s);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
@@ -46,9 +48,9 @@ RecentRow::RecentRow(MorvaneModel& model, const Recent& recent, QWidget* parent)
 
     connect(m_copy, &QToolButton::clicked, this, [this] { m_model.copyRecent(m_recent); });
     connect(m_open, &QToolButton::clicked, this,
-            [this] { m_model.desktop().open(QUrl::fromLocalFile(m_recent.path)); });
+            [this] { m_desktop.open(QUrl::fromLocalFile(m_recent.path)); });
     connect(m_reveal, &QToolButton::clicked, this,
-            [this] { m_model.desktop().revealFiles({QUrl::fromLocalFile(m_recent.path)}); });
+            [this] { m_desktop.revealFiles({QUrl::fromLocalFile(m_recent.path)}); });
 
     setRecent(recent);
     applyLook();

@@ -7,6 +7,7 @@
 
 class ElidedLabel;
 class IconLabel;
+class Desktop;
 class MorvaneModel;
 class QToolButton;
 
@@ -16,7 +17,8 @@ class RecentRow : public QWidget {
     Q_OBJECT
 
 public:
-    RecentRow(MorvaneModel& model, const Recent& recent, QWidget* parent = nullptr);
+    RecentRow(MorvaneModel& model, Desktop& desktop, const Recent& recent,
+              QWidget* parent = nullptr);
 
     const Recent& recent() const { return m_recent; }
     // Same path, perhaps a new name.
@@ -33,6 +35,7 @@ private:
     void applyLook();
 
     MorvaneModel& m_model;
+    Desktop& m_desktop;
     Recent m_recent;
     IconLabel* m_icon = nullptr;
     ElidedLabel* m_name = nullptr;

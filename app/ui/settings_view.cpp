@@ -1,5 +1,6 @@
 #include "settings_view.h"
 
+#include "desktop.h"
 #include "elided_label.h"
 #include "link_button.h"
 #include "look.h"
@@ -19,9 +20,10 @@
 
 using namespace Qt::StringLiterals;
 
-SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
+SettingsView::SettingsView(MorvaneModel& model, Desktop& desktop, QWidget* parent)
     : QWidget(parent)
-    , m_model(model) {
+    , m_model(model)
+    , m_desktop(desktop) {
     setObjectName(u"settingsView"_s);
     setFixedWidth(460);
 
@@ -91,10 +93,8 @@ SettingsView::SettingsView(MorvaneModel& model, QWidget* parent)
             m_model.setPdfLayout(static_cast<PdfLayoutChoice>(index));
     });
     connect(&m_model, &MorvaneModel::pdfLayoutChanged, this, &SettingsView::updateSettings);
-    connect(m_feedback, &LinkButton::clicked, this,
-            [this] { m_model.desktop().open(feedbackPage()); });
-    connect(m_website, &LinkButton::clicked, this,
-            [this] { m_model.desktop().open(productPage()); });
+    connect(m_feedback, &LinkButton::clicked, this, [this] { m_desktop.open(feedbackPage()); });
+    connect(m_website, &LinkButton::clicked, this, [this] { m_desktop.open(productPage()); });
     connect(&m_model, &MorvaneModel::settingsChanged, this, &SettingsView::updateSettings);
 
     updateSettings();
@@ -125,7 +125,7 @@ void SettingsView::openFolder() {
     const QString folder = m_model.settings().folderPath;
     // A folder that cannot be made is still asked for; the desktop says why.
     QDir().mkpath(folder);
-    m_model.desktop().open(QUrl::fromLocalFile(folder));
+    m_desktop.open(QUrl::fromLocalFile(folder));
 }
 
 void SettingsView::updateSettings() {

@@ -6,6 +6,7 @@
 
 class ElidedLabel;
 class LinkButton;
+class Desktop;
 class MorvaneModel;
 class QCheckBox;
 class QComboBox;
@@ -19,7 +20,7 @@ class SettingsView : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SettingsView(MorvaneModel& model, QWidget* parent = nullptr);
+    SettingsView(MorvaneModel& model, Desktop& desktop, QWidget* parent = nullptr);
 
     // The folder as shown: no trailing slash.
     static QString shownPath(const QString& folderPath);
@@ -38,6 +39,7 @@ private:
     void updateSettings();
 
     MorvaneModel& m_model;
+    Desktop& m_desktop;
     ElidedLabel* m_path = nullptr;
     QPushButton* m_choose = nullptr;
     QPushButton* m_open = nullptr;

@@ -8,6 +8,7 @@
 #include "morvane_model.h"
 #include "real_converters.h"
 #include "single_instance.h"
+#include "system_desktop.h"
 
 #include <QApplication>
 #include <QDir>
@@ -94,7 +95,9 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir scratch;
+    SystemDesktop desktop;
     ModelServices services;
+    services.desktop = &desktop;
     services.settingsPath = QString();
     MorvaneModel model(std::make_unique<RealConverters>(), std::move(services));
     model.setSettings({scratch.filePath(u"out"_s), false});

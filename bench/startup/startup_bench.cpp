@@ -5,10 +5,10 @@
 //
 //   startup_bench          (prints "window MS" and "engine MS")
 
-#include "convert_engine.h"
 #include "morvane_app.h"
 #include "morvane_model.h"
 #include "real_converters.h"
+#include "system_desktop.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -76,8 +76,15 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(u"Ombrix"_s);
 
     auto converters = std::make_unique<RealConverters>();
-    const ConvertEngine& engine = *converters->engine();
-    MorvaneModel model(std::move(converters));
+    GraphicalSession::Engine* engine = converters->engine();
+    if (!engine) {
+        std::fprintf(stderr, "startup_bench: %s\n", qPrintable(GraphicalSession::failure()));
+        return 1;
+    }
+    SystemDesktop desktop;
+    ModelServices services;
+    services.desktop = &desktop;
+    MorvaneModel model(std::move(converters), std::move(services));
 
     double window = -1;
     double ready = -1;
@@ -88,8 +95,8 @@ int main(int argc, char** argv) {
             QCoreApplication::quit();
         }
     };
-    QObject::connect(&engine, &ConvertEngine::loadedChanged, [&] {
-        if (engine.isLoaded() && ready < 0) {
+    engine->whenLoaded([&] {
+        if (ready < 0) {
             ready = since(launch);
             finish();
         }
@@ -99,7 +106,7 @@ int main(int argc, char** argv) {
         window = since(launch);
         finish();
     });
-    MorvaneApp app(model);
+    MorvaneApp app(model, desktop);
     app.mainWindow()->installEventFilter(&painted);
     // A page that never loads must not keep the measurement running.
     QTimer::singleShot(30000, [] {

@@ -60,7 +60,7 @@ protected:
         const QString pdf = input(u"Quarterly report with a long name.pdf"_s);
         fakes->pdf.insert(pdf, PdfText{u"# Quarterly\n\nFigures.\n"_s, u"1p"_s});
         runBatch({QUrl::fromLocalFile(pdf)});
-        app = std::make_unique<MorvaneApp>(*model);
+        app = std::make_unique<MorvaneApp>(*model, desktop);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !model->recents().isEmpty(); }, 2000));
     }

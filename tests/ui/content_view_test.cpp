@@ -28,7 +28,7 @@ class ContentViewTest : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        view = std::make_unique<ContentView>(*model);
+        view = std::make_unique<ContentView>(*model, desktop);
         view->resize(580, 620);
         zone = child<DropZone>(*view, u"dropZone"_s);
         field = child<QLineEdit>(*view, u"urlField"_s);

@@ -17,7 +17,7 @@ namespace {
 
 class MorvaneAppTest : public UiTest {
 protected:
-    void makeApp() { app = std::make_unique<MorvaneApp>(*model); }
+    void makeApp() { app = std::make_unique<MorvaneApp>(*model, desktop); }
 
     void TearDown() override {
         app.reset();

@@ -16,7 +16,7 @@ class SettingsViewTest : public UiTest {
 protected:
     void SetUp() override {
         UiTest::SetUp();
-        view = std::make_unique<SettingsView>(*model);
+        view = std::make_unique<SettingsView>(*model, desktop);
     }
 
     void TearDown() override {
@@ -108,7 +108,7 @@ TEST_F(SettingsViewTest, the_switch_writes_the_setting_and_a_new_window_shows_it
     revealSwitch()->click();
     EXPECT_FALSE(model->settings().openAfterConvert);
     EXPECT_FALSE(MorvaneSettings::read(root.filePath(u"settings.json"_s)).openAfterConvert);
-    view = std::make_unique<SettingsView>(*model);
+    view = std::make_unique<SettingsView>(*model, desktop);
     EXPECT_FALSE(revealSwitch()->isChecked());
 
     // The next conversion does not reveal what it wrote.
@@ -135,7 +135,7 @@ TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_us
     services.desktop = &desktop;
     services.settingsPath = root.filePath(u"settings.json"_s);
     MorvaneModel next(std::make_unique<FakeConverters>(), std::move(services));
-    EXPECT_EQ(child<QComboBox>(SettingsView(next), u"pdfLayout"_s)->currentIndex(), 1);
+    EXPECT_EQ(child<QComboBox>(SettingsView(next, desktop), u"pdfLayout"_s)->currentIndex(), 1);
 
     const QString pdf = input(u"manual.pdf"_s);
     fakes->pdf.insert(pdf, PdfText{u"Enough text to keep."_s, {}});

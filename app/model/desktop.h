@@ -23,7 +23,7 @@ struct Alert {
 };
 
 // Everything the model asks of the desktop shell. Tests replace it with a
-// recording fake; the application uses SystemDesktop.
+// recording fake; the application passes in SystemDesktop.
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -41,6 +41,3 @@ public:
     virtual void activate() = 0;
     virtual void quit() = 0;
 };
-
-// The parent folders of `files`, each once, in order of first appearance.
-QList<QUrl> containingFolders(const QList<QUrl>& files);

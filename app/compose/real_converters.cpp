@@ -1,21 +1,19 @@
 #include "real_converters.h"
 
-#include "convert_engine.h"
-#include "morvane_model.h"
 #include "pdf_extract.h"
 #include "pdf_layout.h"
 #include "structured_document.h"
-#ifdef MORVANE_SELF_UPDATE
-#include "real_update_service.h"
-#endif
 
 #include <QCoro/QCoroFuture>
-#include <QNetworkAccessManager>
 #include <QtConcurrent/QtConcurrentRun>
 
 RealConverters::RealConverters(Engine start) {
     if (start == Engine::startNow)
-        m_engine = std::make_unique<ConvertEngine>();
+        startEngine();
+}
+
+void RealConverters::startEngine() {
+    m_engine = GraphicalSession::engine();
 }
 
 RealConverters::~RealConverters() = default;
@@ -44,21 +42,8 @@ QCoro::Task<PdfText> RealConverters::convertPdf(QString path, PdfLayoutChoice la
 QCoro::Task<ConvertResult> RealConverters::convert(ConvertKind kind, QString payload,
                                                    QString name) {
     if (!m_engine)
-        m_engine = std::make_unique<ConvertEngine>();
+        startEngine();
+    if (!m_engine)
+        co_return ConvertResult::errorMessage(GraphicalSession::failure());
     co_return co_await m_engine->convert(kind, std::move(payload), std::move(name));
-}
-
-MorvaneModel& MorvaneModel::shared() {
-    // Made once, on first use, and never released; one HTTP session serves
-    // pages, the feed and downloads.
-    static MorvaneModel* const model = [] {
-        auto* network = new QNetworkAccessManager();
-        ModelServices services;
-        services.network = network;
-#ifdef MORVANE_SELF_UPDATE
-        services.updates = std::make_unique<RealUpdateService>(*network);
-#endif
-        return new MorvaneModel(std::make_unique<RealConverters>(), std::move(services));
-    }();
-    return *model;
 }
