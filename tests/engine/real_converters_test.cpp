@@ -1,6 +1,5 @@
 #include "real_converters.h"
 
-#include "convert_engine.h"
 #include "qt_printers.h"
 
 #include <QCoro/QCoroTask>
@@ -20,7 +19,7 @@ TEST(RealConverters, a_page_left_for_later_is_made_by_the_first_call_that_needs_
     EXPECT_FALSE(first.error.has_value()) << first.error.value_or(QString()).toStdString();
     EXPECT_TRUE(first.markdown.contains(u"High water at six."_s)) << first.markdown.toStdString();
     ASSERT_NE(converters.engine(), nullptr);
-    const ConvertEngine* made = converters.engine();
+    const GraphicalSession::Engine* made = converters.engine();
 
     // Later calls keep the page that is already there.
     const ConvertResult second = QCoro::waitFor(converters.convert(

@@ -33,7 +33,7 @@ TEST_F(SingleInstanceTest, the_first_launch_listens_and_a_second_hands_over_its_
 TEST_F(SingleInstanceTest, a_second_launch_restores_a_minimized_window) {
     SingleInstance first(socketName());
     ASSERT_FALSE(first.handOverOrListen({}));
-    MorvaneApp app(*model);
+    MorvaneApp app(*model, desktop);
     QObject::connect(
         &first, &SingleInstance::launched, &app,
         [&app](const QList<QUrl>&, const QString& token) { app.showMainWindow(token); });
@@ -48,7 +48,7 @@ TEST_F(SingleInstanceTest, a_second_launch_restores_a_minimized_window) {
 TEST_F(SingleInstanceTest, a_second_launch_reaches_convert_files_once) {
     SingleInstance first(socketName());
     ASSERT_FALSE(first.handOverOrListen({}));
-    MorvaneApp app(*model);
+    MorvaneApp app(*model, desktop);
     QObject::connect(&first, &SingleInstance::launched, &app, &MorvaneApp::open);
     QList<QList<QUrl>> batches;
     QObject::connect(
