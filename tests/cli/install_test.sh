@@ -12,14 +12,14 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
 app="$work/prefix/Morvane.app"
-for file in morvane morvane-convert libMorvanePdf.so libMorvanePdfOcr.so VERSION \
+for file in morvane morvane-convert libMorvanePdf.so libMorvanePdfOcr.so libMorvaneGraphical.so VERSION \
   Morvane_Morvane.bundle/converter/host.html Morvane_Morvane.bundle/converter/engine.js; do
   [ -e "$app/$file" ] || fail "$file not installed"
 done
 [ -f "$work/prefix/share/icons/hicolor/scalable/apps/morvane.svg" ] || fail "icon not installed"
 # Releases are signed for the version the folder names.
 "$source_dir/packaging/release-version" "$(cat "$app/VERSION")" || fail "VERSION names no release version"
-for binary in "$app/morvane" "$app/morvane-convert" "$app/libMorvanePdfOcr.so"; do
+for binary in "$app/morvane" "$app/morvane-convert" "$app/libMorvanePdfOcr.so" "$app/libMorvaneGraphical.so"; do
   if ldd "$binary" | grep -q 'not found'; then ldd "$binary"; fail "unresolved library in $binary"; fi
 done
 

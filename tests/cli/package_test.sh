@@ -20,7 +20,7 @@ dpkg-deb -e "$deb" "$work/control"
 [ ! -e "$work/control/postinst" ] && [ ! -e "$work/control/postrm" ] || fail "maintainer scripts (removal would leave the package behind)"
 libs=$(dirname "$(find "$usr/lib" -name libMorvanePdf.so)")
 case $libs in "$usr"/lib/*/morvane) ;; *) fail "private libraries in $libs" ;; esac
-for file in bin/morvane bin/morvane-convert "${libs#"$usr"/}/libMorvanePdf.so" "${libs#"$usr"/}/libMorvanePdfOcr.so" \
+for file in bin/morvane bin/morvane-convert "${libs#"$usr"/}/libMorvanePdf.so" "${libs#"$usr"/}/libMorvanePdfOcr.so" "${libs#"$usr"/}/libMorvaneGraphical.so" \
   share/morvane/Morvane_Morvane.bundle/converter/host.html share/applications/morvane.desktop \
   share/icons/hicolor/scalable/apps/morvane.svg share/man/man1/morvane-convert.1.gz \
   share/metainfo/com.ombrix.morvane.metainfo.xml; do
@@ -29,7 +29,7 @@ done
 if dpkg-deb -c "$deb" | grep -Eq '\./usr/bin/.*\.(so|bundle)|Morvane\.app|/VERSION$'; then
   dpkg-deb -c "$deb"; fail "install-folder files in the package"
 fi
-for binary in "$usr/bin/morvane" "$usr/bin/morvane-convert" "$libs/libMorvanePdfOcr.so"; do
+for binary in "$usr/bin/morvane" "$usr/bin/morvane-convert" "$libs/libMorvanePdfOcr.so" "$libs/libMorvaneGraphical.so"; do
   if ldd "$binary" | grep -q 'not found'; then ldd "$binary"; fail "unresolved library in $binary"; fi
 done
 grep -qx 'Exec=morvane %F' "$usr/share/applications/morvane.desktop" || fail "desktop entry Exec"
