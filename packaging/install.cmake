@@ -18,8 +18,8 @@ else()
     set(rpath "$ORIGIN/../${library_dir}")
 endif()
 
-# The executables find the PDF library and the graphical module, and the PDF
-# library its recogniser module beside it.
+# The executables find the PDF library, and beside it the recogniser module
+# and the graphical module.
 set_target_properties(morvane morvane-convert PROPERTIES INSTALL_RPATH "${rpath}")
 install(TARGETS morvane morvane-convert RUNTIME DESTINATION ${MORVANE_APP_DIR})
 install(TARGETS MorvanePdf MorvanePdfOcr MorvaneGraphical LIBRARY DESTINATION ${library_dir})

@@ -271,13 +271,13 @@ int main(int argc, char** argv) {
         app = GraphicalSession::application(count, arguments.data());
         if (app && parsed->reveal)
             desktop = GraphicalSession::desktop();
-        if (!app || (parsed->reveal && !desktop)) {
+        // Without the module the PDFs are still converted; every other input
+        // then fails with this reason.
+        if (!app || (parsed->reveal && !desktop))
             err << "morvane-convert: " << GraphicalSession::failure() << Qt::endl;
-            return exitNotSaved;
-        }
-    } else {
-        app = std::make_unique<QCoreApplication>(count, arguments.data());
     }
+    if (!app)
+        app = std::make_unique<QCoreApplication>(count, arguments.data());
     if (!desktop)
         desktop = std::make_unique<NoDesktop>();
 

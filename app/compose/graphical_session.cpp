@@ -1,8 +1,11 @@
 #include "graphical_session.h"
 
 #include "desktop.h"
+#include "pdf_extract.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <dlfcn.h>
 
@@ -25,16 +28,26 @@ struct Module {
 
 QString lastFailure;
 
-// By name: the executables' run path leads to the folder that holds the
-// module, in the build tree and when installed.
+// The module sits beside the PDF library, in the build tree and when
+// installed; a full path, so that no search path can put another in its place.
+QByteArray modulePath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&PDFExtract::lastNote), &info) == 0 || !info.dli_fname)
+        return {};
+    const QString folder = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
+    return QFile::encodeName(QDir(folder).filePath(u"libMorvaneGraphical.so"_s));
+}
+
 const Module& module() {
     static Module loaded;
     static std::once_flag once;
     std::call_once(once, [] {
-        void* handle = dlopen("libMorvaneGraphical.so", RTLD_NOW | RTLD_LOCAL);
+        const QByteArray path = modulePath();
+        void* handle = path.isEmpty() ? nullptr : dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             loaded.failure =
-                u"could not load the web engine: "_s + QString::fromLocal8Bit(dlerror());
+                u"could not load the web engine: "_s +
+                (path.isEmpty() ? u"its folder is unknown"_s : QString::fromLocal8Bit(dlerror()));
             return;
         }
         loaded.application =

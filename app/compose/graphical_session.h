@@ -16,7 +16,8 @@ class QCoreApplication;
 // requires, the engine itself and the system desktop) lives in the module
 // MorvaneGraphical, loaded the first time one of them is asked for: a run
 // that converts only PDFs maps neither the web engine, widgets nor D-Bus.
-// The module stays loaded for the life of the process.
+// The module, beside the PDF library, stays loaded for the life of the
+// process.
 namespace GraphicalSession {
 
 // The engine (ConvertEngine) as the module hands it out.

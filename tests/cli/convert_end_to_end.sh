@@ -76,6 +76,12 @@ run -o "$work/second" "file://localhost$work/in/report.pdf"
 [ "$(cat "$work/stdout")" = "$work/second/report.md" ] || fail "second run's path"
 [ "$(stored_recents | head -1)" = "report.md" ] || fail "newest recent: $(stored_recents)"
 [ "$(stored_recents | wc -l)" -eq 5 ] || fail "recents after two runs: $(stored_recents)"
+# PDFs alone load neither the web engine, the widgets, D-Bus nor the GUI.
+LD_DEBUG=libs env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$convert" -o "$work/third" \
+  "$work/in/report.pdf" >/dev/null 2>"$work/libraries"
+grep -q 'libMorvanePdf\.so' "$work/libraries" &&
+  ! grep -qE 'lib(Qt6WebEngineCore|Qt6Widgets|Qt6DBus|Qt6Gui|MorvaneGraphical)\.so' "$work/libraries" ||
+  fail "a PDF-only run loaded graphical libraries"
 
 # Every spelling of the output folder; -- ends the options.
 cp "$work/in/report.pdf" "$work/in/-o.pdf"
