@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QNetworkAccessManager>
 #include <QSettings>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -105,11 +104,7 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
     , m_pageIdleTimeout(services.pageIdleTimeout)
     , m_maxPageBytes(services.maxPageBytes)
     , m_updates(std::move(services.updates)) {
-    Q_ASSERT(m_desktop);
-    if (!m_network) {
-        m_ownedNetwork = std::make_unique<QNetworkAccessManager>();
-        m_network = m_ownedNetwork.get();
-    }
+    Q_ASSERT(m_desktop && m_network);
     if (!m_fileWriter)
         m_fileWriter = std::make_unique<FileWriter>();
     if (!m_clock)

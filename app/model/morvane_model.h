@@ -26,8 +26,9 @@
 
 class QNetworkAccessManager;
 
-// What the model works with besides its converters. The desktop is always
-// given: the application's composition makes the real one, tests a fake.
+// What the model works with besides its converters. The desktop and the
+// network are always given: the application's composition makes the real
+// ones, tests a fake desktop and a session of their own.
 struct ModelServices {
     Desktop* desktop = nullptr;
     std::unique_ptr<FileWriter> fileWriter;
@@ -39,8 +40,7 @@ struct ModelServices {
     // its document instead of keeping it records nothing.
     bool recordRecents = true;
     std::function<QDateTime()> clock;
-    // The process's one HTTP session (pages, update feed, downloads); left
-    // out, the model has a session of its own.
+    // The process's one HTTP session (pages, update feed, downloads).
     QNetworkAccessManager* network = nullptr;
     // A page must arrive whole within the deadline; the idle time-out ends a
     // transfer that has gone quiet sooner.
@@ -168,7 +168,6 @@ private:
     std::optional<QString> m_settingsPath;
     bool m_recordRecents = true;
     std::function<QDateTime()> m_clock;
-    std::unique_ptr<QNetworkAccessManager> m_ownedNetwork;
     QNetworkAccessManager* m_network = nullptr;
     std::chrono::milliseconds m_pageDeadline{0};
     std::chrono::milliseconds m_pageIdleTimeout{0};

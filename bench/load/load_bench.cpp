@@ -5,8 +5,8 @@
 //   load_bench [--calls N] FILE...        (prints figures; exit 1 on a loss)
 //   load_bench --hand-over SOCKET FILE... (the second process)
 
+#include "compose.h"
 #include "morvane_model.h"
-#include "real_converters.h"
 #include "single_instance.h"
 #include "system_desktop.h"
 
@@ -99,7 +99,9 @@ int main(int argc, char** argv) {
     ModelServices services;
     services.desktop = &desktop;
     services.settingsPath = QString();
-    MorvaneModel model(std::make_unique<RealConverters>(), std::move(services));
+    const std::unique_ptr<MorvaneModel> made = Compose::model(
+        std::move(services), RealConverters::Engine::startNow, Compose::Updates::none);
+    MorvaneModel& model = *made;
     model.setSettings({scratch.filePath(u"out"_s), false});
 
     QHash<QUrl, int> ended;

@@ -15,6 +15,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QMainWindow>
+#include <QNetworkAccessManager>
 #include <QTimer>
 
 #include <cstdio>
@@ -82,8 +83,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     SystemDesktop desktop;
+    QNetworkAccessManager network;
     ModelServices services;
     services.desktop = &desktop;
+    services.network = &network;
     MorvaneModel model(std::move(converters), std::move(services));
 
     double window = -1;

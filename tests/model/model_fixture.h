@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,6 +72,7 @@ protected:
         auto converters = std::make_unique<FakeConverters>();
         fakes = converters.get();
         services.desktop = &desktop;
+        services.network = &network;
         services.fileWriter = std::move(writer);
         services.settingsPath = root.filePath(u"settings.json"_s);
         services.clock = [] { return QDateTime(QDate(2026, 3, 7), QTime(23, 59)); };
@@ -118,6 +120,7 @@ protected:
 
     QTemporaryDir root;
     RecordingDesktop desktop;
+    QNetworkAccessManager network;
     FakeConverters* fakes = nullptr;
     std::unique_ptr<MorvaneModel> model;
     QStringList statuses;

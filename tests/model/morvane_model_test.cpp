@@ -368,6 +368,7 @@ TEST_F(ModelTest, a_corrupt_preference_store_gives_no_recents_and_is_written_afr
 TEST_F(ModelTest, a_settings_folder_removed_while_running_is_made_again) {
     ModelServices services;
     services.desktop = &desktop;
+    services.network = &network;
     MorvaneModel standard(std::make_unique<FakeConverters>(), std::move(services));
     const QString file = MorvaneSettings::url().toLocalFile();
     ASSERT_TRUE(QDir(QFileInfo(file).path()).removeRecursively());

@@ -133,6 +133,7 @@ TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_us
     EXPECT_EQ(readFile(root.filePath(u"settings.json"_s)), settingsFile);
     ModelServices services;
     services.desktop = &desktop;
+    services.network = &network;
     services.settingsPath = root.filePath(u"settings.json"_s);
     MorvaneModel next(std::make_unique<FakeConverters>(), std::move(services));
     EXPECT_EQ(child<QComboBox>(SettingsView(next, desktop), u"pdfLayout"_s)->currentIndex(), 1);
