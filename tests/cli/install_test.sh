@@ -37,4 +37,14 @@ grep -q "being updated" "$work/locked" || { cat "$work/locked"; fail "no word of
 # shellcheck source=installed_copy.sh
 . "$(dirname -- "$0")/installed_copy.sh"
 check_installed_copy "$app" installed
+kill "$app_pid" 2>/dev/null; app_pid=""
+
+# Without its graphical module the command still converts the PDF and says
+# why the HTML file was not.
+rm "$app/libMorvaneGraphical.so"
+rc=0
+"$app/morvane-convert" --out "$work/bare" --no-reveal "$work/notice.pdf" "$work/birds.html" \
+  >"$work/stdout" 2>"$work/stderr" || rc=$?
+[ "$rc" -eq 1 ] && grep -q cormorant "$work/bare/notice.md" && [ ! -e "$work/bare/Installed.md" ] &&
+  grep -q 'could not load the web engine' "$work/stderr" || { cat "$work/stderr"; fail "without the module"; }
 echo "install: Morvane.app complete and launchable"
