@@ -10,6 +10,15 @@
 // line; pages without a text layer are recognised by OCR.
 namespace PDFExtract {
 
+// Where two pieces of a row, joined into one line, meet: the offset of the
+// space between them in the line's text, and the gap's edges on the page.
+struct Seam {
+    qsizetype at = 0;
+    float x0 = 0, x1 = 0;
+
+    friend bool operator==(const Seam&, const Seam&) = default;
+};
+
 // Where and in what kind of font a line was set. Read by the structured
 // layout only; all zero for a line that carries no place.
 struct Placement {
@@ -20,6 +29,9 @@ struct Placement {
     // The line's text is a Markdown block made from the page's drawing (a
     // table or a picture), to be kept as it is.
     bool block = false;
+    // Empty unless the line is a row's pieces joined; none in right-to-left
+    // text.
+    QList<Seam> seams;
 
     friend bool operator==(const Placement&, const Placement&) = default;
 };

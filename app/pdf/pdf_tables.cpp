@@ -5,6 +5,7 @@
 #include "text_repair.h"
 #include "unicode.h"
 
+#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -141,6 +142,64 @@ QString cellText(const Page& page, QList<qsizetype> lines) {
     return PDFLayout::collapseWs(text);
 }
 
+// The rows of text in one grid row whose columns are ruled but whose rows
+// are not: a new row starts on each baseline that every column with text
+// shares, and lines under it in some columns only are its wrapped cells.
+// Nothing unless that makes three rows: two may be one row's cells that
+// all wrap.
+std::optional<QList<QStringList>> rowsByBaseline(const Page& page,
+                                                 const QList<QList<qsizetype>>& columns) {
+    struct Mark {
+        qsizetype line, column;
+    };
+    QList<Mark> marks;
+    qsizetype filled = 0;
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        filled += !columns[c].isEmpty();
+        for (qsizetype line : columns[c])
+            marks.append({line, c});
+    }
+    if (filled < 2 || marks.size() < 2 * filled)
+        return std::nullopt;
+    std::sort(marks.begin(), marks.end(), [&page](const Mark& a, const Mark& b) {
+        return page[a.line].place.baseline < page[b.line].place.baseline;
+    });
+    QList<QList<QList<qsizetype>>> rows; // per row, the lines of each column
+    for (qsizetype begin = 0; begin < marks.size();) {
+        const PDFExtract::Placement& first = page[marks[begin].line].place;
+        const double size = std::max(page[marks[begin].line].size, 1.0);
+        qsizetype end = begin;
+        QList<bool> hit(columns.size(), false);
+        qsizetype hits = 0;
+        while (end < marks.size() &&
+               page[marks[end].line].place.baseline - first.baseline <= 0.5 * size) {
+            hits += !hit[marks[end].column];
+            hit[marks[end].column] = true;
+            ++end;
+        }
+        if (hits == filled) {
+            rows.append(QList<QList<qsizetype>>(columns.size()));
+        } else if (rows.isEmpty()) {
+            return std::nullopt;
+        }
+        for (qsizetype m = begin; m < end; ++m)
+            rows.last()[marks[m].column].append(marks[m].line);
+        begin = end;
+    }
+    if (rows.size() < 3)
+        return std::nullopt;
+    QList<QStringList> out;
+    for (const QList<QList<qsizetype>>& row : std::as_const(rows)) {
+        QStringList texts(columns.size());
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            if (!row[c].isEmpty())
+                texts[c] = cellText(page, row[c]);
+        }
+        out.append(texts);
+    }
+    return out;
+}
+
 // Rows and columns without any text left out; nothing when fewer than two
 // of either remain.
 std::optional<QList<QStringList>> trimmedGrid(QList<QStringList> rows) {
@@ -177,6 +236,21 @@ bool isIndexEntry(QStringView text) {
     return entry.match(text.toString()).hasMatch();
 }
 
+// Text of bracket extension pieces alone: TeX sets them in a private-use
+// area or as the Unicode bracket pieces, or their font maps them to nothing.
+bool isBracketPiece(QStringView text) {
+    bool piece = false;
+    for (QChar c : text) {
+        if (c.isSpace())
+            continue;
+        if (c.category() != QChar::Other_PrivateUse && c != QChar::ReplacementCharacter &&
+            (c.unicode() < 0x239B || c.unicode() > 0x23AD))
+            return false;
+        piece = true;
+    }
+    return piece;
+}
+
 bool isOperator(QStringView text) {
     return text.size() == 1 && (text[0].category() == QChar::Symbol_Math ||
                                 QStringView(u"-\u2212=<>").contains(text[0]));
@@ -194,6 +268,44 @@ bool isTable(QStringView markdown) {
     const qsizetype feed = markdown.indexOf(u'\n');
     return markdown.startsWith(u"| "_s) && feed > 0 &&
            markdown.sliced(feed + 1).startsWith(u"| ---"_s);
+}
+
+// The page with every joined row split back into its pieces, and for each
+// piece the index of the line it came from.
+struct Pieces {
+    Page page;
+    QList<qsizetype> from;
+};
+
+Pieces piecesOf(const Page& page) {
+    Pieces out;
+    for (qsizetype i = 0; i < page.size(); ++i) {
+        const Line& line = page[i];
+        qsizetype begin = 0;
+        float x0 = line.place.x0;
+        for (const PDFExtract::Seam& seam : line.place.seams) {
+            if (seam.at < begin || seam.at >= line.text.size())
+                break;
+            Line piece = line;
+            piece.text = line.text.sliced(begin, seam.at - begin);
+            piece.place.x0 = x0;
+            piece.place.x1 = seam.x0;
+            piece.place.seams.clear();
+            out.page.append(std::move(piece));
+            out.from.append(i);
+            begin = seam.at + 1;
+            x0 = seam.x1;
+        }
+        out.page.append(line);
+        out.from.append(i);
+        if (begin > 0) {
+            Line& piece = out.page.last();
+            piece.text = line.text.sliced(begin);
+            piece.place.x0 = x0;
+            piece.place.seams.clear();
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -293,10 +405,31 @@ QList<Table> ruledTables(const Page& page, const QList<Rule>& rules) {
             linesOf[find(cell, r * columns + c)].append(i);
             table.lines.append(i);
         }
-        QList<QStringList> grid(rows, QStringList(columns));
-        for (qsizetype at = 0; at < rows * columns; ++at) {
-            if (!linesOf[at].isEmpty())
-                grid[at / columns][at % columns] = cellText(page, linesOf[at]);
+        QList<QStringList> grid;
+        for (qsizetype r = 0; r < rows; ++r) {
+            // A grid row that no cell spans into or out of, holding several
+            // rows of text drawn without rules between them.
+            QList<QList<qsizetype>> inRow(columns);
+            bool alone = true;
+            for (qsizetype c = 0; c < columns; ++c) {
+                const qsizetype root = find(cell, r * columns + c);
+                alone = alone && root / columns == r &&
+                        (r + 1 == rows || find(cell, (r + 1) * columns + c) / columns != r);
+                if (root == r * columns + c)
+                    inRow[c] = linesOf[root];
+            }
+            if (std::optional<QList<QStringList>> split =
+                    alone ? rowsByBaseline(page, inRow) : std::nullopt) {
+                grid += *split;
+                continue;
+            }
+            QStringList row(columns);
+            for (qsizetype c = 0; c < columns; ++c) {
+                const qsizetype at = r * columns + c;
+                if (find(cell, at) == at && !linesOf[at].isEmpty())
+                    row[c] = cellText(page, linesOf[at]);
+            }
+            grid.append(row);
         }
         std::optional<QList<QStringList>> kept = trimmedGrid(std::move(grid));
         if (!kept)
@@ -318,15 +451,17 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
         float baseline, y0, y1;
         double size;
         QList<Cell> cells;
+        bool band = false;
     };
 
+    // Running headers and footers stand in the page's bands.
+    const auto inBand = [](const PDFExtract::Placement& place) {
+        return place.y1 < bandShare * place.pageHeight ||
+               place.y0 > (1 - bandShare) * place.pageHeight;
+    };
     QList<qsizetype> order;
     for (qsizetype i = 0; i < page.size(); ++i) {
-        // Running headers and footers stand in the page's bands.
-        const PDFExtract::Placement& place = page[i].place;
-        const bool band = place.y1 < bandShare * place.pageHeight ||
-                          place.y0 > (1 - bandShare) * place.pageHeight;
-        if (!taken.value(i) && usable(page[i]) && !place.monospaced && !band)
+        if (!taken.value(i) && usable(page[i]))
             order.append(i);
     }
     std::sort(order.begin(), order.end(), [&page](qsizetype a, qsizetype b) {
@@ -342,6 +477,7 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
         Row& row = rows.last();
         row.y0 = std::min(row.y0, line.place.y0);
         row.y1 = std::max(row.y1, line.place.y1);
+        row.band = row.band || inBand(line.place);
         row.cells.append({line.place.x0, line.place.x1, {i}});
     }
     // Pieces set closer than a cell gap are one cell.
@@ -400,7 +536,7 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
 
     QList<Table> tables;
     for (qsizetype start = 0; start < rows.size();) {
-        if (rows[start].cells.size() < 2) {
+        if (rows[start].cells.size() < 2 || rows[start].band) {
             ++start;
             continue;
         }
@@ -419,7 +555,8 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
                 break;
             QList<Band> trial = bands;
             std::optional<QList<qsizetype>> at = fit(trial, row);
-            if (!at)
+            // A table runs on into a band only with whole rows in its columns.
+            if (!at || (row.band && (row.cells.size() < 2 || trial.size() != bands.size())))
                 break;
             if (row.cells.size() >= 2) {
                 bands = std::move(trial);
@@ -454,8 +591,8 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
 
         Table table{
             bands[byX.first()].x0, rows[start].y0, bands[byX.last()].x1, rows[last].y1, {}, {}};
-        qsizetype wordTotal = 0, cellTotal = 0, indexEntries = 0;
-        bool prose = false;
+        qsizetype wordTotal = 0, cellTotal = 0, indexEntries = 0, monospaced = 0;
+        bool prose = false, lettered = false;
         QList<QStringList> grid;
         for (qsizetype r = 0; r < placed.size(); ++r) {
             QStringList row(bands.size());
@@ -466,6 +603,12 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
                 indexEntries += isIndexEntry(text);
                 ++cellTotal;
                 table.lines += cells[r][k].lines;
+                for (qsizetype line : std::as_const(cells[r][k].lines))
+                    monospaced += page[line].place.monospaced;
+                lettered = lettered || std::any_of(text.begin(), text.end(),
+                                                   [](QChar c) { return c.isLetter(); });
+                // A matrix's brackets are drawn in pieces, one a row.
+                prose = prose || isBracketPiece(text);
                 // Contents entries with leaders, and list markers set apart
                 // from their items, line up like columns too.
                 prose = prose || StructuredLayout::withoutDotLeaders(text).size() != text.size() ||
@@ -493,6 +636,20 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
                     }
                     return operators;
                 });
+        // Neither are definitions with their kind in the margin ("[Function]"),
+        // nor code with its lines numbered.
+        for (qsizetype c = 0; c < bands.size() && !prose; ++c) {
+            bool tags = true, numbered = c == 0;
+            for (qsizetype r = 0; r < grid.size(); ++r) {
+                const QString& text = grid[r][c];
+                tags = tags && (text.isEmpty() || (text.startsWith(u'[') && text.endsWith(u']')));
+                numbered = numbered && text.toInt() == grid[0][c].toInt() + r && text.toInt() > 0;
+            }
+            prose = tags || numbered;
+        }
+        // Aligned code is all monospaced; rows of numbers alone are a
+        // matrix or a data file's listing.
+        prose = prose || monospaced == table.lines.size() || !lettered;
         std::optional<QList<QStringList>> kept = trimmedGrid(std::move(grid));
         if (prose || !kept || double(wordTotal) > maxWordsPerCell * double(cellTotal)) {
             ++start;
@@ -538,13 +695,31 @@ std::optional<QString> continued(QStringView first, QStringView second) {
 }
 
 Page withTables(const Page& page, const QList<Rule>& rules) {
-    QList<Table> tables = ruledTables(page, rules);
-    QList<bool> taken(page.size(), false);
+    // Cells that the row joining put into one line stand apart again.
+    const Pieces pieces = piecesOf(page);
+    QList<Table> tables = ruledTables(pieces.page, rules);
+    QList<bool> taken(pieces.page.size(), false);
     for (const Table& table : std::as_const(tables)) {
         for (qsizetype i : table.lines)
             taken[i] = true;
     }
-    tables += unruledTables(page, taken);
+    tables += unruledTables(pieces.page, taken);
+    // A table holds whole lines: one holding a part of a line is dropped.
+    QList<qsizetype> piecesOfLine(page.size(), 0);
+    for (qsizetype from : pieces.from)
+        ++piecesOfLine[from];
+    QList<Table> whole;
+    for (Table& table : tables) {
+        QMap<qsizetype, qsizetype> held;
+        for (qsizetype i : std::as_const(table.lines))
+            ++held[pieces.from[i]];
+        table.lines = held.keys();
+        if (std::all_of(held.keyValueBegin(), held.keyValueEnd(), [&](const auto& entry) {
+                return entry.second == piecesOfLine[entry.first];
+            }))
+            whole.append(std::move(table));
+    }
+    tables = std::move(whole);
     if (tables.isEmpty())
         return page;
     QList<qsizetype> tableOf(page.size(), -1);
@@ -576,6 +751,7 @@ Page withTables(const Page& page, const QList<Rule>& rules) {
         place.baseline = table.y1;
         place.bold = place.italic = place.monospaced = false;
         place.block = true;
+        place.seams.clear();
         out.append(Line(markdown(table), sizes[sizes.size() / 2], place));
     }
     return out;

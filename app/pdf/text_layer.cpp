@@ -231,8 +231,11 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
     // rest of our work on a text page.
     QString text(qsizetype(glyphs.size()) * 2, Qt::Uninitialized);
     QChar* end = text.data();
+    QList<PDFExtract::Seam> seams;
     for (const PDFExtract::Glyph& glyph : glyphs) {
         const char32_t c = glyph.codePoint;
+        if (glyph.seam && !rightToLeft)
+            seams.append({end - text.constData(), float(glyph.x0), float(glyph.x1)});
         // A font's character map can name a lone surrogate or a value past
         // U+10FFFF; neither is a character, and a lone half is not valid text.
         if (c > 0x10FFFF || QChar::isSurrogate(c)) {
@@ -249,7 +252,9 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
         return;
     if (rightToLeft)
         text = Unicode::visualToLogical(text);
-    out.append({{text, sizeOf(glyphs), placement(glyphs, raw)}, box});
+    PDFExtract::PlacedLine placed{{text, sizeOf(glyphs), placement(glyphs, raw)}, box};
+    placed.line.place.seams = std::move(seams);
+    out.append(std::move(placed));
 }
 
 // Row pieces further apart than this are separate cells or columns.
@@ -336,11 +341,24 @@ QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines) {
         }
         RawLine& row = joined.last();
         const RawLine& piece = rawLines[i];
-        if (!isWhiteSpace(row.glyphs.last()) && !isWhiteSpace(piece.glyphs.first())) {
+        // The space between the pieces, the file's own or one put in, is
+        // their seam and spans the gap.
+        qsizetype seam = row.glyphs.size();
+        double from = row.box.x1, to = piece.box.x0;
+        if (isWhiteSpace(row.glyphs.last())) {
+            from = row.glyphs.last().x0;
+            --seam;
+        } else if (isWhiteSpace(piece.glyphs.first())) {
+            to = piece.glyphs.first().x1;
+        } else {
             // Carries no font, so it weighs nothing in the line's size.
-            row.glyphs.append({U' ', 0, false, row.box.x1, piece.box.x0});
+            row.glyphs.append({U' ', 0, false});
         }
         row.glyphs.append(piece.glyphs);
+        Glyph& space = row.glyphs[seam];
+        space.seam = true;
+        space.x0 = from;
+        space.x1 = to;
         row.box = {qMin(row.box.x0, piece.box.x0), qMin(row.box.y0, piece.box.y0),
                    qMax(row.box.x1, piece.box.x1), qMax(row.box.y1, piece.box.y1)};
     }
