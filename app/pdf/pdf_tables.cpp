@@ -142,6 +142,18 @@ QString cellText(const Page& page, QList<qsizetype> lines) {
     return PDFLayout::collapseWs(text);
 }
 
+// How many rows of text the lines stand on.
+qsizetype baselines(const Page& page, const QList<qsizetype>& lines) {
+    QList<float> at;
+    for (qsizetype line : lines)
+        at.append(page[line].place.baseline);
+    std::sort(at.begin(), at.end());
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < at.size(); ++i)
+        count += i == 0 || at[i] - at[i - 1] > 0.5f * float(std::max(page[lines[0]].size, 1.0));
+    return count;
+}
+
 // The rows of text in one grid row whose columns are ruled but whose rows
 // are not: a new row starts on each baseline that every column with text
 // shares, and lines under it in some columns only are its wrapped cells.
@@ -405,6 +417,21 @@ QList<Table> ruledTables(const Page& page, const QList<Rule>& rules) {
             linesOf[find(cell, r * columns + c)].append(i);
             table.lines.append(i);
         }
+        // Rules around rows set without column rules frame a table that is
+        // not ruled inside: it is left to the finder of tables without rules.
+        QList<QList<bool>> spans(rows * columns);
+        for (qsizetype at = 0; at < rows * columns; ++at) {
+            QList<bool>& covered = spans[find(cell, at)];
+            covered.resize(columns, false);
+            covered[at % columns] = true;
+        }
+        bool framed = false;
+        for (qsizetype at = 0; at < rows * columns && !framed; ++at) {
+            framed = !spans[at].isEmpty() && !spans[at].contains(false) &&
+                     baselines(page, linesOf[at]) >= 3;
+        }
+        if (framed)
+            continue;
         QList<QStringList> grid;
         for (qsizetype r = 0; r < rows; ++r) {
             // A grid row that no cell spans into or out of, holding several
