@@ -32,6 +32,8 @@ constexpr double rowReach = 2.6;
 constexpr double maxWordsPerCell = 5.0;
 // Share of the page height at its top and bottom where furniture stands.
 constexpr float bandShare = 0.08f;
+// A header has at most this many rows.
+constexpr qsizetype maxHeaderRows = 3;
 // Bands all at least this share of the page wide are the page's own columns.
 constexpr float pageColumnShare = 0.3f;
 
@@ -320,6 +322,32 @@ Pieces piecesOf(const Page& page) {
     return out;
 }
 
+// How many rows at the top of a table without rules are its header: those
+// above a rule drawn across most of it under one of its first rows, else
+// those set in bold, else one.
+template <typename Cells>
+qsizetype headerRows(const Page& page, const QList<Cells>& rows, const QList<float>& tops,
+                     const QList<float>& bottoms, const Table& table, const QList<Rule>& rules) {
+    const qsizetype most = std::min(maxHeaderRows, rows.size() - 2);
+    for (qsizetype r = 0; r < most; ++r) {
+        const bool ruled = std::any_of(rules.begin(), rules.end(), [&](const Rule& rule) {
+            const float from = std::max(std::min(rule.x0, rule.x1), table.x0);
+            const float to = std::min(std::max(rule.x0, rule.x1), table.x1);
+            return rule.horizontal() && rule.y0 >= bottoms[r] - snap &&
+                   rule.y0 <= tops[r + 1] + snap && to - from >= 0.5f * (table.x1 - table.x0);
+        });
+        if (ruled)
+            return r + 1;
+    }
+    qsizetype bold = 0;
+    while (bold < most && std::all_of(rows[bold].begin(), rows[bold].end(), [&](const auto& cell) {
+               return std::all_of(cell.lines.begin(), cell.lines.end(),
+                                  [&](qsizetype line) { return page[line].place.bold; });
+           }))
+        ++bold;
+    return std::max<qsizetype>(bold, 1);
+}
+
 } // namespace
 
 namespace PDFTables {
@@ -469,7 +497,7 @@ QList<Table> ruledTables(const Page& page, const QList<Rule>& rules) {
     return tables;
 }
 
-QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
+QList<Table> unruledTables(const Page& page, const QList<bool>& taken, const QList<Rule>& rules) {
     struct Cell {
         float x0, x1;
         QList<qsizetype> lines;
@@ -570,9 +598,12 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
         QList<Band> bands;
         QList<QList<qsizetype>> placed; // per table row, the band of each cell
         QList<QList<Cell>> cells;
+        QList<float> tops, bottoms;
         if (std::optional<QList<qsizetype>> at = fit(bands, rows[start])) {
             placed.append(*at);
             cells.append(rows[start].cells);
+            tops.append(rows[start].y0);
+            bottoms.append(rows[start].y1);
         }
         qsizetype last = start, next = start + 1;
         for (; next < rows.size() && !placed.isEmpty(); ++next) {
@@ -589,6 +620,8 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
                 bands = std::move(trial);
                 placed.append(*at);
                 cells.append(row.cells);
+                tops.append(row.y0);
+                bottoms.append(row.y1);
             } else if (trial.size() == bands.size() &&
                        row.baseline - rows[last].baseline <= 1.6 * size) {
                 // A wrapped cell: its next line, under it and alone in its row.
@@ -597,6 +630,7 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
                 if (in < 0)
                     break;
                 cells.last()[in].lines += row.cells.first().lines;
+                bottoms.last() = std::max(bottoms.last(), row.y1);
             } else {
                 break;
             }
@@ -677,6 +711,18 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken) {
         // Aligned code is all monospaced; rows of numbers alone are a
         // matrix or a data file's listing.
         prose = prose || monospaced == table.lines.size() || !lettered;
+        const qsizetype header = headerRows(page, cells, tops, bottoms, table, rules);
+        if (header > 1) {
+            QStringList merged(bands.size());
+            for (qsizetype r = 0; r < header; ++r) {
+                for (qsizetype c = 0; c < bands.size(); ++c) {
+                    if (!grid[r][c].isEmpty())
+                        merged[c] += (merged[c].isEmpty() ? u""_s : u" "_s) + grid[r][c];
+                }
+            }
+            grid.remove(0, header);
+            grid.prepend(merged);
+        }
         std::optional<QList<QStringList>> kept = trimmedGrid(std::move(grid));
         if (prose || !kept || double(wordTotal) > maxWordsPerCell * double(cellTotal)) {
             ++start;
@@ -730,7 +776,7 @@ Page withTables(const Page& page, const QList<Rule>& rules) {
         for (qsizetype i : table.lines)
             taken[i] = true;
     }
-    tables += unruledTables(pieces.page, taken);
+    tables += unruledTables(pieces.page, taken, rules);
     // A table holds whole lines: one holding a part of a line is dropped.
     QList<qsizetype> piecesOfLine(page.size(), 0);
     for (qsizetype from : pieces.from)

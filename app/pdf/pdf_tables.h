@@ -23,8 +23,11 @@ struct Table {
 QList<Table> ruledTables(const PDFExtract::Page& page, const QList<PDFExtract::Rule>& rules);
 
 // Tables without rules among the lines no other table holds: three or more
-// rows whose pieces stand in the same two or more columns.
-QList<Table> unruledTables(const PDFExtract::Page& page, const QList<bool>& taken);
+// rows whose pieces stand in the same two or more columns. The rows above a
+// rule under one of the first rows, or the rows in bold at the top, are
+// joined into the header row.
+QList<Table> unruledTables(const PDFExtract::Page& page, const QList<bool>& taken,
+                           const QList<PDFExtract::Rule>& rules = {});
 
 // A GFM table: header row, separator row, pipes in cells escaped.
 QString markdown(const Table& table);
