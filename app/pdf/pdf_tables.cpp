@@ -708,6 +708,16 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken, const QLi
             }
             prose = tags || numbered;
         }
+        // Nor is a contents page: titles, or numbered sections, with their
+        // pages rising in the last column.
+        bool pages = true, sections = true;
+        for (qsizetype r = 0; r < grid.size() && pages; ++r) {
+            bool number = false;
+            const int page = grid[r].last().toInt(&number);
+            pages = number && (r == 0 || page >= grid[r - 1].last().toInt());
+            sections = sections && !grid[r].first().isEmpty() && grid[r].first()[0].isDigit();
+        }
+        prose = prose || (pages && (bands.size() == 2 || sections));
         // Aligned code is all monospaced; rows of numbers alone are a
         // matrix or a data file's listing.
         prose = prose || monospaced == table.lines.size() || !lettered;

@@ -341,8 +341,8 @@ QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines) {
         }
         RawLine& row = joined.last();
         const RawLine& piece = rawLines[i];
-        // The space between the pieces, the file's own or one put in, is
-        // their seam and spans the gap.
+        // Unless the gap may be a justified space in running text, the space
+        // between the pieces, the file's own or one put in, is their seam.
         qsizetype seam = row.glyphs.size();
         double from = row.box.x1, to = piece.box.x0;
         if (isWhiteSpace(row.glyphs.last())) {
@@ -352,13 +352,15 @@ QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines) {
             to = piece.glyphs.first().x1;
         } else {
             // Carries no font, so it weighs nothing in the line's size.
-            row.glyphs.append({U' ', 0, false});
+            row.glyphs.append({U' ', 0, false, row.box.x1, piece.box.x0});
         }
         row.glyphs.append(piece.glyphs);
-        Glyph& space = row.glyphs[seam];
-        space.seam = true;
-        space.x0 = from;
-        space.x1 = to;
+        if (*gaps[size_t(i - 1)] > maxProseGapEms || !isProse(rawLines[i - 1]) || !isProse(piece)) {
+            Glyph& space = row.glyphs[seam];
+            space.seam = true;
+            space.x0 = from;
+            space.x1 = to;
+        }
         row.box = {qMin(row.box.x0, piece.box.x0), qMin(row.box.y0, piece.box.y0),
                    qMax(row.box.x1, piece.box.x1), qMax(row.box.y1, piece.box.y1)};
     }

@@ -22,8 +22,8 @@ struct Glyph {
     bool hasFont = true;
     double x0 = 0, x1 = 0; // horizontal extent on the page
     bool bold = false, italic = false, monospaced = false;
-    // The space between two pieces of a row joined into one line; its extent
-    // is the gap between them.
+    // The space between two pieces of a row joined into one line, where it
+    // is no justified space; its extent is the gap.
     bool seam = false;
 };
 
@@ -48,8 +48,9 @@ double dominantSize(const QList<Glyph>& glyphs);
 // The engine splits one visual row into several lines at wide gaps (a section
 // number and its title, tab stops, justified runs). Consecutive lines of one
 // block on the same baseline and at most a few ems apart become one line,
-// with one space between pieces, marked as their seam; pieces that stand on
-// either side of a column gap are never joined.
+// with one space between pieces, marked as their seam unless it may be a
+// justified space of running text; pieces that stand on either side of a
+// column gap are never joined.
 QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines);
 
 // The page's lines: row pieces joined, split at line terminators, blank

@@ -11,6 +11,7 @@
 
 using namespace Qt::StringLiterals;
 using PDFExtract::Glyph;
+using PDFExtract::Line;
 
 namespace {
 
@@ -145,6 +146,30 @@ TEST(TextLines, keep_lines_a_hostile_file_places_at_infinity_or_nowhere) {
     for (const PDFExtract::PlacedLine& placed : PDFExtract::textLines(raw))
         pieces += placed.line.text.count(u"ab"_s);
     EXPECT_EQ(pieces, 5);
+}
+
+TEST(TextLines, keep_where_the_joined_pieces_of_a_row_meet) {
+    // Pieces of one row: x0 of each, and its text at 10 points, 5 wide a glyph.
+    const auto row = [](std::initializer_list<std::pair<double, QString>> pieces) {
+        QList<PDFExtract::RawLine> raw;
+        for (const auto& [x, text] : pieces) {
+            PDFExtract::RawLine line;
+            for (uint c : text.toUcs4())
+                line.glyphs.append(
+                    {c, 10, true, x + 5 * line.glyphs.size(), x + 5 * (line.glyphs.size() + 1)});
+            line.box = {x, 0, x + 5 * line.glyphs.size(), 10};
+            line.baseline = 8;
+            raw.append(line);
+        }
+        return PDFExtract::textLines(raw).value(0).line;
+    };
+    // Cells 2 ems apart, the second after a character of two UTF-16 units.
+    const Line cells = row({{0, u"\U0001D400b"_s}, {30, u"c "_s}, {60, u"d"_s}});
+    EXPECT_EQ(cells.text, u"\U0001D400b c d"_s);
+    EXPECT_EQ(cells.place.seams, (QList<PDFExtract::Seam>{{3, 10, 30}, {5, 35, 60}}));
+    // A justified space between two pieces of running text is no seam.
+    const QString prose = u"the keeper walks the pier at dawn"_s;
+    EXPECT_TRUE(row({{0, prose}, {175, prose}}).place.seams.isEmpty());
 }
 
 TEST(TextLines, place_each_line_and_give_it_the_font_kind_of_most_characters) {
