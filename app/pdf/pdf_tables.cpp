@@ -460,8 +460,15 @@ QList<Table> ruledTables(const Page& page, const QList<Rule>& rules) {
         }
         if (framed)
             continue;
+        // A title across the whole top row names the table: it stays a line
+        // of its own above it.
+        qsizetype first = 0;
+        if (rows > 2 && !spans[0].contains(false) && !linesOf[0].isEmpty()) {
+            table.lines.removeIf([&](qsizetype line) { return linesOf[0].contains(line); });
+            first = 1;
+        }
         QList<QStringList> grid;
-        for (qsizetype r = 0; r < rows; ++r) {
+        for (qsizetype r = first; r < rows; ++r) {
             // A grid row that no cell spans into or out of, holding several
             // rows of text drawn without rules between them.
             QList<QList<qsizetype>> inRow(columns);
