@@ -656,6 +656,22 @@ QList<Table> unruledTables(const Page& page, const QList<bool>& taken, const QLi
         QList<qsizetype> column(bands.size());
         for (qsizetype c = 0; c < byX.size(); ++c)
             column[byX[c]] = c;
+        // A list of terms and their descriptions reads like two columns
+        // where the terms are short; next to these rows, a long term stands
+        // alone with its description under it, at the second column.
+        const auto termAbove = [&](qsizetype term) {
+            if (term < 0 || term + 1 >= rows.size() || rows[term].cells.size() != 1 ||
+                rows[term + 1].cells.size() != 1)
+                return false;
+            const double size = rows[term].size;
+            return std::abs(rows[term].cells[0].x0 - bands[byX[0]].x0) < size &&
+                   std::abs(rows[term + 1].cells[0].x0 - bands[byX[1]].x0) < size &&
+                   rows[term + 1].y0 - rows[term].y1 < rowReach * size;
+        };
+        if (termAbove(start - 2) || termAbove(last + 1)) {
+            ++start;
+            continue;
+        }
 
         Table table{
             bands[byX.first()].x0, rows[start].y0, bands[byX.last()].x1, rows[last].y1, {}, {}};
