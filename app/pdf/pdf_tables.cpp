@@ -339,13 +339,15 @@ qsizetype headerRows(const Page& page, const QList<Cells>& rows, const QList<flo
         if (ruled)
             return r + 1;
     }
+    // A table set in bold throughout has no bold header.
     qsizetype bold = 0;
-    while (bold < most && std::all_of(rows[bold].begin(), rows[bold].end(), [&](const auto& cell) {
+    while (bold < rows.size() &&
+           std::all_of(rows[bold].begin(), rows[bold].end(), [&](const auto& cell) {
                return std::all_of(cell.lines.begin(), cell.lines.end(),
                                   [&](qsizetype line) { return page[line].place.bold; });
            }))
         ++bold;
-    return std::max<qsizetype>(bold, 1);
+    return bold > most ? 1 : std::max<qsizetype>(bold, 1);
 }
 
 } // namespace
