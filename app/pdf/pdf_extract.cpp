@@ -4,6 +4,7 @@
 #include "pdf_extract_p.h"
 #include "reading_order.h"
 #include "text_layer.h"
+#include "vector_figures.h"
 
 extern "C" {
 #include <mupdf/fitz.h>
@@ -262,6 +263,8 @@ struct DrawingDevice {
     fz_rect page;
     // Per open clip: whether the text device was given it.
     std::vector<bool>* clips;
+    // The boxes of the drawn paths that are no rules.
+    QList<PDFExtract::Box>* shapes;
 };
 
 DrawingDevice& deviceOf(fz_device* dev) {
@@ -273,18 +276,29 @@ void addRules(fz_context* ctx, DrawingDevice& dev, const fz_path* path, fz_matri
     PathShape shape;
     shape.ctm = ctm;
     fz_walk_path(ctx, path, &shapeWalker, &shape);
+    const auto drawn = [&dev](fz_rect box) {
+        dev.shapes->append({box.x0, box.y0, box.x1, box.y1});
+    };
     for (const PathShape::Subpath& subpath : std::as_const(shape.subpaths)) {
-        if (subpath.curved || subpath.points.isEmpty())
+        if (subpath.points.isEmpty())
             continue;
+        if (subpath.curved) {
+            drawn(boundsOf(subpath.points));
+            continue;
+        }
         if (!stroked) {
             if (std::optional<PDFExtract::Rule> rule = ruleOf(boundsOf(subpath.points)))
                 dev.drawing->rules.append(*rule);
+            else
+                drawn(boundsOf(subpath.points));
             continue;
         }
         // Check boxes and small frames are drawn, not ruled.
         const fz_rect box = boundsOf(subpath.points);
-        if (subpath.closed && box.x1 - box.x0 < frameFloor && box.y1 - box.y0 < frameFloor)
+        if (subpath.closed && box.x1 - box.x0 < frameFloor && box.y1 - box.y0 < frameFloor) {
+            drawn(box);
             continue;
+        }
         const qsizetype count = subpath.points.size();
         const qsizetype segments = subpath.closed && count > 2 ? count : count - 1;
         for (qsizetype i = 0; i < segments; ++i) {
@@ -293,6 +307,8 @@ void addRules(fz_context* ctx, DrawingDevice& dev, const fz_path* path, fz_matri
             box = fz_include_point_in_rect(fz_include_point_in_rect(box, a), b);
             if (std::optional<PDFExtract::Rule> rule = ruleOf(box))
                 dev.drawing->rules.append(*rule);
+            else
+                drawn(box);
         }
     }
 }
@@ -341,12 +357,14 @@ void keepPicture(fz_context* ctx, DrawingDevice& dev, fz_image* image, fz_matrix
 }
 
 fz_device* newDrawingDevice(fz_context* ctx, fz_device* text, PDFExtract::Drawing* drawing,
-                            fz_rect page, std::vector<bool>* clips) {
+                            fz_rect page, std::vector<bool>* clips,
+                            QList<PDFExtract::Box>* shapes) {
     DrawingDevice* dev = fz_new_derived_device(ctx, DrawingDevice);
     dev->text = text;
     dev->drawing = drawing;
     dev->page = page;
     dev->clips = clips;
+    dev->shapes = shapes;
     dev->super.close_device = [](fz_context* ctx, fz_device* dev) {
         fz_close_device(ctx, deviceOf(dev).text);
     };
@@ -612,8 +630,9 @@ public:
         Run run = Run::Done;
         PDFExtract::Drawing* drawing =
             content == PDFExtract::Content::textAndDrawing ? &result.drawing : nullptr;
+        QList<PDFExtract::Box> shapes;
         for (const PDFExtract::PlacedLine& placed :
-             PDFExtract::readingOrder(textLayer(page, run, drawing)))
+             PDFExtract::readingOrder(textLayer(page, run, drawing, &shapes)))
             result.lines.append(placed.line);
         result.textLines = result.lines.size();
         if (result.lines.isEmpty() && run != Run::OverBudget) {
@@ -630,6 +649,11 @@ public:
         for (Line& line : result.lines) {
             line.place.pageWidth = bounds.x1 - bounds.x0;
             line.place.pageHeight = bounds.y1 - bounds.y0;
+        }
+        if (drawing && !result.recognised && result.outcome == Outcome::Read &&
+            keepFigures(page, bounds, shapes, result) == Run::OverBudget) {
+            result = PageResult{};
+            result.outcome = Outcome::OverBudget;
         }
         fz_drop_page(ctx, page);
         return result;
@@ -677,7 +701,75 @@ private:
     }
 
     // With `drawing`, the page's rules and pictures are read in the same pass.
-    QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run, PDFExtract::Drawing* drawing) {
+    // The figures the page draws with paths, rendered as pictures; the
+    // labels drawn inside them leave the page's lines.
+    Run keepFigures(fz_page* page, fz_rect bounds, const QList<PDFExtract::Box>& shapes,
+                    PageResult& result) {
+        const QList<PDFExtract::Box> figures = PDFExtract::vectorFigures(
+            shapes, result.lines, bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);
+        const QList<PDFExtract::Picture> placed = result.drawing.pictures;
+        for (const PDFExtract::Box& figure : figures) {
+            // A frame or marks drawn over a placed image go with that image.
+            if (std::any_of(placed.begin(), placed.end(), [&figure](const PDFExtract::Picture& p) {
+                    return p.x0 < figure.x1 && figure.x0 < p.x1 && p.y0 < figure.y1 &&
+                           figure.y0 < p.y1;
+                }))
+                continue;
+            fz_context* ctx = m_ctx.get();
+            fz_pixmap* volatile pixmap = nullptr;
+            fz_device* volatile device = nullptr;
+            fz_var(pixmap);
+            fz_var(device);
+            fz_try(ctx) {
+                const fz_rect area{float(figure.x0), float(figure.y0), float(figure.x1),
+                                   float(figure.y1)};
+                float scale = renderScale;
+                const double pixels =
+                    double(area.x1 - area.x0) * (area.y1 - area.y0) * scale * scale;
+                if (pixels > maxRenderPixels)
+                    scale = static_cast<float>(scale * std::sqrt(maxRenderPixels / pixels));
+                const fz_matrix ctm = fz_scale(scale, scale);
+                pixmap = fz_new_pixmap_with_bbox(ctx, fz_device_rgb(ctx),
+                                                 fz_round_rect(fz_transform_rect(area, ctm)),
+                                                 nullptr, 0);
+                fz_clear_pixmap_with_value(ctx, pixmap, 0xFF); // white background
+                device = fz_new_draw_device(ctx, ctm, pixmap);
+            }
+            fz_catch(ctx) {
+                fz_drop_pixmap(ctx, pixmap);
+                return Run::Failed;
+            }
+            const Run run = runPage(page, device, false);
+            fz_drop_device(ctx, device);
+            fz_buffer* volatile png = nullptr;
+            fz_var(png);
+            if (run == Run::Done) {
+                fz_try(ctx) {
+                    png = fz_new_buffer_from_pixmap_as_png(ctx, pixmap, fz_default_color_params);
+                }
+                fz_catch(ctx) {
+                    png = nullptr;
+                }
+            }
+            fz_drop_pixmap(ctx, pixmap);
+            if (run != Run::Done)
+                return run;
+            if (!png)
+                continue;
+            unsigned char* data = nullptr;
+            const size_t size = fz_buffer_storage(ctx, png, &data);
+            result.drawing.pictures.append(
+                {float(figure.x0), float(figure.y0), float(figure.x1), float(figure.y1),
+                 QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), u"png"_s});
+            fz_drop_buffer(ctx, png);
+            result.lines.removeIf(
+                [&figure](const Line& line) { return PDFExtract::insideFigure(line, figure); });
+        }
+        return Run::Done;
+    }
+
+    QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run, PDFExtract::Drawing* drawing,
+                                            QList<PDFExtract::Box>* shapes) {
         fz_context* ctx = m_ctx.get();
         fz_stext_page* volatile text = nullptr;
         fz_device* volatile device = nullptr;
@@ -695,7 +787,7 @@ private:
             text = fz_new_stext_page(ctx, bounds);
             device = fz_new_stext_device(ctx, text, &options);
             if (drawing)
-                drawingDevice = newDrawingDevice(ctx, device, drawing, bounds, &clips);
+                drawingDevice = newDrawingDevice(ctx, device, drawing, bounds, &clips, shapes);
         }
         fz_catch(ctx) {
             fz_drop_device(ctx, device);

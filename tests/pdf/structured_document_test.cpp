@@ -62,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
     // The logo on both pages of the exact case and the decoration are left out.
     testing::Values(GoldenCase{"tables_report.pdf", {u"image1.png"_s}},
                     GoldenCase{"tables_exact.pdf", {u"image1.png"_s}},
-                    GoldenCase{"tables_layouts.pdf", {}}),
+                    GoldenCase{"tables_layouts.pdf", {u"image1.png"_s}}),
     [](const testing::TestParamInfo<GoldenCase>& info) {
         return QString::fromLatin1(info.param.pdf).section(u'.', 0, 0).toStdString();
     });
