@@ -701,6 +701,37 @@ private:
     }
 
     // With `drawing`, the page's rules and pictures are read in the same pass.
+    // The area of the page drawn on white at two pixels per point, fewer
+    // where that would be too many; `pixmap` stays null when it could not
+    // be made.
+    Run render(fz_page* page, fz_rect area, fz_colorspace* space, bool withAnnotations,
+               fz_pixmap*& pixmap, float& scale) {
+        fz_context* ctx = m_ctx.get();
+        scale = renderScale;
+        const double pixels = double(area.x1 - area.x0) * (area.y1 - area.y0) * scale * scale;
+        if (pixels > maxRenderPixels)
+            scale = static_cast<float>(scale * std::sqrt(maxRenderPixels / pixels));
+        const fz_matrix ctm = fz_scale(scale, scale);
+        fz_pixmap* volatile made = nullptr;
+        fz_device* volatile device = nullptr;
+        fz_var(made);
+        fz_var(device);
+        fz_try(ctx) {
+            made = fz_new_pixmap_with_bbox(ctx, space, fz_round_rect(fz_transform_rect(area, ctm)),
+                                           nullptr, 0);
+            fz_clear_pixmap_with_value(ctx, made, 0xFF); // white background
+            device = fz_new_draw_device(ctx, ctm, made);
+        }
+        fz_catch(ctx) {
+            fz_drop_pixmap(ctx, made);
+            return Run::Failed;
+        }
+        const Run run = runPage(page, device, withAnnotations);
+        fz_drop_device(ctx, device);
+        pixmap = made;
+        return run;
+    }
+
     // The figures the page draws with paths, rendered as pictures; the
     // labels drawn inside them leave the page's lines.
     Run keepFigures(fz_page* page, fz_rect bounds, const QList<PDFExtract::Box>& shapes,
@@ -716,31 +747,13 @@ private:
                 }))
                 continue;
             fz_context* ctx = m_ctx.get();
-            fz_pixmap* volatile pixmap = nullptr;
-            fz_device* volatile device = nullptr;
-            fz_var(pixmap);
-            fz_var(device);
-            fz_try(ctx) {
-                const fz_rect area{float(figure.x0), float(figure.y0), float(figure.x1),
-                                   float(figure.y1)};
-                float scale = renderScale;
-                const double pixels =
-                    double(area.x1 - area.x0) * (area.y1 - area.y0) * scale * scale;
-                if (pixels > maxRenderPixels)
-                    scale = static_cast<float>(scale * std::sqrt(maxRenderPixels / pixels));
-                const fz_matrix ctm = fz_scale(scale, scale);
-                pixmap = fz_new_pixmap_with_bbox(ctx, fz_device_rgb(ctx),
-                                                 fz_round_rect(fz_transform_rect(area, ctm)),
-                                                 nullptr, 0);
-                fz_clear_pixmap_with_value(ctx, pixmap, 0xFF); // white background
-                device = fz_new_draw_device(ctx, ctm, pixmap);
-            }
-            fz_catch(ctx) {
-                fz_drop_pixmap(ctx, pixmap);
-                return Run::Failed;
-            }
-            const Run run = runPage(page, device, false);
-            fz_drop_device(ctx, device);
+            const fz_rect area{float(figure.x0), float(figure.y0), float(figure.x1),
+                               float(figure.y1)};
+            fz_pixmap* pixmap = nullptr;
+            float scale = renderScale;
+            const Run run = render(page, area, fz_device_rgb(ctx), false, pixmap, scale);
+            if (!pixmap)
+                return run;
             fz_buffer* volatile png = nullptr;
             fz_var(png);
             if (run == Run::Done) {
@@ -932,34 +945,15 @@ private:
             return Run::OverBudget;
         if (!inked)
             return Run::Done;
-        fz_pixmap* volatile pixmap = nullptr;
-        fz_device* volatile device = nullptr;
-        fz_var(pixmap);
-        fz_var(device);
-        double pageHeight = 0;
-        double pageWidth = 0;
-        int pixelsPerInch = 144;
-        fz_try(ctx) {
-            const fz_rect bounds = fz_bound_page(ctx, page);
-            pageHeight = bounds.y1 - bounds.y0;
-            pageWidth = bounds.x1 - bounds.x0;
-            float scale = renderScale;
-            const double pixels = double(bounds.x1 - bounds.x0) * pageHeight * scale * scale;
-            if (pixels > maxRenderPixels)
-                scale = static_cast<float>(scale * std::sqrt(maxRenderPixels / pixels));
-            pixelsPerInch = qMax(1, static_cast<int>(std::lround(72.0 * scale)));
-            const fz_matrix ctm = fz_scale(scale, scale);
-            const fz_irect area = fz_round_rect(fz_transform_rect(bounds, ctm));
-            pixmap = fz_new_pixmap_with_bbox(ctx, fz_device_gray(ctx), area, nullptr, 0);
-            fz_clear_pixmap_with_value(ctx, pixmap, 0xFF); // white background
-            device = fz_new_draw_device(ctx, ctm, pixmap);
-        }
-        fz_catch(ctx) {
-            fz_drop_pixmap(ctx, pixmap);
-            return Run::Failed;
-        }
-        const Run run = runPage(page, device, true);
-        fz_drop_device(ctx, device);
+        const fz_rect bounds = pageBounds(page);
+        const double pageHeight = bounds.y1 - bounds.y0;
+        const double pageWidth = bounds.x1 - bounds.x0;
+        fz_pixmap* pixmap = nullptr;
+        float scale = renderScale;
+        const Run run = render(page, bounds, fz_device_gray(ctx), true, pixmap, scale);
+        if (!pixmap)
+            return run;
+        const int pixelsPerInch = qMax(1, static_cast<int>(std::lround(72.0 * scale)));
         if (run != Run::Done || pageHeight <= 0 || isWhite(ctx, pixmap)) {
             fz_drop_pixmap(ctx, pixmap);
             return run;
