@@ -254,6 +254,14 @@ fz_rect boundsOf(const QList<fz_point>& points) {
     return box;
 }
 
+// Whether the points run around an upright rectangle.
+bool isRectangle(const QList<fz_point>& points) {
+    const fz_rect box = boundsOf(points);
+    return std::all_of(points.begin(), points.end(), [&box](const fz_point& p) {
+        return (p.x == box.x0 || p.x == box.x1) && (p.y == box.y0 || p.y == box.y1);
+    });
+}
+
 // Passes the text on to the structured-text device and keeps the rules and
 // images of the page; MuPDF reads the page's content once for both.
 struct DrawingDevice {
@@ -263,8 +271,8 @@ struct DrawingDevice {
     fz_rect page;
     // Per open clip: whether the text device was given it.
     std::vector<bool>* clips;
-    // The boxes of the drawn paths that are no rules.
-    QList<PDFExtract::Box>* shapes;
+    // The drawn paths that are no rules.
+    QList<PDFExtract::Shape>* shapes;
 };
 
 DrawingDevice& deviceOf(fz_device* dev) {
@@ -276,27 +284,27 @@ void addRules(fz_context* ctx, DrawingDevice& dev, const fz_path* path, fz_matri
     PathShape shape;
     shape.ctm = ctm;
     fz_walk_path(ctx, path, &shapeWalker, &shape);
-    const auto drawn = [&dev](fz_rect box) {
-        dev.shapes->append({box.x0, box.y0, box.x1, box.y1});
+    const auto drawn = [&dev](fz_rect box, bool rectangle) {
+        dev.shapes->append({{box.x0, box.y0, box.x1, box.y1}, rectangle});
     };
     for (const PathShape::Subpath& subpath : std::as_const(shape.subpaths)) {
         if (subpath.points.isEmpty())
             continue;
         if (subpath.curved) {
-            drawn(boundsOf(subpath.points));
+            drawn(boundsOf(subpath.points), false);
             continue;
         }
         if (!stroked) {
             if (std::optional<PDFExtract::Rule> rule = ruleOf(boundsOf(subpath.points)))
                 dev.drawing->rules.append(*rule);
             else
-                drawn(boundsOf(subpath.points));
+                drawn(boundsOf(subpath.points), isRectangle(subpath.points));
             continue;
         }
         // Check boxes and small frames are drawn, not ruled.
         const fz_rect box = boundsOf(subpath.points);
         if (subpath.closed && box.x1 - box.x0 < frameFloor && box.y1 - box.y0 < frameFloor) {
-            drawn(box);
+            drawn(box, isRectangle(subpath.points));
             continue;
         }
         const qsizetype count = subpath.points.size();
@@ -308,7 +316,7 @@ void addRules(fz_context* ctx, DrawingDevice& dev, const fz_path* path, fz_matri
             if (std::optional<PDFExtract::Rule> rule = ruleOf(box))
                 dev.drawing->rules.append(*rule);
             else
-                drawn(box);
+                drawn(box, false);
         }
     }
 }
@@ -358,7 +366,7 @@ void keepPicture(fz_context* ctx, DrawingDevice& dev, fz_image* image, fz_matrix
 
 fz_device* newDrawingDevice(fz_context* ctx, fz_device* text, PDFExtract::Drawing* drawing,
                             fz_rect page, std::vector<bool>* clips,
-                            QList<PDFExtract::Box>* shapes) {
+                            QList<PDFExtract::Shape>* shapes) {
     DrawingDevice* dev = fz_new_derived_device(ctx, DrawingDevice);
     dev->text = text;
     dev->drawing = drawing;
@@ -630,7 +638,7 @@ public:
         Run run = Run::Done;
         PDFExtract::Drawing* drawing =
             content == PDFExtract::Content::textAndDrawing ? &result.drawing : nullptr;
-        QList<PDFExtract::Box> shapes;
+        QList<PDFExtract::Shape> shapes;
         for (const PDFExtract::PlacedLine& placed :
              PDFExtract::readingOrder(textLayer(page, run, drawing, &shapes)))
             result.lines.append(placed.line);
@@ -734,7 +742,7 @@ private:
 
     // The figures the page draws with paths, rendered as pictures; the
     // labels drawn inside them leave the page's lines.
-    Run keepFigures(fz_page* page, fz_rect bounds, const QList<PDFExtract::Box>& shapes,
+    Run keepFigures(fz_page* page, fz_rect bounds, const QList<PDFExtract::Shape>& shapes,
                     PageResult& result) {
         const QList<PDFExtract::Box> figures = PDFExtract::vectorFigures(
             shapes, result.lines, bounds.x1 - bounds.x0, bounds.y1 - bounds.y0);
@@ -782,7 +790,7 @@ private:
     }
 
     QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run, PDFExtract::Drawing* drawing,
-                                            QList<PDFExtract::Box>* shapes) {
+                                            QList<PDFExtract::Shape>* shapes) {
         fz_context* ctx = m_ctx.get();
         fz_stext_page* volatile text = nullptr;
         fz_device* volatile device = nullptr;

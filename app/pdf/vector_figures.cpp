@@ -9,6 +9,7 @@
 namespace {
 
 using PDFExtract::Box;
+using PDFExtract::Shape;
 
 // Shapes this close, in points, belong to one drawing.
 constexpr double gather = 6.0;
@@ -22,33 +23,34 @@ constexpr double maxTextShare = 0.4;
 // A caption stands within this many of its sizes of the figure.
 constexpr double captionReach = 2.5;
 
-bool near(const Box& a, const Box& b) {
-    return a.x0 <= b.x1 + gather && b.x0 <= a.x1 + gather && a.y0 <= b.y1 + gather &&
-           b.y0 <= a.y1 + gather;
+bool near(const Shape& a, const Shape& b) {
+    return a.box.x0 <= b.box.x1 + gather && b.box.x0 <= a.box.x1 + gather &&
+           a.box.y0 <= b.box.y1 + gather && b.box.y0 <= a.box.y1 + gather;
 }
 
-// The shapes gathered into regions, each the box around its shapes.
-QList<Box> clusters(QList<Box> boxes) {
+// The shapes gathered into regions, each the box around its shapes, an
+// upright rectangle only when all of them are.
+QList<Shape> clusters(QList<Shape> shapes) {
     bool merged = true;
     while (merged) {
         merged = false;
-        QList<Box> out;
-        for (const Box& box : std::as_const(boxes)) {
+        QList<Shape> out;
+        for (const Shape& shape : std::as_const(shapes)) {
             auto into = std::find_if(out.begin(), out.end(),
-                                     [&box](const Box& region) { return near(region, box); });
+                                     [&shape](const Shape& region) { return near(region, shape); });
             if (into == out.end()) {
-                out.append(box);
+                out.append(shape);
                 continue;
             }
-            into->x0 = std::min(into->x0, box.x0);
-            into->y0 = std::min(into->y0, box.y0);
-            into->x1 = std::max(into->x1, box.x1);
-            into->y1 = std::max(into->y1, box.y1);
+            into->box = {std::min(into->box.x0, shape.box.x0), std::min(into->box.y0, shape.box.y0),
+                         std::max(into->box.x1, shape.box.x1),
+                         std::max(into->box.y1, shape.box.y1)};
+            into->rectangle = into->rectangle && shape.rectangle;
             merged = true;
         }
-        boxes = std::move(out);
+        shapes = std::move(out);
     }
-    return boxes;
+    return shapes;
 }
 
 } // namespace
@@ -62,7 +64,7 @@ bool insideFigure(const Line& line, const Box& figure) {
            y < figure.y1 + gather;
 }
 
-QList<Box> vectorFigures(const QList<Box>& shapes, const Page& lines, float pageWidth,
+QList<Box> vectorFigures(const QList<Shape>& shapes, const Page& lines, float pageWidth,
                          float pageHeight) {
     if (shapes.isEmpty() || shapes.size() > maxShapes || !(pageWidth > 0) || !(pageHeight > 0))
         return {};
@@ -71,22 +73,26 @@ QList<Box> vectorFigures(const QList<Box>& shapes, const Page& lines, float page
         captions[i] = StructuredLayout::isCaption(Unicode::trimmed(lines[i].text));
     if (!captions.contains(true))
         return {};
-    QList<Box> boxes;
-    for (const Box& shape : shapes) {
+    QList<Shape> kept;
+    for (const Shape& shape : shapes) {
         // A page's backdrop is no figure; neither is what lies off the page.
-        const double width = shape.width(), height = shape.height();
+        const Box& box = shape.box;
+        const double width = box.width(), height = box.height();
         if (std::isfinite(width) && std::isfinite(height) &&
-            width * height < 0.5 * pageWidth * pageHeight && shape.x1 > 0 && shape.y1 > 0 &&
-            shape.x0 < pageWidth && shape.y0 < pageHeight)
-            boxes.append({std::max(shape.x0, 0.0), std::max(shape.y0, 0.0),
-                          std::min(shape.x1, double(pageWidth)),
-                          std::min(shape.y1, double(pageHeight))});
+            width * height < 0.5 * pageWidth * pageHeight && box.x1 > 0 && box.y1 > 0 &&
+            box.x0 < pageWidth && box.y0 < pageHeight)
+            kept.append(
+                {{std::max(box.x0, 0.0), std::max(box.y0, 0.0), std::min(box.x1, double(pageWidth)),
+                  std::min(box.y1, double(pageHeight))},
+                 shape.rectangle});
     }
     QList<Box> figures;
     QList<bool> used(lines.size(), false); // captions taken
-    for (const Box& region : clusters(boxes)) {
+    for (const Shape& cluster : clusters(kept)) {
+        // Shaded boxes and frames alone hold text, code or a table.
+        const Box& region = cluster.box;
         const double width = region.width(), height = region.height();
-        if (width < figureFloor || height < figureFloor)
+        if (cluster.rectangle || width < figureFloor || height < figureFloor)
             continue;
         double textArea = 0;
         qsizetype caption = -1;
