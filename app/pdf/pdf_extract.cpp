@@ -708,7 +708,6 @@ private:
         return bounds;
     }
 
-    // With `drawing`, the page's rules and pictures are read in the same pass.
     // The area of the page drawn on white at two pixels per point, fewer
     // where that would be too many; `pixmap` stays null when it could not
     // be made.
@@ -789,6 +788,8 @@ private:
         return Run::Done;
     }
 
+    // With `drawing`, the page's rules, pictures and other drawn shapes are
+    // read in the same pass.
     QList<PDFExtract::PlacedLine> textLayer(fz_page* page, Run& run, PDFExtract::Drawing* drawing,
                                             QList<PDFExtract::Shape>* shapes) {
         fz_context* ctx = m_ctx.get();
