@@ -1,7 +1,9 @@
 #include "convert_engine.h"
 
+#include "base64.h"
 #include "packaged_resources.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
@@ -13,14 +15,22 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Payloads and answers cross between the processes in parts of this many
-// characters, so that no single message grows with the document.
+// Answers cross between the processes in parts of this many characters or
+// bytes, so that no single message grows with the document.
 constexpr qsizetype partLength = qsizetype(1) << 22;
+
+// The page reads each call's payload from this scheme as raw bytes, so that
+// a document is neither turned into text nor copied into a script.
+const QByteArray payloadScheme = QByteArrayLiteral("morvane-payload");
 
 const QString pageDidNotLoad = u"engine page did not load"_s;
 const QString processEnded = u"engine process ended"_s;
@@ -28,14 +38,16 @@ const QString engineClosed = u"engine closed"_s;
 const QString engineRestarted = u"engine restarted after another conversion ran too long"_s;
 
 // Runs in the page's own world before its scripts: connects the channel and
-// offers the host the two calls it makes, one per payload part and one per
-// conversion. The answer comes back through the channel in parts too.
+// offers the host its calls. Each call reads its payload from the payload
+// scheme; a text answer comes back through the channel in parts, an answer
+// in bytes (a list of Uint8Array) is only announced there and then taken by
+// the host part by part.
 const char* const glue = R"JS(
 (function () {
   const host = new Promise((resolve) => {
     new QWebChannel(qt.webChannelTransport, (channel) => resolve(channel.objects.host));
   });
-  const parts = new Map();
+  const answers = new Map();
   const partLength = %1;
   const describe = (error) => {
     try {
@@ -47,23 +59,32 @@ const char* const glue = R"JS(
       return 'script error';
     }
   };
+  // fetch() does not reach custom schemes in this Chromium; XMLHttpRequest does.
+  const payload = (id) => new Promise((resolve, reject) => {
+    const request = new XMLHttpRequest();
+    request.open('GET', '%2:' + id);
+    request.responseType = 'arraybuffer';
+    request.onload = () => request.response ? resolve(new Uint8Array(request.response))
+      : reject(new Error('the payload did not arrive'));
+    request.onerror = () => reject(new Error('the payload did not arrive'));
+    request.send();
+  });
+  const isBytes = (value) => Array.isArray(value) && value.every((part) => part instanceof Uint8Array);
   Object.defineProperty(window, '__morvaneHost', { value: Object.freeze({
-    part(id, text) {
-      if (!parts.has(id)) parts.set(id, []);
-      parts.get(id).push(text);
-    },
     async call(id, kind, name) {
-      const payload = (parts.get(id) || []).join('');
-      parts.delete(id);
       let outcome = 'other';
       let text = '';
       try {
-        const value = await window.ombrixConvert(kind, payload, name);
+        const value = await window.ombrixConvert(kind, await payload(id), name);
         if (typeof value === 'string') {
           outcome = 'string';
           text = value;
         } else if (value === undefined) {
           outcome = 'nothing';
+        } else if (isBytes(value)) {
+          outcome = 'bytes';
+          answers.set(id, value);
+          text = String(value.reduce((sum, part) => sum + part.length, 0));
         }
       } catch (error) {
         outcome = 'error';
@@ -75,6 +96,26 @@ const char* const glue = R"JS(
         bridge.part(id, text.slice(start, start + partLength));
       }
       bridge.answer(id, outcome, text.slice(start));
+    },
+    // The next bytes of an answer, up to one part; empty once all are taken.
+    take(id) {
+      const parts = answers.get(id) || [];
+      const taken = [];
+      let size = 0;
+      while (parts.length && size < partLength) {
+        const part = parts[0].subarray(0, partLength - size);
+        taken.push(part);
+        size += part.length;
+        if (part.length === parts[0].length) parts.shift();
+        else parts[0] = parts[0].subarray(part.length);
+      }
+      if (!parts.length) answers.delete(id);
+      const out = new Uint8Array(size);
+      for (let i = 0, at = 0; i < taken.length; at += taken[i].length, i++) out.set(taken[i], at);
+      return out;
+    },
+    forget(id) {
+      answers.delete(id);
     },
   }) });
 })();
@@ -88,23 +129,31 @@ bool isAscii(const QString& text) {
     return true;
 }
 
-bool isStrictBase64(const QByteArray& text) {
-    if (text.size() % 4 != 0)
-        return false;
-    qsizetype padding = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const bool alphabet = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                              (c >= '0' && c <= '9') || c == '+' || c == '/';
-        if (c == '=') {
-            if (i < text.size() - 2)
-                return false;
-            ++padding;
-        } else if (!alphabet || padding > 0) {
-            return false;
-        }
-    }
-    return true;
+// The smallest valid answer in bytes: the frame's two counts.
+constexpr qsizetype frameHead = 8;
+
+quint32 readNumber(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+
+// Registered once, before the first profile: the web engine reads its schemes
+// when it starts.
+void registerPayloadScheme() {
+    static const bool registered = [] {
+        QWebEngineUrlScheme scheme(payloadScheme);
+        scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        // Local: no page from the network may read it; CORS: the engine page,
+        // a file, may.
+        scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::CorsEnabled);
+        QWebEngineUrlScheme::registerScheme(scheme);
+        return true;
+    }();
+    (void)registered;
+}
+
+std::unique_ptr<QWebEngineProfile> makeProfile() {
+    registerPayloadScheme();
+    return std::make_unique<QWebEngineProfile>();
 }
 
 } // namespace
@@ -127,15 +176,42 @@ private:
     ConvertEngine* m_engine;
 };
 
+// Serves each call's payload once, then lets go of it.
+class PayloadHandler : public QWebEngineUrlSchemeHandler {
+public:
+    explicit PayloadHandler(ConvertEngine* engine)
+        : m_engine(engine) {}
+
+    void requestStarted(QWebEngineUrlRequestJob* job) override {
+        bool isNumber = false;
+        const int id = job->requestUrl().path().toInt(&isNumber);
+        const auto found = isNumber ? m_engine->m_payloads.find(id) : m_engine->m_payloads.end();
+        if (found == m_engine->m_payloads.end()) {
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        auto* device = new QBuffer(job);
+        device->setData(std::move(*found));
+        m_engine->m_payloads.erase(found);
+        device->open(QIODevice::ReadOnly);
+        job->reply(QByteArrayLiteral("application/octet-stream"), device);
+    }
+
+private:
+    ConvertEngine* m_engine;
+};
+
 ConvertEngine::ConvertEngine(QObject* parent)
     : ConvertEngine(PackagedResources::enginePage(), parent) {}
 
 ConvertEngine::ConvertEngine(const QUrl& page, QObject* parent)
     : QObject(parent)
     , m_url(page)
-    , m_profile(std::make_unique<QWebEngineProfile>())
+    , m_profile(makeProfile())
+    , m_payloadHandler(std::make_unique<PayloadHandler>(this))
     , m_bridge(std::make_unique<EngineBridge>(this))
     , m_channel(std::make_unique<QWebChannel>()) {
+    m_profile->installUrlSchemeHandler(payloadScheme, m_payloadHandler.get());
     m_channel->registerObject(u"host"_s, m_bridge.get());
     createPage();
     // An engine that outlives the event loop would leave its page to the web
@@ -157,8 +233,9 @@ void ConvertEngine::createPage() {
     script.setInjectionPoint(QWebEngineScript::DocumentCreation);
     script.setWorldId(QWebEngineScript::MainWorld);
     script.setRunsOnSubFrames(false);
-    script.setSourceCode(QString::fromUtf8(channelScript.readAll()) +
-                         QString::fromLatin1(glue).arg(partLength));
+    script.setSourceCode(
+        QString::fromUtf8(channelScript.readAll()) +
+        QString::fromLatin1(glue).arg(partLength).arg(QString::fromLatin1(payloadScheme)));
     m_page->scripts().insert(script);
     m_page->setWebChannel(m_channel.get(), QWebEngineScript::MainWorld);
 
@@ -189,6 +266,7 @@ void ConvertEngine::close() {
     // The page goes before the profile it was made with.
     m_page.reset();
     m_profile.reset();
+    m_payloads.clear();
 }
 
 bool ConvertEngine::isLoaded() const {
@@ -270,10 +348,11 @@ void ConvertEngine::onRenderProcessEnded() {
 void ConvertEngine::failAll(const QString& error) {
     const auto waiters = std::exchange(m_waiters, {});
     const auto calls = std::exchange(m_calls, {});
+    m_payloads.clear();
     for (const auto& waiter : waiters)
         fill(waiter, std::optional<QString>(error));
     for (const Call& call : calls)
-        fill(call.slot, Outcome{Outcome::hostError, {}, error});
+        fill(call.slot, Outcome{Outcome::hostError, {}, {}, error});
 }
 
 void ConvertEngine::expire(int id) {
@@ -282,6 +361,7 @@ void ConvertEngine::expire(int id) {
         return;
     const auto slot = found->slot;
     m_calls.erase(found);
+    m_payloads.remove(id);
     // A script that loops never yields to a reload, so the page goes with its
     // render process; the calls it still held cannot be answered any more.
     m_page->disconnect(this);
@@ -292,10 +372,12 @@ void ConvertEngine::expire(int id) {
     if (changed)
         Q_EMIT loadedChanged();
     const auto calls = std::exchange(m_calls, {});
+    m_payloads.clear();
     for (const Call& call : calls)
-        fill(call.slot, Outcome{Outcome::hostError, {}, engineRestarted});
+        fill(call.slot, Outcome{Outcome::hostError, {}, {}, engineRestarted});
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(m_deadline).count();
     fill(slot, Outcome{Outcome::hostError,
+                       {},
                        {},
                        u"the conversion took longer than %1 s and was stopped"_s.arg(seconds)});
 }
@@ -324,10 +406,16 @@ void ConvertEngine::receiveAnswer(int id, const QString& outcome, const QString&
     const auto found = m_calls.find(id);
     if (found == m_calls.end())
         return;
+    m_payloads.remove(id);
+    if (outcome == u"bytes"_s) {
+        found->expected = text.toLongLong();
+        takeBytes(id);
+        return;
+    }
     Call call = std::move(*found);
     m_calls.erase(found);
     call.answer.append(text);
-    Outcome result{Outcome::other, std::move(call.answer), {}};
+    Outcome result{Outcome::other, std::move(call.answer), {}, {}};
     if (outcome == u"string"_s)
         result.kind = Outcome::string;
     else if (outcome == u"nothing"_s)
@@ -335,6 +423,30 @@ void ConvertEngine::receiveAnswer(int id, const QString& outcome, const QString&
     else if (outcome == u"error"_s)
         result.kind = Outcome::scriptError;
     fill(call.slot, std::move(result));
+}
+
+void ConvertEngine::takeBytes(int id) {
+    m_page->runJavaScript(
+        u"window.__morvaneHost.take(%1)"_s.arg(id), QWebEngineScript::MainWorld,
+        [this, id](const QVariant& value) { receiveBytes(id, value.toByteArray()); });
+}
+
+void ConvertEngine::receiveBytes(int id, const QByteArray& part) {
+    const auto found = m_calls.find(id);
+    if (found == m_calls.end())
+        return;
+    found->bytes += part;
+    // An empty part ends an answer that came up short.
+    if (!part.isEmpty() && found->bytes.size() < found->expected) {
+        takeBytes(id);
+        return;
+    }
+    Call call = std::move(*found);
+    m_calls.erase(found);
+    if (!part.isEmpty() || call.bytes.size() < call.expected)
+        m_page->runJavaScript(u"window.__morvaneHost.forget(%1)"_s.arg(id),
+                              QWebEngineScript::MainWorld);
+    fill(call.slot, Outcome{Outcome::binary, {}, std::move(call.bytes), {}});
 }
 
 QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payload, QString name) {
@@ -345,24 +457,26 @@ QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payl
     if (failure)
         co_return ConvertResult::errorMessage(*failure);
 
-    QByteArray transport = payload.toUtf8().toBase64();
-    const qsizetype transportLength = transport.size();
+    // The page reads the payload's bytes: the file's own for binary kinds,
+    // decoded here at once, the text's UTF-8 for the others. The figure in
+    // the "nil" message stays the size of the base64 the payload would be.
+    const qsizetype utf8Length = kind.isBinary() ? payload.size() : payload.toUtf8().size();
+    const qsizetype transportLength = (utf8Length + 2) / 3 * 4;
+    std::optional<QByteArray> bytes =
+        kind.isBinary() ? Base64::decodeStrict(payload.toLatin1()) : payload.toUtf8();
     payload.clear();
+    if (!bytes)
+        co_return ConvertResult::errorMessage(u"payload is not valid base64"_s);
     const int id = m_nextId++;
     auto slot = std::make_shared<Slot<Outcome>>();
-    m_calls.insert(id, Call{slot, {}});
+    m_calls.insert(id, Call{slot, {}, {}, -1});
+    m_payloads.insert(id, std::move(*bytes));
+    bytes.reset();
 
-    // Base64 needs no escaping inside a script's string literal.
-    for (qsizetype start = 0; start < transport.size(); start += partLength) {
-        const QByteArray part = transport.mid(start, partLength);
-        m_page->runJavaScript(u"window.__morvaneHost.part(%1, \""_s.arg(id) +
-                              QString::fromLatin1(part) + u"\")"_s);
-    }
     const QJsonArray arguments{kind.rawValue(), name};
     m_page->runJavaScript(
         u"(function (a) { window.__morvaneHost.call(%1, a[0], a[1]); })("_s.arg(id) +
         QString::fromUtf8(QJsonDocument(arguments).toJson(QJsonDocument::Compact)) + u")"_s);
-    transport.clear();
     QTimer::singleShot(m_deadline, this, [this, id] { expire(id); });
 
     Wait<Outcome> answering{slot};
@@ -380,17 +494,56 @@ ConvertResult ConvertEngine::interpret(Outcome outcome, qsizetype transportLengt
         return ConvertResult::errorMessage(u"engine returned nil (in %1b)"_s.arg(transportLength));
     case Outcome::other:
         return ConvertResult::errorMessage(u"engine returned non-string"_s);
+    case Outcome::binary:
+        return fromAnswerBytes(outcome.bytes);
     case Outcome::string:
         break;
     }
-    if (!outcome.answer.asciiOnly || !isStrictBase64(outcome.answer.ascii))
+    std::optional<QByteArray> json =
+        outcome.answer.asciiOnly ? Base64::decodeStrict(outcome.answer.ascii) : std::nullopt;
+    outcome.answer.ascii.clear();
+    if (!json)
         return ConvertResult::errorMessage(
             u"bad base64 back (%1 chars)"_s.arg(outcome.answer.characters));
-    QByteArray json = QByteArray::fromBase64(outcome.answer.ascii);
-    outcome.answer.ascii.clear();
+    std::optional<ConvertResult> result = ConvertResult::fromJson(*json);
+    if (!result)
+        return ConvertResult::errorMessage(u"bad JSON back (%1 bytes)"_s.arg(json->size()));
+    return std::move(*result);
+}
+
+// The frame of engine/src/transport.js: the JSON's length, the asset count,
+// each asset's length (-1: its base64 is in the JSON), the JSON, the bytes.
+ConvertResult ConvertEngine::fromAnswerBytes(const QByteArray& answer) {
+    const auto broken = [&] {
+        return ConvertResult::errorMessage(u"bad answer back (%1 bytes)"_s.arg(answer.size()));
+    };
+    if (answer.size() < frameHead)
+        return broken();
+    const qsizetype jsonLength = readNumber(answer, 0);
+    const qsizetype count = readNumber(answer, 4);
+    if (count > (answer.size() - frameHead) / 4)
+        return broken();
+    qsizetype offset = frameHead + 4 * count;
+    if (jsonLength > answer.size() - offset)
+        return broken();
+    const QByteArray json = answer.sliced(offset, jsonLength);
+    offset += jsonLength;
     std::optional<ConvertResult> result = ConvertResult::fromJson(json);
     if (!result)
         return ConvertResult::errorMessage(u"bad JSON back (%1 bytes)"_s.arg(json.size()));
+    if (result->assets.size() != count)
+        return broken();
+    for (qsizetype i = 0; i < count; ++i) {
+        const auto length = qint32(readNumber(answer, frameHead + 4 * i));
+        if (length < 0)
+            continue;
+        if (length > answer.size() - offset)
+            return broken();
+        result->assets[i].base64 = QString::fromLatin1(answer.sliced(offset, length).toBase64());
+        offset += length;
+    }
+    if (offset != answer.size())
+        return broken();
     return std::move(*result);
 }
 

@@ -20,6 +20,7 @@ class QWebChannel;
 class QWebEnginePage;
 class QWebEngineProfile;
 class EngineBridge;
+class PayloadHandler;
 
 // Hosts the conversion engine page in a web page without a view and turns
 // each conversion into one script call of window.ombrixConvert(kind, payload,
@@ -46,9 +47,12 @@ public:
     // when the event loop quits and by the destructor.
     void close();
 
-    // Waits for the page, calls the engine with the transport form of
-    // `payload` (base64 of its UTF-8 bytes) and decodes the answer. Never
-    // fails: a fault of the call gives ConvertResult::errorMessage.
+    // Waits for the page, calls the engine with the bytes of `payload` (for
+    // a binary kind the file's, decoded from its base64, otherwise the
+    // text's UTF-8), which the page reads from a URL scheme of the engine's
+    // own, and decodes the answer: base64 of the result's JSON, or the
+    // frame of bytes the real engine answers with. Never fails: a fault of
+    // the call gives ConvertResult::errorMessage.
     QCoro::Task<ConvertResult> convert(ConvertKind kind, QString payload, QString name);
 
     bool isLoaded() const;
@@ -63,6 +67,7 @@ Q_SIGNALS:
 
 private:
     friend class EngineBridge;
+    friend class PayloadHandler;
 
     // The text of an answer, received in parts. Base64 answers (the usual
     // case) are kept as bytes, half the size of a QString.
@@ -78,9 +83,10 @@ private:
 
     // The outcome of one script call as the page reports it.
     struct Outcome {
-        enum Kind { string, nothing, other, scriptError, hostError };
+        enum Kind { string, binary, nothing, other, scriptError, hostError };
         Kind kind = hostError;
         Answer answer;
+        QByteArray bytes;
         QString error; // for hostError
     };
 
@@ -103,7 +109,9 @@ private:
 
     struct Call {
         std::shared_ptr<Slot<Outcome>> slot;
-        Answer answer; // the parts received so far
+        Answer answer;    // the parts received so far
+        QByteArray bytes; // of an answer in bytes, taken so far
+        qsizetype expected = -1;
     };
 
     enum class State { loading, ready, failed };
@@ -119,16 +127,21 @@ private:
     void failAll(const QString& error);
     void receivePart(int id, const QString& text);
     void receiveAnswer(int id, const QString& outcome, const QString& text);
+    void takeBytes(int id);
+    void receiveBytes(int id, const QByteArray& part);
     static ConvertResult interpret(Outcome outcome, qsizetype transportLength);
+    static ConvertResult fromAnswerBytes(const QByteArray& answer);
 
     QUrl m_url;
     State m_state = State::loading;
     QString m_failure;
     QList<std::shared_ptr<Slot<std::optional<QString>>>> m_waiters;
     QHash<int, Call> m_calls;
+    QHash<int, QByteArray> m_payloads; // until the page has read them
     int m_nextId = 1;
     std::chrono::milliseconds m_deadline = defaultDeadline;
     std::unique_ptr<QWebEngineProfile> m_profile;
+    std::unique_ptr<PayloadHandler> m_payloadHandler;
     std::unique_ptr<EngineBridge> m_bridge;
     std::unique_ptr<QWebChannel> m_channel;
     std::unique_ptr<QWebEnginePage> m_page;

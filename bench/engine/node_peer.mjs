@@ -9,9 +9,7 @@ import { performance } from 'node:perf_hooks';
 
 const start = performance.now();
 const { convert } = await import('../../engine/src/engine.js');
-const { JSDOM } = await import('../../engine/node_modules/jsdom/lib/api.js');
-const window = new JSDOM('').window;
-const env = { DOMParser: window.DOMParser, XMLSerializer: window.XMLSerializer };
+const { decodeAnswer, env } = await import('../../engine/test/support.mjs');
 console.log(`ready ${(performance.now() - start).toFixed(1)}`);
 
 let args = process.argv.slice(2);
@@ -22,15 +20,12 @@ if (args[0] === '--repeats') {
 }
 for (const path of args) {
   const kind = extname(path).slice(1).toLowerCase().replace('htm', 'html').replace('htmll', 'html');
-  const bytes = readFileSync(path);
-  const payload = kind === 'html' ? bytes.toString('utf8') : bytes.toString('base64');
+  const bytes = new Uint8Array(readFileSync(path));
   let best = Infinity;
   let result = null;
   for (let i = 0; i < repeats; i++) {
     const begin = performance.now();
-    const transport = Buffer.from(payload, 'utf8').toString('base64');
-    const answer = await convert(kind, transport, basename(path), env);
-    result = JSON.parse(Buffer.from(answer, 'base64').toString('utf8'));
+    result = decodeAnswer(await convert(kind, bytes, basename(path), env));
     best = Math.min(best, performance.now() - begin);
   }
   if (result.error) {

@@ -37,13 +37,14 @@ export class Assets {
     this.byKey = new Map();
   }
 
-  // Adds one file and returns its name; the same key gives the same asset.
-  add(extension, base64, key = null) {
+  // Adds one file, given as bytes or as base64 text, and returns its name;
+  // the same key gives the same asset.
+  add(extension, data, key = null) {
     if (key !== null && this.byKey.has(key)) {
       return this.byKey.get(key);
     }
     const name = `image${this.list.length + 1}.${extension}`;
-    this.list.push({ name, base64 });
+    this.list.push(typeof data === 'string' ? { name, base64: data } : { name, bytes: data });
     if (key !== null) {
       this.byKey.set(key, name);
     }

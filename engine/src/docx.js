@@ -276,8 +276,8 @@ export async function convertDocx(bytes, env) {
     converted = await mammoth.convertToHtml({ arrayBuffer: buffer, buffer }, {
       styleMap: STYLE_MAP,
       convertImage: mammoth.images.imgElement(async (image) => {
-        const base64 = await image.readAsBase64String();
-        return { src: assets.add(extensionForType(image.contentType), base64) };
+        const bytes = new Uint8Array(await image.readAsArrayBuffer());
+        return { src: assets.add(extensionForType(image.contentType), bytes) };
       }),
     });
   } catch (error) {

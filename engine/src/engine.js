@@ -1,32 +1,27 @@
-// The engine's entry: decodes the transport form, converts by kind and
-// answers with the base64 of the result's JSON. It never rejects: every fault
-// becomes a result with a short `error`.
+// The engine's entry: converts the payload's bytes (the file's for Word and
+// PowerPoint, the UTF-8 text's for pages) by kind and answers with the parts
+// of transport.js. It never rejects: every fault becomes a result with a
+// short `error`.
 
 import { convertDocx } from './docx.js';
 import { convertHtml, convertUrl } from './html.js';
 import { convertPptx } from './pptx.js';
 import { collapseWhiteSpace, tidyMarkdown } from './markdown.js';
 import { EngineError } from './office.js';
-import { decodeBase64, decodeUtf8, encodeBase64, encodeUtf8 } from './transport.js';
+import { encodeAnswer } from './transport.js';
 
-function fileBytes(text, what) {
-  const bytes = decodeBase64(text.trim());
-  if (!bytes) {
-    throw new EngineError(`${what} is not valid base64`);
-  }
-  return bytes;
-}
+const text = (bytes) => new TextDecoder('utf-8').decode(bytes);
 
-async function dispatch(kind, text, name, env) {
+async function dispatch(kind, bytes, name, env) {
   switch (kind) {
   case 'docx':
-    return convertDocx(fileBytes(text, 'the Word document'), env);
+    return convertDocx(bytes, env);
   case 'pptx':
-    return convertPptx(fileBytes(text, 'the presentation'), env);
+    return convertPptx(bytes, env);
   case 'html':
-    return convertHtml(text, env);
+    return convertHtml(text(bytes), env);
   case 'url':
-    return convertUrl(text, name, env);
+    return convertUrl(text(bytes), name, env);
   default:
     throw new EngineError(`unknown kind: ${String(kind).slice(0, 40)}`);
   }
@@ -35,12 +30,10 @@ async function dispatch(kind, text, name, env) {
 export async function convert(kind, payload, name, env) {
   let result;
   try {
-    const bytes = decodeBase64(String(payload));
-    if (!bytes) {
-      throw new EngineError('payload is not valid base64');
+    if (!(payload instanceof Uint8Array)) {
+      throw new EngineError('payload is not bytes');
     }
-    const text = decodeUtf8(bytes);
-    const converted = await dispatch(String(kind), text, String(name), env);
+    const converted = await dispatch(String(kind), payload, String(name), env);
     result = {
       markdown: tidyMarkdown(converted.markdown),
       title: collapseWhiteSpace(converted.title),
@@ -52,5 +45,5 @@ export async function convert(kind, payload, name, env) {
       : `${kind}: ${error && error.message ? error.message : String(error)}`;
     result = { markdown: '', title: '', assets: [], warnings: [], error: message };
   }
-  return encodeBase64(encodeUtf8(JSON.stringify(result)));
+  return encodeAnswer(result);
 }

@@ -351,7 +351,7 @@ async function pictureMarkdown(zip, shape, links, assets, warnings, number) {
   const properties = first(shape, 'nvPicPr', 'cNvPr');
   const alt = collapseWhiteSpace(properties && (properties.getAttribute('descr')
     || properties.getAttribute('title')) || '');
-  const name = assets.add(extensionForPath(link.target), await file.async('base64'), link.target);
+  const name = assets.add(extensionForPath(link.target), await file.async('uint8array'), link.target);
   return `![${escapeText(alt, { before: '[', after: ']', inLink: true })}](${name})`;
 }
 

@@ -1,49 +1,30 @@
-// Base64 and UTF-8 in slices: a 100 MB document arrives as one string, and
-// building it through a single call (String.fromCharCode.apply, one atob of
-// everything) would overflow the stack or double the peak memory.
+// The engine's answer as the host reads it: a short frame, the result's JSON
+// and then each picture's bytes, so that no picture is turned into text on
+// its way out. The answer stays a list of parts; the host takes them in
+// turn, so they are never copied into one buffer here. Numbers in the frame
+// are 32-bit little-endian:
+//
+//   JSON length, asset count, each asset's byte length (-1 when the JSON
+//   holds the asset's base64 itself), the JSON, the assets' bytes in order
+//
+// An asset whose bytes follow has an empty "base64" in the JSON.
 
-const SLICE_CHARS = 1 << 20; // a multiple of 4, so every slice decodes alone
-const SLICE_BYTES = 3 * (1 << 15); // a multiple of 3, so every slice encodes alone
-const STRICT = /^[A-Za-z0-9+/]*={0,2}$/;
-
-export function decodeBase64(text) {
-  if (typeof text !== 'string' || text.length % 4 !== 0 || !STRICT.test(text)) {
-    return null;
-  }
-  const padding = text.endsWith('==') ? 2 : text.endsWith('=') ? 1 : 0;
-  const bytes = new Uint8Array((text.length / 4) * 3 - padding);
-  let offset = 0;
-  for (let start = 0; start < text.length; start += SLICE_CHARS) {
-    let binary;
-    try {
-      binary = atob(text.slice(start, start + SLICE_CHARS));
-    } catch {
-      return null; // "=" inside the text
+export function encodeAnswer(result) {
+  const lengths = [];
+  const bodies = [];
+  const assets = result.assets.map(({ name, base64, bytes }) => {
+    if (bytes) {
+      lengths.push(bytes.length);
+      bodies.push(bytes);
+      return { name, base64: '' };
     }
-    for (let i = 0; i < binary.length; i++) {
-      bytes[offset++] = binary.charCodeAt(i);
-    }
-  }
-  return bytes;
-}
-
-export function encodeBase64(bytes) {
-  const parts = [];
-  for (let start = 0; start < bytes.length; start += SLICE_BYTES) {
-    const slice = bytes.subarray(start, start + SLICE_BYTES);
-    let binary = '';
-    for (let i = 0; i < slice.length; i += 4096) {
-      binary += String.fromCharCode.apply(null, slice.subarray(i, i + 4096));
-    }
-    parts.push(btoa(binary));
-  }
-  return parts.join('');
-}
-
-export function decodeUtf8(bytes) {
-  return new TextDecoder('utf-8').decode(bytes);
-}
-
-export function encodeUtf8(text) {
-  return new TextEncoder().encode(text);
+    lengths.push(-1);
+    return { name, base64 };
+  });
+  const json = new TextEncoder().encode(JSON.stringify({ ...result, assets }));
+  const frame = new DataView(new ArrayBuffer(8 + 4 * lengths.length));
+  frame.setUint32(0, json.length, true);
+  frame.setUint32(4, lengths.length, true);
+  lengths.forEach((length, i) => frame.setInt32(8 + 4 * i, length, true));
+  return [new Uint8Array(frame.buffer), json, ...bodies];
 }

@@ -1,23 +1,19 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { convert } from '../src/engine.js';
-import { call, env, transport } from './support.mjs';
+import { call, decodeAnswer as decode, env } from './support.mjs';
 
-function decode(answer) {
-  assert.match(answer, /^[A-Za-z0-9+/]*={0,2}$/);
-  return JSON.parse(Buffer.from(answer, 'base64').toString('utf8'));
-}
+const bytes = (text) => new TextEncoder().encode(text);
 
-test('the answer is the base64 of a result in JSON', async () => {
-  const result = decode(await convert('html', transport('<h2>Menu</h2><p>Crème brûlée</p>'), 'menu.html', env));
+test('the answer is the result, read from the UTF-8 of a page', async () => {
+  const result = decode(await convert('html', bytes('<h2>Menu</h2><p>Crème brûlée</p>'), 'menu.html', env));
   assert.deepEqual(result, { markdown: '## Menu\n\nCrème brûlée\n', title: '', assets: [], warnings: [] });
 });
 
 test('faults become results with an error, never a rejection', async (t) => {
   const cases = [
-    ['payload not base64', 'html', 'not base64!', 'payload is not valid base64'],
-    ['file not base64', 'docx', transport('%%%'), 'the Word document is not valid base64'],
-    ['unknown kind', 'pdf', transport('x'), 'unknown kind: pdf'],
+    ['payload not bytes', 'html', 'text', 'payload is not bytes'],
+    ['unknown kind', 'pdf', bytes('x'), 'unknown kind: pdf'],
   ];
   for (const [name, kind, payload, error] of cases) {
     await t.test(name, async () => {
@@ -29,7 +25,7 @@ test('faults become results with an error, never a rejection', async (t) => {
 
 test('an unexpected fault is told with its kind', async () => {
   const broken = { DOMParser: class { parseFromString() { throw new TypeError('no DOM'); } } };
-  const result = decode(await convert('html', transport('<p>x</p>'), 'x', broken));
+  const result = decode(await convert('html', bytes('<p>x</p>'), 'x', broken));
   assert.equal(result.error, 'html: no DOM');
 });
 

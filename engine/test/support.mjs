@@ -1,7 +1,8 @@
 // Shared by the engine's tests: a DOM for node, calls through the real entry
-// point with the host's transport form, and the fixtures LibreOffice makes.
+// point as the host makes them, and the fixtures LibreOffice makes.
 
 import { JSDOM } from 'jsdom';
+import assert from 'node:assert/strict';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -18,18 +19,32 @@ export function markdownOf(html) {
   return toMarkdown(document.body);
 }
 
-export function transport(text) {
-  return Buffer.from(text, 'utf8').toString('base64');
+// The answer's parts read back as the host reads them: the result with
+// every asset in base64.
+export function decodeAnswer(parts) {
+  const answer = Buffer.concat(parts);
+  const jsonLength = answer.readUInt32LE(0);
+  const count = answer.readUInt32LE(4);
+  let offset = 8 + 4 * count + jsonLength;
+  const result = JSON.parse(answer.subarray(8 + 4 * count, offset).toString('utf8'));
+  assert.equal(result.assets.length, count);
+  result.assets.forEach((asset, i) => {
+    const length = answer.readInt32LE(8 + 4 * i);
+    if (length >= 0) {
+      asset.base64 = answer.subarray(offset, offset += length).toString('base64');
+    }
+  });
+  assert.equal(offset, answer.length);
+  return result;
 }
 
 // One call as the host makes it; the answer decoded back into an object.
-export async function call(kind, payload, name = 'input') {
-  const answer = await convert(kind, transport(payload), name, env);
-  return JSON.parse(Buffer.from(answer, 'base64').toString('utf8'));
+export async function callFile(kind, bytes, name = `input.${kind}`) {
+  return decodeAnswer(await convert(kind, new Uint8Array(bytes), name, env));
 }
 
-export async function callFile(kind, bytes, name = `input.${kind}`) {
-  return call(kind, Buffer.from(bytes).toString('base64'), name);
+export async function call(kind, text, name = 'input') {
+  return callFile(kind, Buffer.from(text, 'utf8'), name);
 }
 
 let fixtures = null;
