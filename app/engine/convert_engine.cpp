@@ -463,7 +463,7 @@ QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payl
     const qsizetype utf8Length = kind.isBinary() ? payload.size() : payload.toUtf8().size();
     const qsizetype transportLength = (utf8Length + 2) / 3 * 4;
     std::optional<QByteArray> bytes =
-        kind.isBinary() ? Base64::decodeStrict(payload.toLatin1()) : payload.toUtf8();
+        kind.isBinary() ? Base64::decodeStrict(QStringView(payload)) : payload.toUtf8();
     payload.clear();
     if (!bytes)
         co_return ConvertResult::errorMessage(u"payload is not valid base64"_s);

@@ -282,8 +282,7 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
     for (const ConvertResult::Asset& asset : result.assets) {
         if (!isPlainFileName(asset.name))
             continue;
-        // Characters beyond Latin-1 become "?", which the strict decoder refuses.
-        if (std::optional<QByteArray> bytes = Base64::decodeStrict(asset.base64.toLatin1()))
+        if (std::optional<QByteArray> bytes = Base64::decodeStrict(QStringView(asset.base64)))
             assets.append({asset.name, std::move(*bytes)});
     }
 

@@ -1,5 +1,7 @@
 #include "app_signature.h"
 
+#include "base64.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QList>
@@ -35,13 +37,6 @@ std::optional<QByteArray> fileHash(const fs::path& path) {
 QByteArray textHash(const std::string& text) {
     return QCryptographicHash::hash(QByteArray::fromStdString(text), QCryptographicHash::Sha256)
         .toHex();
-}
-
-std::optional<QByteArray> strictBase64(const QByteArray& text) {
-    auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return *decoded;
 }
 
 // A key file's last non-empty line is its key; a bare key line is its own last line.
@@ -136,7 +131,7 @@ bool verify(const QByteArray& message, const QByteArray& signature, const QByteA
     if (sodium_init() < 0)
         return false;
 
-    const std::optional<QByteArray> key = strictBase64(keyLine(publicKey));
+    const std::optional<QByteArray> key = Base64::decodeStrict(keyLine(publicKey));
     if (!key || key->size() != algorithmSize + keyIdSize + publicKeySize || !key->startsWith("Ed"))
         return false;
     const QByteArray keyId = key->mid(algorithmSize, keyIdSize);
@@ -150,8 +145,8 @@ bool verify(const QByteArray& message, const QByteArray& signature, const QByteA
     if (lines.size() < 4 || !lines[0].startsWith("untrusted comment: ") ||
         !lines[2].startsWith("trusted comment: "))
         return false;
-    const std::optional<QByteArray> messageSignature = strictBase64(lines[1]);
-    const std::optional<QByteArray> globalSignature = strictBase64(lines[3]);
+    const std::optional<QByteArray> messageSignature = Base64::decodeStrict(lines[1]);
+    const std::optional<QByteArray> globalSignature = Base64::decodeStrict(lines[3]);
     if (!messageSignature || !globalSignature ||
         messageSignature->size() != algorithmSize + keyIdSize + signatureSize ||
         globalSignature->size() != signatureSize)

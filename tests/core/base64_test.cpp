@@ -20,4 +20,12 @@ TEST(Base64DecodeStrict, rejects_everything_outside_alphabet_and_padding) {
         EXPECT_FALSE(Base64::decodeStrict(bad)) << bad;
 }
 
+TEST(Base64DecodeStrict, reads_text_as_it_reads_bytes) {
+    EXPECT_EQ(Base64::decodeStrict(QStringView(u"w6k=")), QByteArray("\xc3\xa9"));
+    // the low byte of U+0141 is "A"
+    for (const char16_t* bad : {u"aGVsbG8", u"aGVs bG8=", u"aGV\u0141", u"\u0141GVs"})
+        EXPECT_FALSE(Base64::decodeStrict(QStringView(bad)))
+            << QString::fromUtf16(bad).toStdString();
+}
+
 } // namespace
