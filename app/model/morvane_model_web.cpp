@@ -1,5 +1,6 @@
 #include "morvane_model.h"
 
+#include "http_answer.h"
 #include "unicode.h"
 #include "web_page.h"
 
@@ -128,9 +129,7 @@ MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddres
 
     // Any HTTP answer counts, error pages included; only a transfer that never
     // produced a whole response fails.
-    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
-                          (reply->error() == QNetworkReply::NoError || reply->error() >= 200);
-    if (refused || !answered)
+    if (refused || !isHttpAnswer(*reply))
         co_return std::nullopt;
     contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     finalAddress = reply->url();
