@@ -21,7 +21,7 @@ constexpr char temporaryPrefix[] = ".morvane-";
 constexpr char temporarySuffix[] = ".tmp";
 constexpr int temporaryRandom = 6;
 
-bool writeAll(int fd, QByteArrayView bytes) {
+bool writeAll(int fd, QByteArrayView bytes, bool durable) {
     const char* data = bytes.data();
     qsizetype left = bytes.size();
     while (left > 0) {
@@ -33,11 +33,12 @@ bool writeAll(int fd, QByteArrayView bytes) {
         data += written;
         left -= written;
     }
-    return ::fsync(fd) == 0;
+    return !durable || ::fsync(fd) == 0;
 }
 
-// A hidden temporary file beside `path`, holding `bytes` and synced; empty on failure.
-QByteArray writeTemporary(const QString& path, QByteArrayView bytes) {
+// A hidden temporary file beside `path`, holding `bytes`, synced when
+// `durable`; empty on failure.
+QByteArray writeTemporary(const QString& path, QByteArrayView bytes, bool durable) {
     QByteArray pattern = QFile::encodeName(QFileInfo(path).absolutePath()) + '/' + temporaryPrefix +
                          QByteArray(temporaryRandom, 'X') + temporarySuffix;
     const int fd =
@@ -47,7 +48,7 @@ QByteArray writeTemporary(const QString& path, QByteArrayView bytes) {
     // mkostemp makes 0600; documents get the usual permissions.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && writeAll(fd, bytes);
+    const bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && writeAll(fd, bytes, durable);
     if (::close(fd) != 0 || !ok) {
         ::unlink(pattern.constData());
         return {};
@@ -59,7 +60,7 @@ FileWriter::Outcome createExclusively(const QByteArray& target, QByteArrayView b
     const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno == EEXIST ? FileWriter::Outcome::exists : FileWriter::Outcome::failed;
-    const bool ok = writeAll(fd, bytes);
+    const bool ok = writeAll(fd, bytes, true);
     if (::close(fd) != 0 || !ok) {
         ::unlink(target.constData());
         return FileWriter::Outcome::failed;
@@ -71,7 +72,7 @@ FileWriter::Outcome createExclusively(const QByteArray& target, QByteArrayView b
 
 FileWriter::Outcome FileWriter::createNew(const QString& path, QByteArrayView bytes) {
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = writeTemporary(path, bytes);
+    const QByteArray temporary = writeTemporary(path, bytes, true);
     if (temporary.isEmpty())
         return Outcome::failed;
 
@@ -101,7 +102,10 @@ FileWriter::Outcome FileWriter::createNew(const QString& path, QByteArrayView by
 
 bool FileWriter::replace(const QString& path, QByteArrayView bytes) {
     const QByteArray target = QFile::encodeName(path);
-    const QByteArray temporary = writeTemporary(path, bytes);
+    // Not synced: pictures are written plainly beside the document, and a
+    // flush to disk for each of a report's hundreds of pictures was most of
+    // the time its saving took.
+    const QByteArray temporary = writeTemporary(path, bytes, false);
     if (temporary.isEmpty())
         return false;
     if (::rename(temporary.constData(), target.constData()) != 0) {
