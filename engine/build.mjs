@@ -11,6 +11,15 @@ if (!out) {
   process.exit(2);
 }
 mkdirSync(out, { recursive: true });
+// mammoth's browser build opens only a buffer; its node build also takes an
+// opened package, as the engine gives it.
+const mammothOpensOurPackage = {
+  name: 'mammoth-opens-our-package',
+  setup(build) {
+    build.onResolve({ filter: /^\.\/unzip$/ }, (args) => (/[\\/]mammoth[\\/]lib$/.test(args.resolveDir)
+      ? { path: join(here, 'src', 'mammoth_unzip.js') } : undefined));
+  },
+};
 await build({
   entryPoints: [join(here, 'src', 'main.js')],
   outfile: join(out, 'engine.js'),
@@ -21,5 +30,6 @@ await build({
   minify: true,
   legalComments: 'eof',
   logLevel: 'warning',
+  plugins: [mammothOpensOurPackage],
 });
 copyFileSync(join(here, 'src', 'host.html'), join(out, 'host.html'));

@@ -5,6 +5,7 @@ import mammoth from 'mammoth';
 import { Assets, extensionForType } from './assets.js';
 import { ommlToLatex } from './omml.js';
 import { collapseWhiteSpace, createTurndown, toMarkdown, MARK_OPEN, MARK_CLOSE } from './markdown.js';
+import { packageFile } from './mammoth_unzip.js';
 import { documentTitle, EngineError, hasDocumentType, openPackage } from './office.js';
 
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
@@ -263,17 +264,12 @@ export async function convertDocx(bytes, env) {
   }
   const warnings = [];
   const equations = await rewriteEquations(zip, env, warnings);
-  const numbered = await markListNumbers(zip, env).catch(() => false);
-  const input = equations || numbered
-    ? await zip.generateAsync({ type: 'uint8array', compression: 'STORE' }) : bytes;
+  await markListNumbers(zip, env).catch(() => false);
 
   const assets = new Assets();
   let converted;
   try {
-    const buffer = input.byteOffset === 0 && input.buffer.byteLength === input.length
-      ? input.buffer : input.slice().buffer;
-    // the browser build of mammoth reads `arrayBuffer`, the node one `buffer`
-    converted = await mammoth.convertToHtml({ arrayBuffer: buffer, buffer }, {
+    converted = await mammoth.convertToHtml({ file: packageFile(zip) }, {
       styleMap: STYLE_MAP,
       convertImage: mammoth.images.imgElement(async (image) => {
         const bytes = new Uint8Array(await image.readAsArrayBuffer());
