@@ -78,8 +78,18 @@ function wordChildren(node, name) {
   return Array.from(node.childNodes).filter((child) => child.nodeType === 1 && child.localName === name);
 }
 
+// The first child element of that name, without listing a paragraph's runs.
+function wordChild(node, name) {
+  for (let child = node.firstElementChild; child; child = child.nextElementSibling) {
+    if (child.localName === name) {
+      return child;
+    }
+  }
+  return null;
+}
+
 function wordValue(node, name) {
-  const child = node && wordChildren(node, name)[0];
+  const child = node && wordChild(node, name);
   return child ? child.getAttributeNS(WORD_NS, 'val') || child.getAttribute('w:val') : null;
 }
 
@@ -136,8 +146,8 @@ async function markListNumbers(zip, env) {
   const restarted = new Set(); // lists whose restarts have been applied
   let marked = false;
   for (const paragraph of Array.from(document.getElementsByTagNameNS(WORD_NS, 'p'))) {
-    const properties = wordChildren(paragraph, 'pPr')[0];
-    const numbering = properties && wordChildren(properties, 'numPr')[0];
+    const properties = wordChild(paragraph, 'pPr');
+    const numbering = properties && wordChild(properties, 'numPr');
     const numId = numbering && wordValue(numbering, 'numId');
     const list = numId && lists.get(numId);
     const levels = list && abstracts.get(list.abstract);
