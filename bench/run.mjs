@@ -1,8 +1,9 @@
 // Every benchmark in one run: Morvane beside its peers on the same inputs,
 // made here, then how time and memory grow with the size of the input, then
-// the goals, each met or not with its ratio. Run through bench/run.
+// the goals, each met or not with its ratio. Run through bench/run; with
+// section names after the build folder (word, batch, memory), only those.
 //
-//   node bench/run.mjs BUILD_DIR
+//   node bench/run.mjs BUILD_DIR [word] [batch] [memory]
 
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import { cpus, release, tmpdir, totalmem } from 'node:os';
@@ -17,6 +18,14 @@ import { documentOfSize, longDocument, longPresentation, scannedPdf, textPdf } f
 const here = dirname(fileURLToPath(import.meta.url));
 const root = resolve(here, '..');
 const build = resolve(process.argv[2] || join(root, 'build'));
+const sections = ['word', 'batch', 'memory'];
+const only = process.argv.slice(3);
+if (only.some((name) => !sections.includes(name))) {
+  console.error(`sections: ${sections.join(', ')}`);
+  process.exit(2);
+}
+const full = only.length === 0;
+const wanted = (name) => full || only.includes(name);
 const bin = (name) => join(build, 'bin', name);
 for (const name of ['morvane-convert', 'pdf_bench', 'engine_bench', 'startup_bench']) {
   if (!existsSync(bin(name))) {
@@ -53,43 +62,64 @@ const input = (name) => join(work, 'in', name);
 mkdirSync(join(work, 'in'));
 console.log('\nmaking inputs…');
 const fixtures = makeFixtures(join(work, 'fixtures'));
-textPdf(input('text-300.pdf'), 300);
-const scans = scannedPdf(input('scanned-10.pdf'), 10, join(work, 'scans'));
+const sample = join(fixtures, 'sample.docx');
 // Ninety copies of the sample's body (two pictures and a table each) lay
-// out as fifty pages.
+// out as fifty pages; twelve with small pictures make about 280 kB.
 const bodies = 90;
-writeFileSync(input('report-50p.docx'), await longDocument(join(fixtures, 'sample.docx'), bodies, 64 * 1024));
+writeFileSync(input('report-50p.docx'), await longDocument(sample, bodies, 64 * 1024));
+writeFileSync(input('report-small.docx'), await longDocument(sample, 12, 16 * 1024));
+copyFileSync(join(root, 'tests', 'cli', 'fixtures', 'harbour-article.html'), input('article.html'));
+// A hundred documents of every kind the engine and the PDF side take, of
+// varied length: forty PDFs, forty Word documents, twenty pages.
+const batch = join(work, 'batch');
+if (wanted('batch')) {
+  mkdirSync(batch);
+  for (let i = 0; i < 40; i++) {
+    textPdf(join(batch, `text-${i}.pdf`), 1 + (i % 8), 30 + (i % 15));
+    writeFileSync(join(batch, `report-${i}.docx`), await longDocument(sample, 1 + (i % 4), (i % 3) * 8 * 1024));
+  }
+  for (let i = 0; i < 20; i++) {
+    copyFileSync(i % 2 ? input('article.html') : join(fixtures, 'sample.html'), join(batch, `page-${i}.html`));
+  }
+}
+const scaledMegabytes = [1, 10, 50];
+// 3000 as well: at 10 and 100 pages memory hardly moves from the fixed cost.
+const scaledPages = [10, 100, 1000, 3000];
 // The sample's three visible slides (one with a picture), then picture
 // slides up to forty.
 const pictureSlides = 37;
-writeFileSync(input('deck-40.pptx'),
-  await longPresentation(join(fixtures, 'sample.pptx'), 0, pictureSlides, 96 * 1024, true));
-copyFileSync(join(root, 'tests', 'cli', 'fixtures', 'harbour-article.html'), input('article.html'));
+let scans = [];
 // Real manuals from Debian documentation packages: those installed here.
-const manuals = [
-  ['debian-reference-en', '/usr/share/doc/debian-reference-en/docs/debian-reference.en.pdf'],
-  ['gnuplot-doc', '/usr/share/doc/gnuplot/gnuplot.pdf'],
-  ['valgrind', '/usr/share/doc/valgrind/valgrind_manual.pdf.gz'],
-  ['nettle-dev', '/usr/share/doc/nettle-dev/nettle.pdf.gz'],
-  ['gnucobol3', '/usr/share/doc/gnucobol3/gnucobol.pdf.gz'],
-  ['bzip2-doc', '/usr/share/doc/bzip2/manual.pdf.gz'],
-  ['libtasn1-doc', '/usr/share/doc/libtasn1-doc/libtasn1.pdf'],
-  ['shared-mime-info', '/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf'],
-  ['fontconfig', '/usr/share/doc/fontconfig/fontconfig-user.pdf.gz'],
-].filter(([, path]) => existsSync(path)).map(([name, path]) => {
-  const file = input(`${name}.pdf`);
-  writeFileSync(file, path.endsWith('.gz') ? gunzipSync(readFileSync(path)) : readFileSync(path));
-  const pages = Number(firstLine('sh', ['-c', `pdfinfo '${file}' | sed -n 's/^Pages: *//p'`])) || 0;
-  return { name, file, pages };
-});
-// 3000 as well: at 10 and 100 pages memory hardly moves from the fixed cost.
-const scaledPages = [10, 100, 1000, 3000];
-for (const pages of scaledPages) {
-  textPdf(input(`text-${pages}.pdf`), pages);
+let manuals = [];
+if (full) {
+  textPdf(input('text-300.pdf'), 300);
+  scans = scannedPdf(input('scanned-10.pdf'), 10, join(work, 'scans'));
+  writeFileSync(input('deck-40.pptx'),
+    await longPresentation(join(fixtures, 'sample.pptx'), 0, pictureSlides, 96 * 1024, true));
+  manuals = [
+    ['debian-reference-en', '/usr/share/doc/debian-reference-en/docs/debian-reference.en.pdf'],
+    ['gnuplot-doc', '/usr/share/doc/gnuplot/gnuplot.pdf'],
+    ['valgrind', '/usr/share/doc/valgrind/valgrind_manual.pdf.gz'],
+    ['nettle-dev', '/usr/share/doc/nettle-dev/nettle.pdf.gz'],
+    ['gnucobol3', '/usr/share/doc/gnucobol3/gnucobol.pdf.gz'],
+    ['bzip2-doc', '/usr/share/doc/bzip2/manual.pdf.gz'],
+    ['libtasn1-doc', '/usr/share/doc/libtasn1-doc/libtasn1.pdf'],
+    ['shared-mime-info', '/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf'],
+    ['fontconfig', '/usr/share/doc/fontconfig/fontconfig-user.pdf.gz'],
+  ].filter(([, path]) => existsSync(path)).map(([name, path]) => {
+    const file = input(`${name}.pdf`);
+    writeFileSync(file, path.endsWith('.gz') ? gunzipSync(readFileSync(path)) : readFileSync(path));
+    const pages = Number(firstLine('sh', ['-c', `pdfinfo '${file}' | sed -n 's/^Pages: *//p'`])) || 0;
+    return { name, file, pages };
+  });
+  for (const pages of scaledPages) {
+    textPdf(input(`text-${pages}.pdf`), pages);
+  }
 }
-const scaledMegabytes = [1, 10, 50];
 for (const megabytes of scaledMegabytes) {
-  writeFileSync(input(`size-${megabytes}mb.docx`), await documentOfSize(join(fixtures, 'sample.docx'), megabytes));
+  if (full || (wanted('memory') && megabytes === 50)) {
+    writeFileSync(input(`size-${megabytes}mb.docx`), await documentOfSize(sample, megabytes));
+  }
 }
 
 // Pages as LibreOffice lays the document out, so that "50 pages" is checked.
@@ -106,12 +136,14 @@ function officePages(path) {
   }
 }
 const mb = (path) => (statSync(path).size / 2 ** 20).toFixed(1);
-console.log(`  text-300.pdf ${mb(input('text-300.pdf'))} MB; scanned-10.pdf ${mb(input('scanned-10.pdf'))} MB `
-  + `(144 dpi); report-50p.docx ${mb(input('report-50p.docx'))} MB, ${officePages(input('report-50p.docx'))} pages, `
-  + `${bodies} tables, ${bodies * 2} pictures; deck-40.pptx ${mb(input('deck-40.pptx'))} MB, `
-  + `${3 + pictureSlides} slides shown, ${1 + pictureSlides} pictures; `
-  + `article.html ${(statSync(input('article.html')).size / 1024).toFixed(1)} kB `
-  + `(made in ${((performance.now() - clock) / 1000).toFixed(0)} s)`);
+const kb = (path) => (statSync(path).size / 1024).toFixed(0);
+if (full) {
+  console.log(`  text-300.pdf ${mb(input('text-300.pdf'))} MB; scanned-10.pdf ${mb(input('scanned-10.pdf'))} MB `
+    + `(144 dpi); report-50p.docx ${mb(input('report-50p.docx'))} MB, ${officePages(input('report-50p.docx'))} pages, `
+    + `${bodies} tables, ${bodies * 2} pictures; report-small.docx ${kb(input('report-small.docx'))} kB; `
+    + `deck-40.pptx ${mb(input('deck-40.pptx'))} MB, ${3 + pictureSlides} slides shown, ${1 + pictureSlides} pictures; `
+    + `article.html ${kb(input('article.html'))} kB (made in ${((performance.now() - clock) / 1000).toFixed(0)} s)`);
+}
 
 // --- measuring ----------------------------------------------------------------
 
@@ -141,6 +173,20 @@ function processTree(rootPid) {
   return tree;
 }
 
+// Whether a process is one of the web engine's page (render) processes:
+// forked from its zygote, they keep the zygote's command line, so a zygote
+// that is not the app's own child is one.
+function isRenderer(pid, appPid) {
+  try {
+    const commandLine = readFileSync(`/proc/${pid}/cmdline`, 'utf8');
+    const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+    const parent = Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]);
+    return commandLine.includes('--type=renderer') || (commandLine.includes('--type=zygote') && parent !== appPid);
+  } catch {
+    return false;
+  }
+}
+
 function peakOf(pid) {
   try {
     const status = readFileSync(`/proc/${pid}/status`, 'utf8');
@@ -151,7 +197,8 @@ function peakOf(pid) {
 }
 
 // Runs a command once: wall seconds, exit status and, with `memory`, the
-// peak of the process itself (app) and of its largest web engine process.
+// peak of the process itself (app) and of its largest web engine process,
+// and how many page processes it started.
 function once(command, args, { memory = false, extraEnv = {} } = {}) {
   return new Promise((done) => {
     const started = performance.now();
@@ -161,8 +208,12 @@ function once(command, args, { memory = false, extraEnv = {} } = {}) {
     child.stdout.on('data', (data) => { stdout += data; });
     child.stderr.on('data', (data) => { stderr += data; });
     const peaks = new Map();
+    const renderers = new Set();
     const sample = () => {
       for (const pid of processTree(child.pid)) {
+        if (!peaks.has(pid) && isRenderer(pid, child.pid)) {
+          renderers.add(pid);
+        }
         const peak = peakOf(pid);
         if (peak && peak.kb > (peaks.get(pid)?.kb ?? 0)) {
           peaks.set(pid, peak);
@@ -175,7 +226,7 @@ function once(command, args, { memory = false, extraEnv = {} } = {}) {
       clearInterval(timer);
       const app = (peaks.get(child.pid)?.kb ?? 0) / 1024;
       const web = Math.max(0, ...[...peaks.values()].filter((p) => p.name.startsWith('QtWebEngine')).map((p) => p.kb)) / 1024;
-      done({ seconds, code, stdout, stderr, app, web });
+      done({ seconds, code, stdout, stderr, app, web, renderers: renderers.size });
     });
   });
 }
@@ -230,6 +281,109 @@ function group(title, entries) {
   return Object.fromEntries(entries.map((entry) => [entry.key, entry.seconds]));
 }
 const entry = (key, tool, seconds, reference = false, note = '') => ({ key, tool, seconds, reference, peer: !key.startsWith('m-'), note });
+const goals = [];
+const goal = (what, met, figure) => goals.push(`| ${what} | ${figure} | ${met ? 'met' : 'not met'} |`);
+
+const seconds = (value) => (value >= 10 ? value.toFixed(1) : value.toFixed(3));
+function printTable() {
+  console.log('\nSide by side (best of 3 runs; of 7 rounds in turn for the text PDF, of 5 for Word end to end; OCR, '
+    + 'start-up and the batch as noted); "× Morvane" is the');
+  console.log('tool\'s time over morvane-convert\'s on the same input: above 1, Morvane is faster.\n');
+  console.log('| Work | Tool | Seconds | × Morvane |');
+  console.log('|---|---|---:|---:|');
+  let last = '';
+  for (const row of table) {
+    const title = row.work === last ? '' : row.work;
+    last = row.work;
+    const ratio = row.reference ? '1.00' : row.ratio === null ? '' : row.ratio.toFixed(2);
+    const tool = row.peer ? row.tool : `**${row.tool}**`;
+    console.log(`| ${title} | ${tool}${row.note ? ` (${row.note})` : ''} | ${seconds(row.seconds)} | ${ratio} |`);
+  }
+}
+
+function printGoals() {
+  console.log('\n| Goal | Measured | |');
+  console.log('|---|---|---|');
+  for (const line of goals) {
+    console.log(line);
+  }
+}
+
+// Whole commands on a small and a large Word document, in turn round after
+// round; `extra` joins the large one's rows.
+async function wordRows(extra = []) {
+  let large = null;
+  for (const [title, file, more] of [['docx, about 280 kB, end to end', input('report-small.docx'), []],
+    ['docx, 50 pages, tables and pictures', input('report-50p.docx'), extra]]) {
+    const [morvane, mammoth, pandoc] = await bestInTurn(5, [
+      convert(file),
+      (out) => node('peers.mjs', 'mammoth', file, join(out, 'out.md')),
+      (out) => ['pandoc', '-f', 'docx', '-t', 'gfm', `--extract-media=${out}`, '-o', join(out, 'out.md'), file],
+    ]);
+    large = group(title, [
+      entry('m-command', 'morvane-convert', morvane.seconds, true),
+      entry('mammoth', 'mammoth + turndown in node', mammoth.seconds),
+      entry('pandoc', 'pandoc -t gfm', pandoc.seconds),
+      ...more,
+    ]);
+    goal(`${title.replace(/, end to end$/, '')}: no slower than mammoth + turndown in node`, morvane.seconds <= mammoth.seconds,
+      `${(morvane.seconds / mammoth.seconds).toFixed(2)}× its time (${seconds(morvane.seconds)} s against ${seconds(mammoth.seconds)} s)`);
+  }
+  return large;
+}
+
+// One morvane-convert over the whole folder, beside pandoc (Word, HTML) and
+// pdftotext (PDF) run once per file over the same files.
+async function batchRows() {
+  console.log('measuring: a batch of 100 documents…');
+  const files = readdirSync(batch).sort().map((name) => join(batch, name));
+  const morvane = await best(1, (out) => [bin('morvane-convert'), '--out', out, '--no-reveal', ...files], { memory: true });
+  const started = performance.now();
+  for (const file of files) {
+    const out = freshFolder();
+    // pandoc would fetch a page's pictures, which are not there.
+    const [command, ...args] = file.endsWith('.pdf') ? ['pdftotext', file, join(out, 'out.txt')]
+      : file.endsWith('.docx') ? ['pandoc', '-f', 'docx', '-t', 'gfm', `--extract-media=${out}`, '-o', join(out, 'out.md'), file]
+        : ['pandoc', '-f', 'html', '-t', 'gfm', '-o', join(out, 'out.md'), file];
+    const result = await once(command, args);
+    if (result.code !== 0) {
+      console.error(`failed (${result.code}): ${command} ${args.join(' ')}\n${result.stderr}`);
+      process.exit(1);
+    }
+  }
+  const peers = (performance.now() - started) / 1000;
+  const rate = (value) => `${(files.length / value).toFixed(1)} documents/s`;
+  group(`batch of ${files.length}: 40 PDFs, 40 Word documents, 20 HTML pages`, [
+    entry('m-command', 'morvane-convert, one run', morvane.seconds, true,
+      `${rate(morvane.seconds)}, ${morvane.renderers} page process${morvane.renderers === 1 ? '' : 'es'} started`),
+    entry('peers', 'pandoc (Word, HTML) and pdftotext (PDF), one run per file', peers, false, rate(peers)),
+  ]);
+  goal('batch of 100 mixed documents: ahead of pandoc + pdftotext, the engine started once',
+    morvane.seconds <= peers && morvane.renderers === 1,
+    `${rate(morvane.seconds)} against ${rate(peers)}; ${morvane.renderers} page process(es)`);
+}
+
+function memoryGoal(run) {
+  goal('50 MB Word document: web process under 600 MB peak', run.web > 0 && run.web < 600,
+    `web process ${run.web.toFixed(0)} MB, app ${run.app.toFixed(0)} MB`);
+}
+
+if (!full) {
+  if (wanted('word')) {
+    console.log('measuring: Word end to end…');
+    await wordRows();
+  }
+  if (wanted('batch')) {
+    await batchRows();
+  }
+  if (wanted('memory')) {
+    console.log('measuring: the 50 MB Word document\'s memory…');
+    memoryGoal(await best(1, convert(input('size-50mb.docx')), { memory: true }));
+  }
+  printTable();
+  printGoals();
+  process.exit(0);
+}
 
 console.log('measuring: text PDF…');
 const text = input('text-300.pdf');
@@ -307,12 +461,7 @@ const engineOnly = (file) => [
   entry('m-engine', 'engine in its host, conversion only', hosted[file]),
   entry('engine-node', 'the same engine in plain node, conversion only', plain[file]),
 ];
-const word = group('docx, 50 pages, tables and pictures', [
-  entry('m-command', 'morvane-convert', (await best(3, convert(docx))).seconds, true),
-  entry('mammoth', 'mammoth + turndown in node', (await best(3, (out) => node('peers.mjs', 'mammoth', docx, join(out, 'out.md')))).seconds),
-  entry('pandoc', 'pandoc -t gfm', (await best(3, (out) => ['pandoc', '-f', 'docx', '-t', 'gfm', `--extract-media=${out}`, '-o', join(out, 'out.md'), docx])).seconds),
-  ...engineOnly(docx),
-]);
+const word = await wordRows(engineOnly(docx));
 const deck = group('pptx, 40 slides with pictures', [
   entry('m-command', 'morvane-convert', (await best(3, convert(pptx))).seconds, true),
   entry('pptx-node', "the engine's pptx module in node", (await best(3, () => node('engine/node_peer.mjs', '--repeats', '1', pptx))).seconds),
@@ -348,19 +497,8 @@ group('start-up (median of 5 launches)', [
   entry('m-engine', 'engine ready', start.engine, false, `first launch ${start.coldEngine.toFixed(3)} s`),
 ]);
 
-const seconds = (value) => (value >= 10 ? value.toFixed(1) : value.toFixed(3));
-console.log('\nSide by side (best of 3 runs; of 7 rounds in turn for the text PDF; OCR and start-up as noted); "× Morvane" is the');
-console.log('tool\'s time over morvane-convert\'s on the same input: above 1, Morvane is faster.\n');
-console.log('| Work | Tool | Seconds | × Morvane |');
-console.log('|---|---|---:|---:|');
-let last = '';
-for (const row of table) {
-  const title = row.work === last ? '' : row.work;
-  last = row.work;
-  const ratio = row.reference ? '1.00' : row.ratio === null ? '' : row.ratio.toFixed(2);
-  const tool = row.peer ? row.tool : `**${row.tool}**`;
-  console.log(`| ${title} | ${tool}${row.note ? ` (${row.note})` : ''} | ${seconds(row.seconds)} | ${ratio} |`);
-}
+await batchRows();
+printTable();
 
 // --- growth -------------------------------------------------------------------
 
@@ -407,8 +545,6 @@ console.log(`docx time: ${growth(docxRows.map((r) => r.size), docxRows.map((r) =
 
 // --- goals --------------------------------------------------------------------
 
-const goals = [];
-const goal = (what, met, figure) => goals.push(`| ${what} | ${figure} | ${met ? 'met' : 'not met'} |`);
 goal('text-layer PDF at 1.5× pdftotext\'s speed, 300 pages', pdf.pdftotext / pdf['m-command'] >= 1.5,
   `morvane-convert ${(pdf.pdftotext / pdf['m-command']).toFixed(2)}× pdftotext's speed `
   + `(in process ${(pdf.pdftotext / pdf['m-process']).toFixed(2)}×)`);
@@ -432,9 +568,6 @@ goal('structured PDF layout within 1.3× the plain layout\'s time', pdf['m-struc
   + `${(pdf['m-command-structured'] / pdf['m-command']).toFixed(2)}×`);
 goal('1000-page PDF, structured layout, under 400 MB peak', structuredThousand.app < 400,
   `${structuredThousand.app.toFixed(0)} MB (plain ${thousand.app.toFixed(0)} MB)`);
-console.log('\n| Goal | Measured | |');
-console.log('|---|---|---|');
-for (const line of goals) {
-  console.log(line);
-}
+memoryGoal(docxRows[docxRows.length - 1]);
+printGoals();
 console.log(`\nwhole run: ${((performance.now() - clock) / 60000).toFixed(1)} minutes`);
