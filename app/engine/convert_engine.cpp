@@ -260,7 +260,7 @@ void ConvertEngine::close() {
     for (const auto& waiter : waiters)
         fill(waiter, std::optional<QString>(engineClosed), Resume::later);
     for (const Call& call : calls)
-        fill(call.slot, Outcome{Outcome::hostError, {}, engineClosed}, Resume::later);
+        fill(call.slot, Outcome{Outcome::hostError, {}, {}, engineClosed}, Resume::later);
     m_state = State::failed;
     m_failure = engineClosed;
     // The page goes before the profile it was made with.
@@ -426,9 +426,13 @@ void ConvertEngine::receiveAnswer(int id, const QString& outcome, const QString&
 }
 
 void ConvertEngine::takeBytes(int id) {
-    m_page->runJavaScript(
-        u"window.__morvaneHost.take(%1)"_s.arg(id), QWebEngineScript::MainWorld,
-        [this, id](const QVariant& value) { receiveBytes(id, value.toByteArray()); });
+    // A page let go of may still answer, with nothing; the call has had its
+    // answer from failAll or expire by then.
+    m_page->runJavaScript(u"window.__morvaneHost.take(%1)"_s.arg(id), QWebEngineScript::MainWorld,
+                          [this, id, page = m_page.get()](const QVariant& value) {
+                              if (page == m_page.get())
+                                  receiveBytes(id, value.toByteArray());
+                          });
 }
 
 void ConvertEngine::receiveBytes(int id, const QByteArray& part) {
