@@ -36,15 +36,14 @@ function replaceWithMark(document, element, mark) {
 }
 
 // Replaces each equation by a marked text run and returns the LaTeX by mark.
-async function rewriteEquations(zip, env, warnings) {
+async function rewriteEquations(parts, env, warnings) {
   const equations = new Map();
   let changed = false;
   for (const path of MATH_PARTS) {
-    const file = zip.file(path);
-    if (!file) {
+    if (!parts.exists(path)) {
       continue;
     }
-    const xml = await file.async('string');
+    const xml = await parts.text(path);
     if (!xml.includes(MATH_NS) || hasDocumentType(xml)) {
       continue; // a part with a document type is left to mammoth, which refuses it
     }
@@ -68,7 +67,7 @@ async function rewriteEquations(zip, env, warnings) {
     for (const element of Array.from(document.getElementsByTagNameNS(MATH_NS, 'oMath'))) {
       replace(element, false);
     }
-    zip.file(path, new env.XMLSerializer().serializeToString(document));
+    parts.setText(path, new env.XMLSerializer().serializeToString(document));
     changed = true;
   }
   return changed ? equations : null;
@@ -124,13 +123,11 @@ function readNumbering(document) {
 // Marks every numbered paragraph of the body with the number Word shows:
 // counted per list and level across the paragraphs between its items, a
 // level restarting under each new item above it and where a list says so.
-async function markListNumbers(zip, env) {
-  const numberingFile = zip.file('word/numbering.xml');
-  const documentFile = zip.file('word/document.xml');
-  if (!numberingFile || !documentFile) {
+async function markListNumbers(parts, env) {
+  if (!parts.exists('word/numbering.xml') || !parts.exists('word/document.xml')) {
     return false;
   }
-  const [numberingXml, documentXml] = [await numberingFile.async('string'), await documentFile.async('string')];
+  const [numberingXml, documentXml] = [await parts.text('word/numbering.xml'), await parts.text('word/document.xml')];
   if (hasDocumentType(numberingXml) || hasDocumentType(documentXml)) {
     return false;
   }
@@ -183,7 +180,7 @@ async function markListNumbers(zip, env) {
     marked = true;
   }
   if (marked) {
-    zip.file('word/document.xml', new env.XMLSerializer().serializeToString(document));
+    parts.setText('word/document.xml', new env.XMLSerializer().serializeToString(document));
   }
   return marked;
 }
@@ -273,13 +270,14 @@ export async function convertDocx(bytes, env) {
     throw new EngineError('not a Word document');
   }
   const warnings = [];
-  const equations = await rewriteEquations(zip, env, warnings);
-  await markListNumbers(zip, env).catch(() => false);
+  const parts = packageFile(zip);
+  const equations = await rewriteEquations(parts, env, warnings);
+  await markListNumbers(parts, env).catch(() => false);
 
   const assets = new Assets();
   let converted;
   try {
-    converted = await mammoth.convertToHtml({ file: packageFile(zip) }, {
+    converted = await mammoth.convertToHtml({ file: parts }, {
       styleMap: STYLE_MAP,
       convertImage: mammoth.images.imgElement(async (image) => {
         const bytes = new Uint8Array(await image.readAsArrayBuffer());
