@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Misbehaviour{"returns_abc", u"x"_s, u"bad base64 back (3 chars)"_s},
                     Misbehaviour{"returns_hello", u"x"_s, u"bad JSON back (5 bytes)"_s},
                     Misbehaviour{"returns_cafe", u"x"_s, u"bad base64 back (4 chars)"_s},
+                    Misbehaviour{"returns_short_bytes", u"x"_s, u"bad answer back (4 bytes)"_s},
                     Misbehaviour{"throws", u"x"_s, u"RangeError: boom at the quay"_s},
                     Misbehaviour{"throws_text", u"x"_s, u"Zeebrügge closed"_s},
                     Misbehaviour{"no_such_page", u"x"_s, u"engine page did not load"_s}),
