@@ -11,13 +11,20 @@ if (!out) {
   process.exit(2);
 }
 mkdirSync(out, { recursive: true });
-// mammoth's browser build opens only a buffer; its node build also takes an
-// opened package, as the engine gives it.
-const mammothOpensOurPackage = {
-  name: 'mammoth-opens-our-package',
+// mammoth's browser build opens only a buffer (its node build also takes an
+// opened package, as the engine gives it), and parses XML with a parser
+// written in script; the page has its own.
+const standIns = [
+  [/^\.\/unzip$/, /[\\/]mammoth[\\/]lib$/, 'mammoth_unzip.js'],
+  [/^\.\/xmldom$/, /[\\/]mammoth[\\/]lib[\\/]xml$/, 'mammoth_xml.js'],
+];
+const mammothStandIns = {
+  name: 'mammoth-stand-ins',
   setup(build) {
-    build.onResolve({ filter: /^\.\/unzip$/ }, (args) => (/[\\/]mammoth[\\/]lib$/.test(args.resolveDir)
-      ? { path: join(here, 'src', 'mammoth_unzip.js') } : undefined));
+    for (const [request, folder, file] of standIns) {
+      build.onResolve({ filter: request }, (args) => (folder.test(args.resolveDir)
+        ? { path: join(here, 'src', file) } : undefined));
+    }
   },
 };
 await build({
@@ -30,6 +37,6 @@ await build({
   minify: true,
   legalComments: 'eof',
   logLevel: 'warning',
-  plugins: [mammothOpensOurPackage],
+  plugins: [mammothStandIns],
 });
 copyFileSync(join(here, 'src', 'host.html'), join(out, 'host.html'));
