@@ -102,9 +102,9 @@ FileWriter::Outcome FileWriter::createNew(const QString& path, QByteArrayView by
 
 bool FileWriter::replace(const QString& path, QByteArrayView bytes) {
     const QByteArray target = QFile::encodeName(path);
-    // Not synced: pictures are written plainly beside the document, and a
-    // flush to disk for each of a report's hundreds of pictures was most of
-    // the time its saving took.
+    // Not synced one by one: a flush to disk for each of a report's hundreds
+    // of pictures was most of the time its saving took; flush() settles them
+    // together.
     const QByteArray temporary = writeTemporary(path, bytes, false);
     if (temporary.isEmpty())
         return false;
@@ -113,6 +113,16 @@ bool FileWriter::replace(const QString& path, QByteArrayView bytes) {
         return false;
     }
     return true;
+}
+
+bool FileWriter::flush(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::syncfs(fd) == 0;
+    ::close(fd);
+    return ok;
 }
 
 bool FileWriter::makeFolder(const QString& path) {

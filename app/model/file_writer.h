@@ -15,8 +15,11 @@ public:
     // Writes a new file at `path` atomically and never over anything already
     // there, even when another process creates the name meanwhile.
     virtual Outcome createNew(const QString& path, QByteArrayView bytes);
-    // Replaces whatever is at `path` (a symlink itself, not its target).
+    // Replaces whatever is at `path` (a symlink itself, not its target). The
+    // bytes reach the disk at the next flush().
     virtual bool replace(const QString& path, QByteArrayView bytes);
+    // Puts everything written into `folder` so far on the disk, at once.
+    virtual bool flush(const QString& folder);
     // Makes `path` and any missing parents; an existing folder is fine.
     virtual bool makeFolder(const QString& path);
     // Makes a new folder at `path`; anything already there, a symlink

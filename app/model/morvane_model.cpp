@@ -322,6 +322,7 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
         if (madeAssetFolder) {
             for (const DecodedAsset& asset : assets)
                 m_fileWriter->replace(assetFolder + u'/' + asset.name, asset.bytes);
+            m_fileWriter->flush(assetFolder);
         }
         if (m_recordRecents)
             addRecent(target);
