@@ -28,8 +28,10 @@ namespace {
 // bytes, so that no single message grows with the document.
 constexpr qsizetype partLength = qsizetype(1) << 22;
 
-// The page reads each call's payload from this scheme as raw bytes, so that
-// a document is neither turned into text nor copied into a script.
+// The page reads each call's payload from this scheme, so that a document is
+// not copied into a script: "ID" gives its bytes (the file's own for Word and
+// PowerPoint), "ID/transport" the base64 text of its UTF-8 that the engine's
+// entry function takes by its contract.
 const QByteArray payloadScheme = QByteArrayLiteral("morvane-payload");
 
 const QString pageDidNotLoad = u"engine page did not load"_s;
@@ -39,9 +41,11 @@ const QString engineRestarted = u"engine restarted after another conversion ran 
 
 // Runs in the page's own world before its scripts: connects the channel and
 // offers the host its calls. Each call reads its payload from the payload
-// scheme; a text answer comes back through the channel in parts, an answer
-// in bytes (a list of Uint8Array) is only announced there and then taken by
-// the host part by part.
+// scheme. A page whose engine also offers ombrixConvertBytes gets the bytes
+// there; any other gets ombrixConvert(kind, payload, name) with three strings.
+// A text answer comes back through the channel in parts, an answer in bytes
+// (a list of Uint8Array) is only announced there and then taken by the host
+// part by part.
 const char* const glue = R"JS(
 (function () {
   const host = new Promise((resolve) => {
@@ -60,13 +64,14 @@ const char* const glue = R"JS(
     }
   };
   // fetch() does not reach custom schemes in this Chromium; XMLHttpRequest does.
-  const payload = (id) => new Promise((resolve, reject) => {
+  const payload = (id, asBytes) => new Promise((resolve, reject) => {
     const request = new XMLHttpRequest();
-    request.open('GET', '%2:' + id);
-    request.responseType = 'arraybuffer';
-    request.onload = () => request.response ? resolve(new Uint8Array(request.response))
-      : reject(new Error('the payload did not arrive'));
-    request.onerror = () => reject(new Error('the payload did not arrive'));
+    request.open('GET', '%2:' + id + (asBytes ? '' : '/transport'));
+    request.responseType = asBytes ? 'arraybuffer' : 'text';
+    request.onload = () => request.response === null ? reject('the payload did not arrive')
+      : resolve(asBytes ? new Uint8Array(request.response) : request.response);
+    // A stored payload is refused only when its bytes cannot be decoded.
+    request.onerror = () => reject('payload is not valid base64');
     request.send();
   });
   const isBytes = (value) => Array.isArray(value) && value.every((part) => part instanceof Uint8Array);
@@ -75,7 +80,9 @@ const char* const glue = R"JS(
       let outcome = 'other';
       let text = '';
       try {
-        const value = await window.ombrixConvert(kind, await payload(id), name);
+        const value = typeof window.ombrixConvertBytes === 'function'
+          ? await window.ombrixConvertBytes(kind, await payload(id, true), name)
+          : await window.ombrixConvert(kind, await payload(id, false), name);
         if (typeof value === 'string') {
           outcome = 'string';
           text = value;
@@ -183,16 +190,28 @@ public:
         : m_engine(engine) {}
 
     void requestStarted(QWebEngineUrlRequestJob* job) override {
+        QString path = job->requestUrl().path();
+        const bool transport = path.endsWith(u"/transport"_s);
+        if (transport)
+            path.chop(10);
         bool isNumber = false;
-        const int id = job->requestUrl().path().toInt(&isNumber);
+        const int id = path.toInt(&isNumber);
         const auto found = isNumber ? m_engine->m_payloads.find(id) : m_engine->m_payloads.end();
         if (found == m_engine->m_payloads.end()) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        auto* device = new QBuffer(job);
-        device->setData(std::move(*found));
+        ConvertEngine::Payload payload = std::move(*found);
         m_engine->m_payloads.erase(found);
+        std::optional<QByteArray> served = transport        ? payload.utf8.toBase64()
+                                           : payload.binary ? Base64::decodeStrict(payload.utf8)
+                                                            : std::move(payload.utf8);
+        if (!served) {
+            job->fail(QWebEngineUrlRequestJob::RequestFailed);
+            return;
+        }
+        auto* device = new QBuffer(job);
+        device->setData(std::move(*served));
         device->open(QIODevice::ReadOnly);
         job->reply(QByteArrayLiteral("application/octet-stream"), device);
     }
@@ -461,21 +480,14 @@ QCoro::Task<ConvertResult> ConvertEngine::convert(ConvertKind kind, QString payl
     if (failure)
         co_return ConvertResult::errorMessage(*failure);
 
-    // The page reads the payload's bytes: the file's own for binary kinds,
-    // decoded here at once, the text's UTF-8 for the others. The figure in
-    // the "nil" message stays the size of the base64 the payload would be.
-    const qsizetype utf8Length = kind.isBinary() ? payload.size() : payload.toUtf8().size();
-    const qsizetype transportLength = (utf8Length + 2) / 3 * 4;
-    std::optional<QByteArray> bytes =
-        kind.isBinary() ? Base64::decodeStrict(QStringView(payload)) : payload.toUtf8();
+    // Held as UTF-8 until the page reads it in the form its engine takes.
+    QByteArray utf8 = payload.toUtf8();
     payload.clear();
-    if (!bytes)
-        co_return ConvertResult::errorMessage(u"payload is not valid base64"_s);
+    const qsizetype transportLength = (utf8.size() + 2) / 3 * 4;
     const int id = m_nextId++;
     auto slot = std::make_shared<Slot<Outcome>>();
     m_calls.insert(id, Call{slot, {}, {}, -1});
-    m_payloads.insert(id, std::move(*bytes));
-    bytes.reset();
+    m_payloads.insert(id, Payload{std::move(utf8), kind.isBinary()});
 
     const QJsonArray arguments{kind.rawValue(), name};
     m_page->runJavaScript(

@@ -137,7 +137,11 @@ private:
     QString m_failure;
     QList<std::shared_ptr<Slot<std::optional<QString>>>> m_waiters;
     QHash<int, Call> m_calls;
-    QHash<int, QByteArray> m_payloads; // until the page has read them
+    struct Payload {
+        QByteArray utf8;
+        bool binary = false; // its text is the base64 of a file
+    };
+    QHash<int, Payload> m_payloads; // until the page has read them
     int m_nextId = 1;
     std::chrono::milliseconds m_deadline = defaultDeadline;
     std::unique_ptr<QWebEngineProfile> m_profile;

@@ -27,14 +27,14 @@ async function dispatch(kind, bytes, name, env) {
   }
 }
 
-export async function convert(kind, payload, name, env) {
-  let result;
+// The result object itself, its pictures as bytes or base64.
+export async function convertToResult(kind, payload, name, env) {
   try {
     if (!(payload instanceof Uint8Array)) {
       throw new EngineError('payload is not bytes');
     }
     const converted = await dispatch(String(kind), payload, String(name), env);
-    result = {
+    return {
       markdown: tidyMarkdown(converted.markdown),
       title: collapseWhiteSpace(converted.title),
       assets: converted.assets,
@@ -43,7 +43,10 @@ export async function convert(kind, payload, name, env) {
   } catch (error) {
     const message = error instanceof EngineError ? error.message
       : `${kind}: ${error && error.message ? error.message : String(error)}`;
-    result = { markdown: '', title: '', assets: [], warnings: [], error: message };
+    return { markdown: '', title: '', assets: [], warnings: [], error: message };
   }
-  return encodeAnswer(result);
+}
+
+export async function convert(kind, payload, name, env) {
+  return encodeAnswer(await convertToResult(kind, payload, name, env));
 }

@@ -88,9 +88,10 @@ TEST(ConvertEngine, completes_three_calls_made_before_the_load) {
     ConvertEngine engine(testPage(u"echo"_s), nullptr);
     ASSERT_FALSE(engine.isLoaded());
     QSignalSpy loaded(&engine, &ConvertEngine::loadedChanged);
-    // binary kinds arrive as the bytes their base64 stands for
-    auto first = engine.convert(ConvertKind::docx, u"b25l"_s, u"a"_s);
-    auto second = engine.convert(ConvertKind::pptx, u"dHdv"_s, u"b"_s);
+    // a page with only the contract's entry gets every payload, of every
+    // kind, as the base64 of its UTF-8
+    auto first = engine.convert(ConvertKind::docx, u"one"_s, u"a"_s);
+    auto second = engine.convert(ConvertKind::pptx, u"two"_s, u"b"_s);
     auto third = engine.convert(ConvertKind::html, u"three"_s, u"c"_s);
     const ConvertResult results[] = {QCoro::waitFor(first), QCoro::waitFor(second),
                                      QCoro::waitFor(third)};
