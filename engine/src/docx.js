@@ -7,6 +7,7 @@ import { ommlToLatex } from './omml.js';
 import { collapseWhiteSpace, createTurndown, toMarkdown, MARK_OPEN, MARK_CLOSE } from './markdown.js';
 import { packageFile } from './mammoth_unzip.js';
 import { documentTitle, EngineError, hasDocumentType, openPackage } from './office.js';
+import { elements, first } from './xml.js';
 
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
 const WORD_NS = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
@@ -73,22 +74,8 @@ async function rewriteEquations(parts, env, warnings) {
   return changed ? equations : null;
 }
 
-function wordChildren(node, name) {
-  return Array.from(node.childNodes).filter((child) => child.nodeType === 1 && child.localName === name);
-}
-
-// The first child element of that name, without listing a paragraph's runs.
-function wordChild(node, name) {
-  for (let child = node.firstElementChild; child; child = child.nextElementSibling) {
-    if (child.localName === name) {
-      return child;
-    }
-  }
-  return null;
-}
-
 function wordValue(node, name) {
-  const child = node && wordChild(node, name);
+  const child = first(node, name);
   return child ? child.getAttributeNS(WORD_NS, 'val') || child.getAttribute('w:val') : null;
 }
 
@@ -98,7 +85,7 @@ function readNumbering(document) {
   const abstracts = new Map();
   for (const abstract of Array.from(document.getElementsByTagNameNS(WORD_NS, 'abstractNum'))) {
     const levels = new Map();
-    for (const level of wordChildren(abstract, 'lvl')) {
+    for (const level of elements(abstract, 'lvl')) {
       levels.set(level.getAttributeNS(WORD_NS, 'ilvl') || '0', {
         start: parseInt(wordValue(level, 'start') || '1', 10),
         counts: !['bullet', 'none'].includes(wordValue(level, 'numFmt') || 'decimal'),
@@ -109,7 +96,7 @@ function readNumbering(document) {
   const lists = new Map();
   for (const num of Array.from(document.getElementsByTagNameNS(WORD_NS, 'num'))) {
     const restarts = new Map();
-    for (const override of wordChildren(num, 'lvlOverride')) {
+    for (const override of elements(num, 'lvlOverride')) {
       const start = wordValue(override, 'startOverride');
       if (start !== null) {
         restarts.set(override.getAttributeNS(WORD_NS, 'ilvl') || '0', parseInt(start, 10));
@@ -143,8 +130,8 @@ async function markListNumbers(parts, env) {
   const restarted = new Set(); // lists whose restarts have been applied
   let marked = false;
   for (const paragraph of Array.from(document.getElementsByTagNameNS(WORD_NS, 'p'))) {
-    const properties = wordChild(paragraph, 'pPr');
-    const numbering = properties && wordChild(properties, 'numPr');
+    const properties = first(paragraph, 'pPr');
+    const numbering = first(properties, 'numPr');
     const numId = numbering && wordValue(numbering, 'numId');
     const list = numId && lists.get(numId);
     const levels = list && abstracts.get(list.abstract);

@@ -1,6 +1,8 @@
 // Office Math (OMML) to LaTeX. Word keeps equations as m:oMath elements,
 // which mammoth drops; they are rewritten to LaTeX before mammoth runs.
 
+import { elements, first, local } from './xml.js';
+
 const SYMBOLS = {
   'α': '\\alpha', 'β': '\\beta', 'γ': '\\gamma', 'δ': '\\delta', 'ε': '\\epsilon',
   'ϵ': '\\epsilon', 'ζ': '\\zeta', 'η': '\\eta', 'θ': '\\theta', 'ϑ': '\\vartheta',
@@ -55,23 +57,10 @@ const DELIMITERS = {
   '⌉': '\\rceil', '⌊': '\\lfloor', '⌋': '\\rfloor', '': '.',
 };
 
-function local(node) {
-  return node.localName || String(node.nodeName).replace(/^.*:/, '');
-}
-
-function children(node, name) {
-  return Array.from(node.childNodes).filter((child) => child.nodeType === 1
-    && (name === undefined || local(child) === name));
-}
-
-function child(node, name) {
-  return children(node, name)[0] || null;
-}
-
 // The m:val of a property such as m:naryPr/m:chr; `fallback` when absent.
 function property(node, propertiesName, name, fallback) {
-  const properties = child(node, propertiesName);
-  const element = properties && child(properties, name);
+  const properties = first(node, propertiesName);
+  const element = properties && first(properties, name);
   if (!element) {
     return fallback;
   }
@@ -96,7 +85,7 @@ function text(value) {
 
 function run(node) {
   let out = '';
-  for (const part of children(node)) {
+  for (const part of elements(node)) {
     const name = local(part);
     if (name === 't') {
       out += text(part.textContent);
@@ -113,7 +102,7 @@ function group(latex) {
 }
 
 function argument(node, name) {
-  const element = child(node, name);
+  const element = first(node, name);
   return element ? convert(element) : '';
 }
 
@@ -166,7 +155,7 @@ const CONVERTERS = {
     const begin = property(node, 'dPr', 'begChr', '(');
     const end = property(node, 'dPr', 'endChr', ')');
     const separator = property(node, 'dPr', 'sepChr', '|');
-    const parts = children(node, 'e').map((element) => convert(element).trim());
+    const parts = elements(node, 'e').map((element) => convert(element).trim());
     const between = separator === '|' ? ' \\mid ' : ` ${text(separator).trim()} `;
     return `\\left${delimiter(begin)} ${parts.join(between)} \\right${delimiter(end)}`;
   },
@@ -219,15 +208,15 @@ const CONVERTERS = {
     const limit = group(argument(node, 'lim'));
     return /^\\[A-Za-z]+$/.test(base) ? `${base}^${limit}` : `\\overset${limit}${group(base)}`;
   },
-  eqArr: (node) => `\\begin{aligned}${children(node, 'e')
+  eqArr: (node) => `\\begin{aligned}${elements(node, 'e')
     .map((element) => convert(element).trim()).join(' \\\\ ')}\\end{aligned}`,
-  m: (node) => `\\begin{matrix}${children(node, 'mr').map((row) => children(row, 'e')
+  m: (node) => `\\begin{matrix}${elements(node, 'mr').map((row) => elements(row, 'e')
     .map((element) => convert(element).trim()).join(' & ')).join(' \\\\ ')}\\end{matrix}`,
 };
 
 function convert(node) {
   let out = '';
-  for (const part of children(node)) {
+  for (const part of elements(node)) {
     const name = local(part);
     if (name.endsWith('Pr')) {
       continue; // properties, read by their owner
@@ -242,7 +231,7 @@ function convert(node) {
 export function ommlToLatex(element) {
   const name = local(element);
   const latex = name === 'oMathPara'
-    ? children(element, 'oMath').map((math) => convert(math)).join(' \\\\ ')
+    ? elements(element, 'oMath').map((math) => convert(math)).join(' \\\\ ')
     : name === 'r' ? run(element) : convert(element);
   return latex.replace(/\s+/g, ' ').replace(/\s+([}^_])/g, '$1').replace(/([{])\s+/g, '$1').trim();
 }

@@ -6,33 +6,13 @@ import { Assets, extensionForPath } from './assets.js';
 import { escapeText } from './escape.js';
 import { collapseWhiteSpace } from './markdown.js';
 import { documentTitle, EngineError, openPackage, parseXml } from './office.js';
+import { descendants, elements, first, local } from './xml.js';
 
 const REL_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/relationships';
 const TITLE_TYPES = new Set(['title', 'ctrTitle']);
 const BODY_TYPES = new Set(['body', 'obj', 'subTitle']);
 // Placeholders the layout fills in on every slide, not the slide's content.
 const FURNITURE_TYPES = new Set(['sldNum', 'dt', 'ftr', 'hdr']);
-
-function local(node) {
-  return node.localName || String(node.nodeName).replace(/^.*:/, '');
-}
-
-function elements(node, name) {
-  return Array.from(node.childNodes).filter((child) => child.nodeType === 1
-    && (name === undefined || local(child) === name));
-}
-
-function first(node, ...path) {
-  let current = node;
-  for (const name of path) {
-    current = current && elements(current, name)[0];
-  }
-  return current || null;
-}
-
-function descendants(node, name) {
-  return Array.from(node.getElementsByTagName('*')).filter((element) => local(element) === name);
-}
 
 function relationshipId(element, name) {
   return element.getAttributeNS(REL_NS, name) || element.getAttribute(`r:${name}`) || '';
