@@ -1,9 +1,10 @@
 // Shared by the engine's tests: a DOM for node, calls through the real entry
-// point as the host makes them, and the fixtures LibreOffice makes.
+// point as the host makes them, the fixtures LibreOffice makes and the
+// golden files of whole conversions.
 
 import { JSDOM } from 'jsdom';
 import assert from 'node:assert/strict';
-import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { convert } from '../src/engine.js';
@@ -80,4 +81,22 @@ export async function rezip(bytes, changes) {
     }
   }
   return zip.generateAsync({ type: 'uint8array' });
+}
+
+// A whole conversion against its expected Markdown in golden/; with
+// MORVANE_REGENERATE_GOLDEN=1 the file is written anew, for review in the diff.
+export function expectGolden(name, markdown) {
+  const path = new URL(`golden/${name}`, import.meta.url);
+  if (process.env.MORVANE_REGENERATE_GOLDEN) {
+    writeFileSync(path, markdown);
+  }
+  assert.equal(markdown, readFileSync(path, 'utf8'));
+}
+
+// The names of a result's pictures, each checked to be a PNG.
+export function pngAssetNames(result) {
+  for (const asset of result.assets) {
+    assert.equal(Buffer.from(asset.base64, 'base64').subarray(1, 4).toString(), 'PNG', asset.name);
+  }
+  return result.assets.map((asset) => asset.name);
 }
