@@ -18,3 +18,19 @@ stored_recents() {
   [ -f "$store" ] || return 0
   grep -o '\\"name\\":\\"[^\\]*' "$store" | sed 's/.*\\"//'
 }
+
+# expect_golden DOCUMENT GOLDEN [BASE]: a written document against its
+# expected Markdown, the day's date and BASE (a local server's address)
+# masked. With MORVANE_REGENERATE_GOLDEN=1 the expected file is written anew,
+# for review in the diff.
+expect_golden() {
+  local masked
+  masked=$(sed -e 's/^date: [0-9-]*$/date: DATE/' ${3:+-e "s|$3|http://SERVER|g"} "$1")
+  if [ -n "${MORVANE_REGENERATE_GOLDEN:-}" ]; then
+    printf '%s\n' "$masked" >"$2"
+  fi
+  if ! diff -u "$2" <(printf '%s\n' "$masked"); then
+    echo "FAIL: $1 differs from $2"
+    return 1
+  fi
+}
