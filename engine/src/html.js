@@ -286,7 +286,7 @@ function mainCandidate(document) {
 // it kept clearly less of what the page says.
 function articleRoot(env, document, address) {
   const page = document.cloneNode(true);
-  let article = null;
+  let article;
   try {
     article = new Readability(document, { keepClasses: true }).parse();
   } catch {

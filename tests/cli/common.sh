@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the command-line tests.
 
 # isolate_home WORK: a private HOME and configuration, so that a test never

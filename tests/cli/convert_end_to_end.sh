@@ -80,7 +80,7 @@ for spelling in "-o $work/o1" "--out $work/o2" "--out=$work/o3" "-o$work/o4"; do
   # shellcheck disable=SC2086 # the spelling is two words or one on purpose
   run $spelling -- "$work/in/-o.pdf"
   folder=${spelling##* }; folder=${folder#--out=}; folder=${folder#-o}
-  [ "$rc" -eq 0 ] && [ -f "$folder/o.md" ] || fail "output folder spelled '$spelling'"
+  { [ "$rc" -eq 0 ] && [ -f "$folder/o.md" ]; } || fail "output folder spelled '$spelling'"
 done
 
 # --stdout: the whole document on standard output, no file; pictures only
@@ -94,7 +94,7 @@ grep -q '!\[' "$work/stdout" || fail "--stdout: picture links dropped"
 [ "$(stored_recents)" = "$recents" ] || fail "--stdout recorded a recent"
 [ -z "$(find "$HOME" -name '*.md' -o -name '*-assets')" ] || fail "--stdout wrote into the settings' folder"
 run --stdout -o "$work/pictures" "$work/in/deck.pptx"
-[ "$rc" -eq 0 ] && [ "$(head -1 "$work/stdout")" = "---" ] || fail "--stdout with --out"
+{ [ "$rc" -eq 0 ] && [ "$(head -1 "$work/stdout")" = "---" ]; } || fail "--stdout with --out"
 [ -z "$(find "$work/pictures" -name '*.md')" ] || fail "--stdout wrote a document"
 [ "$(find "$work/pictures" -path '*-assets/*' -type f | wc -l)" -ge 1 ] || fail "--stdout -o: no pictures"
 
@@ -109,27 +109,27 @@ mutool create -o "$work/in/furniture.pdf" "$work/furniture1.txt" "$work/furnitur
 store="$XDG_CONFIG_HOME/Ombrix/Morvane.conf"
 printf '\nombrix.morvane.pdfLayout=structured\n' >>"$store"
 run --stdout "$work/in/furniture.pdf"
-[ "$rc" -eq 0 ] && grep -q cormorants "$work/stdout" && ! grep -q 'Harbour Authority' "$work/stdout" ||
+{ [ "$rc" -eq 0 ] && grep -q cormorants "$work/stdout" && ! grep -q 'Harbour Authority' "$work/stdout"; } ||
   fail "stored structured layout"
 run --stdout --pdf-layout plain "$work/in/furniture.pdf"
-[ "$rc" -eq 0 ] && grep -q 'Harbour Authority' "$work/stdout" || fail "--pdf-layout plain"
+{ [ "$rc" -eq 0 ] && grep -q 'Harbour Authority' "$work/stdout"; } || fail "--pdf-layout plain"
 grep -q '^ombrix.morvane.pdfLayout=structured$' "$store" || fail "--pdf-layout changed the stored choice"
 sed -i '/^ombrix.morvane.pdfLayout=/d' "$store"
 run --stdout --pdf-layout=structured "$work/in/furniture.pdf"
-[ "$rc" -eq 0 ] && ! grep -q 'Harbour Authority' "$work/stdout" || fail "--pdf-layout=structured"
+{ [ "$rc" -eq 0 ] && ! grep -q 'Harbour Authority' "$work/stdout"; } || fail "--pdf-layout=structured"
 
 # Help, version and usage errors.
 run --help
-[ "$rc" -eq 0 ] && grep -q '^Usage: morvane-convert' "$work/stdout" && grep -q 'Exit status' "$work/stdout" ||
+{ [ "$rc" -eq 0 ] && grep -q '^Usage: morvane-convert' "$work/stdout" && grep -q 'Exit status' "$work/stdout"; } ||
   fail "--help"
 run -h
-[ "$rc" -eq 0 ] && grep -q -- '--stdout' "$work/stdout" && grep -q -- '--pdf-layout plain|structured' "$work/stdout" || fail "-h"
+{ [ "$rc" -eq 0 ] && grep -q -- '--stdout' "$work/stdout" && grep -q -- '--pdf-layout plain|structured' "$work/stdout"; } || fail "-h"
 run --version
-[ "$rc" -eq 0 ] && grep -qE '^morvane-convert [0-9]+\.[0-9]+' "$work/stdout" || fail "--version"
+{ [ "$rc" -eq 0 ] && grep -qE '^morvane-convert [0-9]+\.[0-9]+' "$work/stdout"; } || fail "--version"
 for wrong in "" "--bogus $work/in/report.pdf" "--out" "--stdout $work/in/report.pdf $work/in/deck.pptx" \
   "--pdf-layout $work/in/report.pdf" "--pdf-layout=fancy $work/in/report.pdf"; do
   # shellcheck disable=SC2086
   run $wrong
-  [ "$rc" -eq 2 ] && [ ! -s "$work/stdout" ] && [ -s "$work/stderr" ] || fail "usage error '$wrong': exit $rc"
+  { [ "$rc" -eq 2 ] && [ ! -s "$work/stdout" ] && [ -s "$work/stderr" ]; } || fail "usage error '$wrong': exit $rc"
 done
 echo "end to end: 4 documents written; options, streams and recents hold"

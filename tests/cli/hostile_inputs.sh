@@ -27,8 +27,10 @@ mutool clean -E aes-256 -U secret -O owner "$work/one.pdf" "$in/needs-password.p
 mutool clean -E aes-128 -O owner "$work/one.pdf" "$in/owner-only.pdf"
 # 10 000 pages: a hundred pages merged a hundred times.
 for p in $(seq 1 100); do page_source "$work/page-$p.txt" "Guillemot ledge page $p."; done
-mutool create -o "$work/hundred.pdf" $(for p in $(seq 1 100); do echo "$work/page-$p.txt"; done)
-mutool merge -o "$in/pages-10000.pdf" $(for _ in $(seq 1 100); do echo "$work/hundred.pdf"; done)
+mutool create -o "$work/hundred.pdf" "$work/page-"{1..100}.txt
+hundreds=()
+for _ in $(seq 1 100); do hundreds+=("$work/hundred.pdf"); done
+mutool merge -o "$in/pages-10000.pdf" "${hundreds[@]}"
 # The largest page a PDF may have, with nothing but a drawing on it: it is
 # rendered for recognition, within the pixel ceiling.
 printf '%%%%MediaBox 0 0 14400 14400\n0.5 g 100 100 2000 2000 re f\n' >"$work/huge.txt"
@@ -120,7 +122,7 @@ for name in "${names[@]}"; do
       fail "latin-1 name: '$status'"
     continue
   fi
-  [ "$rc" -eq 0 ] && [ "$written" -eq 1 ] || { fail "name '$name': $rc '$status'"; continue; }
+  { [ "$rc" -eq 0 ] && [ "$written" -eq 1 ]; } || { fail "name '$name': $rc '$status'"; continue; }
   document=$(grep '\.md$' "$work/stdout")
   [ "$(dirname "$document")" = "$out" ] || fail "name '$name': written as $document"
   grep -q "Shearwater colony" "$document" || fail "name '$name': body missing"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154 # $work and fail() are the caller's
 # Sourced by install_test.sh and package_test.sh. check_installed_copy BIN_DIR
 # LABEL: with a scratch home, the installed morvane-convert in BIN_DIR converts
 # a PDF through the installed PDF library and an HTML file through the

@@ -17,7 +17,7 @@ dpkg-deb -f "$deb" Package Depends | grep -q '^Depends: .*libqt6' || fail "no li
 dpkg-deb -x "$deb" "$work/root"
 usr="$work/root/usr"
 dpkg-deb -e "$deb" "$work/control"
-[ ! -e "$work/control/postinst" ] && [ ! -e "$work/control/postrm" ] || fail "maintainer scripts (removal would leave the package behind)"
+{ [ ! -e "$work/control/postinst" ] && [ ! -e "$work/control/postrm" ]; } || fail "maintainer scripts (removal would leave the package behind)"
 libs=$(dirname "$(find "$usr/lib" -name libMorvanePdf.so)")
 case $libs in "$usr"/lib/*/morvane) ;; *) fail "private libraries in $libs" ;; esac
 for file in bin/morvane bin/morvane-convert "${libs#"$usr"/}/libMorvanePdf.so" "${libs#"$usr"/}/libMorvanePdfOcr.so" "${libs#"$usr"/}/libMorvaneGraphical.so" \
