@@ -1,10 +1,9 @@
+#include "case_table.h"
 #include "convert_kind.h"
 
 #include "qt_printers.h"
 
 #include <gtest/gtest.h>
-
-#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -15,10 +14,6 @@ struct FileCase {
     QString path;
     std::optional<ConvertKind> kind;
 };
-
-void PrintTo(const FileCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ConvertKindForFile : public testing::TestWithParam<FileCase> {};
 
@@ -51,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FileCase{"zip_after_pdf", u"/tmp/report.pdf.zip"_s, std::nullopt},
                     FileCase{"url_is_never_a_file", u"/tmp/page.url"_s, std::nullopt},
                     FileCase{"space_before_extension", u"/tmp/a. pdf"_s, std::nullopt}),
-    [](const testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(ConvertKind, file_urls_with_escapes_and_queries_use_the_path) {
     EXPECT_EQ(ConvertKind::forFile(QUrl(u"file:///tmp/My%20Report.PDF"_s)), ConvertKind::pdf);
@@ -70,22 +65,6 @@ TEST(ConvertKind, raw_values_round_trip_and_are_case_sensitive) {
     EXPECT_EQ(ConvertKind::fromRawValue(u"htm"), std::nullopt);
     EXPECT_EQ(ConvertKind::fromRawValue(u""), std::nullopt);
     EXPECT_EQ(ConvertKind::fromRawValue(u" pdf"), std::nullopt);
-}
-
-TEST(ConvertKind, only_pdf_docx_and_pptx_are_binary) {
-    EXPECT_TRUE(ConvertKind(ConvertKind::pdf).isBinary());
-    EXPECT_TRUE(ConvertKind(ConvertKind::docx).isBinary());
-    EXPECT_TRUE(ConvertKind(ConvertKind::pptx).isBinary());
-    EXPECT_FALSE(ConvertKind(ConvertKind::html).isBinary());
-    EXPECT_FALSE(ConvertKind(ConvertKind::url).isBinary());
-}
-
-TEST(ConvertKind, kinds_are_hashable_and_distinct) {
-    QSet<ConvertKind> kinds{ConvertKind::pdf,  ConvertKind::docx, ConvertKind::pptx,
-                            ConvertKind::html, ConvertKind::url,  ConvertKind::pdf};
-    EXPECT_EQ(kinds.size(), 5);
-    EXPECT_NE(std::hash<ConvertKind>()(ConvertKind::pdf),
-              std::hash<ConvertKind>()(ConvertKind::url));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "convert.h"
 
 #include "qt_printers.h"
@@ -10,14 +11,8 @@ namespace {
 
 struct SlugCase {
     const char* name;
-    QString text;
-    QString fallback;
-    QString expected;
+    QString text, fallback, expected;
 };
-
-void PrintTo(const SlugCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ConvertSlug : public testing::TestWithParam<SlugCase> {};
 
@@ -72,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         SlugCase{"nul_and_controls", u"a\u0000b\u0007c"_s, u"x"_s, u"a-b-c"_s},
         SlugCase{"lone_surrogate", u"a"_s + QChar(0xD800) + u"b"_s, u"x"_s, u"a-b"_s},
         SlugCase{"cjk", u"報告 2024"_s, u"x"_s, u"2024"_s}),
-    [](const testing::TestParamInfo<SlugCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(ConvertSlugLength, keeps_the_first_80_characters) {
     EXPECT_EQ(Convert::slug(QString(100, u'a'), u"x"_s), QString(80, u'a'));

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "updater.h"
 
 #include "qt_printers.h"
@@ -10,14 +11,9 @@ namespace {
 
 struct VersionCase {
     const char* name;
-    QString a;
-    QString b;
+    QString a, b;
     bool newer;
 };
-
-void PrintTo(const VersionCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class UpdaterIsNewer : public testing::TestWithParam<VersionCase> {};
 
@@ -62,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"fullwidth_digits_are_not_digits", u"\uFF19"_s, u"1"_s, false},
         VersionCase{"huge_piece_list", u"1."_s.repeated(10000) + u"2"_s, u"1."_s.repeated(10000),
                     true}),
-    [](const testing::TestParamInfo<VersionCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 std::optional<UpdateInfo> feed(const char* body, const QString& current = u"1.0"_s) {
     return Updater::fromFeed(QByteArray(body), current);
@@ -111,10 +107,6 @@ struct BadFeed {
     const char* body;
 };
 
-void PrintTo(const BadFeed& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class UpdaterFeedRejects : public testing::TestWithParam<BadFeed> {};
 
 TEST_P(UpdaterFeedRejects, gives_no_update) {
@@ -147,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadFeed{"bad_port", R"({"version":"99","url":"https://x.example:99999999/a.zip"})"},
         BadFeed{"bad_host", R"({"version":"99","url":"https://x exa<mple/a.zip"})"},
         BadFeed{"truncated_json", R"({"version":"99","url":"https://x.example/a.zip")"}),
-    [](const testing::TestParamInfo<BadFeed>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(UpdaterFeed, url_with_query_port_and_escapes_is_kept) {
     const auto info =

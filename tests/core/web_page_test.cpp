@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "web_page.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,9 @@ namespace {
 
 struct Decoding {
     const char* name;
-    QByteArray body;
-    QByteArray contentType;
+    QByteArray body, contentType;
     QString text;
 };
-
-void PrintTo(const Decoding& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class DecodeHTML : public testing::TestWithParam<Decoding> {};
 
@@ -36,6 +32,6 @@ INSTANTIATE_TEST_SUITE_P(
         Decoding{"utf7_half_pair_in_text", "<p>+AGEAYgBj- +2D4eAA-</p>", "text/html; charset=UTF-7",
                  u"<p>+AGEAYgBj- +2D4eAA-</p>"_s},
         Decoding{"quoted_name", "\x93\xfa\x96{", "text/html; charset=\"Shift_JIS\"", u"日本"_s}),
-    [](const testing::TestParamInfo<Decoding>& info) { return std::string(info.param.name); });
+    caseName);
 
 } // namespace

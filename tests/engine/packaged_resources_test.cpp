@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "packaged_resources.h"
 
 #include "qt_printers.h"
@@ -21,9 +22,7 @@ struct Locations {
 
 struct Present {
     const char* name;
-    bool beside;
-    bool build;
-    bool expectBeside;
+    bool beside, build, expectBeside;
 };
 
 class PackagedResourcesLookup : public testing::TestWithParam<Present> {};
@@ -43,9 +42,7 @@ INSTANTIATE_TEST_SUITE_P(Locations, PackagedResourcesLookup,
                          testing::Values(Present{"both", true, true, true},
                                          Present{"beside_only", true, false, true},
                                          Present{"build_tree_only", false, true, false}),
-                         [](const testing::TestParamInfo<Present>& info) {
-                             return std::string(info.param.name);
-                         });
+                         caseName);
 
 TEST(PackagedResources, names_both_locations_when_neither_holds_the_bundle) {
     Locations at;

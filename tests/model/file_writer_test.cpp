@@ -1,6 +1,7 @@
 #include "file_writer.h"
 
 #include "qt_printers.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |

@@ -6,6 +6,7 @@
 #include "fake_converters.h"
 #include "morvane_model.h"
 #include "recording_desktop.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,18 +19,6 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
-
-inline QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // A writer whose document writes fail, or clash once as if another process
 // had taken the name first.

@@ -1,44 +1,10 @@
+#include "fake_updates.h"
 #include "model_fixture.h"
 #include "qt_printers.h"
 
 #include <QCoro/QCoroSignal>
 
 namespace {
-
-// Answers checks and installs from queued values, optionally held at a gate.
-class FakeUpdates : public UpdateService {
-public:
-    std::optional<UpdateInfo> offered;
-    InstallOutcome outcome = InstallOutcome::installed;
-    Gate* checkGate = nullptr;
-    Gate* installGate = nullptr;
-    int checks = 0;
-    QList<UpdateInfo> installs;
-    QUrl lastManifest;
-    int running = 0;
-
-    QCoro::Task<std::optional<UpdateInfo>> check(QUrl manifest, QString currentVersion) override {
-        ++checks;
-        lastManifest = manifest;
-        struct Running {
-            int& count;
-            ~Running() { --count; }
-        } counted{++running};
-        co_await QCoro::sleepFor(std::chrono::milliseconds(1)); // a real check always waits
-        if (checkGate && !checkGate->isOpen)
-            co_await qCoro(checkGate, &Gate::opened);
-        if (offered && Updater::isNewer(offered->version, currentVersion))
-            co_return offered;
-        co_return std::nullopt;
-    }
-
-    QCoro::Task<InstallOutcome> install(UpdateInfo update) override {
-        installs.append(update);
-        if (installGate && !installGate->isOpen)
-            co_await qCoro(installGate, &Gate::opened);
-        co_return outcome;
-    }
-};
 
 const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/m-2.0.zip"_s), u"notes"_s};
 
@@ -57,7 +23,7 @@ protected:
     // A check still sleeping would wake in a service that is gone.
     void finishChecks() {
         if (updates) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return updates->running == 0; }, 5000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return updates->settled(); }, 5000));
         }
     }
 
@@ -74,7 +40,7 @@ protected:
     // Until every check has ended and its caller has gone on; a fixed sleep
     // was too short on a loaded machine.
     void settle() {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return updates->running == 0; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return updates->settled(); }, 5000));
         QCoreApplication::processEvents();
     }
 
@@ -160,11 +126,10 @@ TEST_F(UpdateFlowTest, declined_version_is_not_prompted_at_launch_but_is_from_th
 }
 
 TEST_F(UpdateFlowTest, two_quick_manual_checks_start_one) {
-    Gate gate;
-    updates->checkGate = &gate;
+    updates->holdChecks = true;
     model->checkForUpdatesManually();
     model->checkForUpdatesManually();
-    gate.open();
+    updates->releaseChecks();
     settle();
     EXPECT_EQ(updates->checks, 1);
     EXPECT_EQ(desktop.alerts.size(), 1);
@@ -209,9 +174,8 @@ TEST_F(UpdateFlowTest, read_only_and_other_failures_have_their_alerts_and_reenab
 }
 
 TEST_F(UpdateFlowTest, no_prompt_and_no_second_install_while_installing) {
-    Gate gate;
     updates->offered = two;
-    updates->installGate = &gate;
+    updates->holdInstalls = true;
     model->checkForUpdatesManually();
     settle();
     model->installUpdate(); // prompt answered Install already; this one is refused
@@ -227,7 +191,7 @@ TEST_F(UpdateFlowTest, no_prompt_and_no_second_install_while_installing) {
     model->checkForUpdatesOnLaunch();
     settle();
     EXPECT_EQ(desktop.alerts.size(), 1);
-    gate.open();
+    updates->releaseInstalls();
     settle();
 }
 

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "morvane_settings.h"
 
 #include "qt_printers.h"
@@ -68,10 +69,6 @@ struct BadSettings {
     const char* json;
 };
 
-void PrintTo(const BadSettings& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class SettingsFallBack : public SettingsFile, public testing::WithParamInterface<BadSettings> {};
 
 TEST_P(SettingsFallBack, to_both_defaults) {
@@ -93,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadSettings{"folder_relative",
                                 R"({"folderPath":"out","openAfterConvert":true})"},
                     BadSettings{"truncated", R"({"folderPath":"/x","openAfterCon)"}),
-    [](const testing::TestParamInfo<BadSettings>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST_F(SettingsFile, missing_or_unlocatable_file_gives_defaults_and_no_write) {
     EXPECT_EQ(MorvaneSettings::read(path()), MorvaneSettings::defaultSettings());

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "pdf_extract.h"
 
 #include "pdf_extract_p.h"
@@ -257,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
     Budgets, NestedForms,
     testing::Values(BudgetCase{"time", limits(std::chrono::milliseconds(300), size_t(1) << 30)},
                     BudgetCase{"memory", limits(std::chrono::minutes(5), size_t(96) << 20)}),
-    [](const testing::TestParamInfo<BudgetCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(PdfExtract, ends_the_document_with_what_it_has_when_its_time_is_up) {
     PDFExtract::Limits limits;

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "pdf_layout.h"
 
 #include "pdf_test_support.h"
@@ -132,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         HeadingCase{"seventy_characters", repeated(u"Abcdefghij"_s, 70), 20, true},
         HeadingCase{"seventy_one_characters", repeated(u"Abcdefghij"_s, 71), 20, false},
         HeadingCase{"seventy_accented_characters", repeated(u"e\u0301"_s, 140), 20, true}),
-    [](const testing::TestParamInfo<HeadingCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 struct MarkerCase {
     const char* name;
@@ -157,9 +158,7 @@ INSTANTIATE_TEST_SUITE_P(Ratios, HeadingMarker,
                                          MarkerCase{"recognised_1_36", 13.6, 10, "###"},
                                          MarkerCase{"one_point_three", 13, 10, "###"},
                                          MarkerCase{"no_body_size", 40, 0, "###"}),
-                         [](const testing::TestParamInfo<MarkerCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         caseName);
 
 TEST(FlushPara, joins_collapses_and_empties_the_paragraph) {
     QStringList para{u"one  two"_s, u"three\tfour"_s};
@@ -191,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(LevelCase{"twenty", 20, "#"}, LevelCase{"nineteen", 19, "#"},
                     LevelCase{"fifteen", 15, "##"}, LevelCase{"fourteen", 14, "##"},
                     LevelCase{"thirteen", 13, "###"}, LevelCase{"recognised", 13.6, "###"}),
-    [](const testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(Markdown, of_one_size_gives_one_paragraph_per_page) {
     const QList<Page> pages = {{{u"First line"_s, 11}, {u"  second line  "_s, 11}},
@@ -201,9 +200,7 @@ TEST(Markdown, of_one_size_gives_one_paragraph_per_page) {
 
 struct HyphenCase {
     const char* name;
-    QString first;
-    QString second;
-    QString expected;
+    QString first, second, expected;
 };
 
 class MarkdownHyphens : public testing::TestWithParam<HyphenCase> {};
@@ -227,7 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
         HyphenCase{"lowercase_beyond_ascii", u"\u00E6ble-"_s, u"\u00F8ret"_s,
                    u"\u00E6ble\u00F8ret"_s},
         HyphenCase{"trailing_space_trimmed_first", u"infor-  "_s, u"  mation"_s, u"information"_s}),
-    [](const testing::TestParamInfo<HyphenCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(Markdown, mends_repeatedly_into_the_same_entry) {
     const QList<Page> pages = {{{u"a-"_s, 10}, {u"b-"_s, 10}, {u"c"_s, 10}}};

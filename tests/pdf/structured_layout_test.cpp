@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "structured_layout.h"
 
 #include "pdf_extract.h"
@@ -59,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                     MarkerCase{"year", u"2019. A year"_s, {}, 0},
                     MarkerCase{"section_number", u"1.2 Overview"_s, {}, 0},
                     MarkerCase{"marker_alone", u"3."_s, {}, 0}),
-    [](const testing::TestParamInfo<MarkerCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 // A line of 10-point text 228 points wide on a page of 600 by 800 points.
 Line placed(const QString& text, float x, float top, bool code = false) {

@@ -13,8 +13,7 @@ namespace {
 
 struct RepairCase {
     const char* name;
-    QString input;
-    QString expected;
+    QString input, expected;
 };
 
 std::string caseName(const testing::TestParamInfo<RepairCase>& info) {

@@ -1,5 +1,8 @@
-// Test entry for executables that touch the user's folders: HOME and the XDG
-// folders point into a fresh temporary tree before Qt reads them.
+// Test entry for every test executable: HOME and the XDG folders point into a
+// fresh temporary tree before Qt reads them, and one application of the kind
+// the tests need lives for the whole run (the network, processes and
+// coroutines need its event loop; the web engine a GUI application made after
+// the shared-context attribute).
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -30,6 +33,7 @@ int main(int argc, char** argv) {
 #if defined(MORVANE_TEST_WIDGETS)
     QApplication app(argc, argv);
 #elif defined(MORVANE_TEST_GUI)
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QGuiApplication app(argc, argv);
 #else
     QCoreApplication app(argc, argv);

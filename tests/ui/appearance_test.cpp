@@ -76,7 +76,7 @@ protected:
         const QString folder = qEnvironmentVariable("MORVANE_SCREENSHOTS");
         if (folder.isEmpty())
             return;
-        QTest::qWait(100);
+        QCoreApplication::processEvents();
         // Beside each other when the command runs at several scales.
         const qreal ratio = window->devicePixelRatioF();
         const QString suffix = ratio == 1 ? QString() : u"@%1x"_s.arg(ratio);
@@ -112,7 +112,7 @@ TEST_F(AppearanceTest, texts_follow_a_switch_to_a_dark_palette_and_back) {
     keepPicture(app->settingsWindow(), u"settings-light"_s);
 
     QApplication::setPalette(darkPalette());
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     expectReadable();
     const int window = lightness(app->contentView()->palette().color(QPalette::Window));
     EXPECT_LT(window, 80);
@@ -120,7 +120,7 @@ TEST_F(AppearanceTest, texts_follow_a_switch_to_a_dark_palette_and_back) {
     keepPicture(app->settingsWindow(), u"settings-dark"_s);
 
     QApplication::setPalette(light);
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     expectReadable();
 }
 

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "content_view.h"
 #include "morvane_app.h"
 #include "recent_row.h"
@@ -36,8 +37,9 @@ protected:
     }
 
     void waitForAnsweredChecks(int count) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return updates->checksAnswered >= count; }, 2000));
-        QTest::qWait(5);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return updates->checksAnswered >= count && !model->isCheckingForUpdate(); },
+            2000));
     }
 
     std::unique_ptr<MorvaneApp> app;
@@ -63,8 +65,8 @@ TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) 
     QMainWindow* window = app->mainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     window->resize(200, 150);
-    QTest::qWait(20);
     ContentView* content = app->contentView();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() != QSize(580, 620); }, 2000));
     EXPECT_GE(content->width(), 440);
     EXPECT_GE(content->height(), 420);
     EXPECT_GE(window->minimumSizeHint().width(), 440);
@@ -93,8 +95,7 @@ TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) 
     EXPECT_LE(bottom, content->height() - 20);
 
     window->resize(900, 800);
-    QTest::qWait(20);
-    EXPECT_EQ(window->size(), QSize(900, 800));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(900, 800); }, 2000));
 }
 
 TEST_F(MorvaneAppTest, application_menu_lists_about_check_settings_and_quit_in_order) {
@@ -122,7 +123,7 @@ TEST_F(MorvaneAppTest, model_starts_once_the_event_loop_runs_and_checks_once) {
     waitForAnsweredChecks(1);
     EXPECT_TRUE(model->didCheck());
     model->start();
-    QTest::qWait(30);
+    QCoreApplication::processEvents();
     EXPECT_EQ(updates->checks, 1);
 }
 
@@ -146,8 +147,8 @@ TEST_F(MorvaneAppTest, files_opened_by_the_desktop_are_one_batch_in_the_given_or
         model.get(), &MorvaneModel::batchEnded,
         [&](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
     app->open(files);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
-    QTest::qWait(20);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !batches.isEmpty() && model->inFlight().isEmpty(); }, 5000));
     ASSERT_EQ(batches.size(), 1);
     EXPECT_EQ(batches.first(), files);
 }
@@ -155,7 +156,7 @@ TEST_F(MorvaneAppTest, files_opened_by_the_desktop_are_one_batch_in_the_given_or
 TEST_F(MorvaneAppTest, an_empty_open_request_starts_nothing) {
     makeApp();
     app->open({});
-    QTest::qWait(20);
+    QCoreApplication::processEvents();
     EXPECT_FALSE(model->isConverting());
     EXPECT_TRUE(statuses.isEmpty());
 }
@@ -283,26 +284,19 @@ TEST_F(MorvaneAppTest, closing_the_main_window_leaves_an_open_settings_window_ru
 // The update commands in each state the model can be in.
 struct MenuRow {
     const char* name;
-    bool available;
-    bool updating;
-    bool checking;
-    bool updateShown;
+    bool available, updating, checking, updateShown;
     QString updateTitle;
     bool updateEnabled;
     QString checkTitle;
     bool checkEnabled;
 };
 
-void PrintTo(const MenuRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
 class MenuStates : public MorvaneAppTest, public testing::WithParamInterface<MenuRow> {
 protected:
     // Drives the model through its own operations into the wanted state.
     void reach(const MenuRow& row) {
         waitForAnsweredChecks(1); // the launch check, which finds nothing
-        updates->found = UpdateInfo{u"2.3"_s, QUrl(u"https://example.com/m.zip"_s), {}};
+        updates->offered = UpdateInfo{u"2.3"_s, QUrl(u"https://example.com/m.zip"_s), {}};
         if (row.available) {
             desktop.alertAnswers = {1}; // "Later"
             model->checkForUpdatesManually();
@@ -358,19 +352,19 @@ INSTANTIATE_TEST_SUITE_P(
                 u"Check for Updates…"_s, false},
         MenuRow{"installing_while_checking", true, true, true, true, u"Installing update…"_s, false,
                 u"Checking for Updates…"_s, false}),
-    [](const testing::TestParamInfo<MenuRow>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST_F(MorvaneAppTest, update_item_opens_the_prompt_rather_than_installing) {
     makeApp();
     waitForAnsweredChecks(1);
-    updates->found = UpdateInfo{u"2.3"_s, QUrl(u"https://example.com/m.zip"_s), {}};
+    updates->offered = UpdateInfo{u"2.3"_s, QUrl(u"https://example.com/m.zip"_s), {}};
     desktop.alertAnswers = {1, 1};
     model->checkForUpdatesManually();
     ASSERT_TRUE(QTest::qWaitFor([&] { return app->updateAction()->isVisible(); }, 2000));
     const qsizetype alerts = desktop.alerts.size();
     app->updateAction()->trigger();
     EXPECT_EQ(desktop.alerts.size(), alerts + 1);
-    EXPECT_EQ(updates->installs, 0);
+    EXPECT_TRUE(updates->installs.isEmpty());
 }
 
 } // namespace

@@ -25,7 +25,6 @@ protected:
     // inside the fake it owns by then.
     void TearDown() override {
         if (updates && model) {
-            updates->holdChecks = updates->holdInstalls = false;
             updates->releaseChecks();
             updates->releaseInstalls();
             EXPECT_TRUE(QTest::qWaitFor([&] { return updates->settled(); }, 5000));

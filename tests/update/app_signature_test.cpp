@@ -1,4 +1,5 @@
 #include "app_signature.h"
+#include "case_table.h"
 
 #include "qt_printers.h"
 #include "release_fixture.h"
@@ -24,14 +25,14 @@ protected:
     QByteArray minisign(const QByteArray& message, const QByteArray& trustedComment,
                         bool legacy = false, const ReleaseFixture::SigningKey* by = key) {
         const QString path = m_folder.filePath(u"message"_s);
-        ReleaseFixture::writeFile(path, message);
+        writeFile(path, message);
         QStringList arguments{u"-S"_s, u"-q"_s, u"-s"_s, by->secretKeyFile,
                               u"-m"_s, path,    u"-t"_s, QString::fromUtf8(trustedComment)};
         if (legacy)
             arguments.append(u"-l"_s);
         QByteArray output;
         EXPECT_TRUE(ReleaseFixture::run(u"minisign"_s, arguments, &output)) << output.data();
-        return ReleaseFixture::readFile(path + u".minisig"_s);
+        return readFile(path + u".minisig"_s);
     }
 
     static inline const ReleaseFixture::SigningKey* key = nullptr;
@@ -45,15 +46,15 @@ const QString version = u"2.0"_s;
 TEST_F(AppSignatureTest, manifest_matches_the_one_the_packaging_script_signs) {
     const QString app = m_folder.filePath(u"Morvane.app"_s);
     ReleaseFixture::writeApp(app, u"2.0"_s, m_folder.filePath(u"started"_s));
-    ReleaseFixture::writeFile(app + u"/Morvane_Morvane.bundle/name with spaces.txt"_s, "spaces");
-    ReleaseFixture::writeFile(app + u"/Morvane_Morvane.bundle/Zürich.txt"_s, "not ascii");
-    ReleaseFixture::writeFile(app + u"/.hidden"_s, "dot file");
+    writeFile(app + u"/Morvane_Morvane.bundle/name with spaces.txt"_s, "spaces");
+    writeFile(app + u"/Morvane_Morvane.bundle/Zürich.txt"_s, "not ascii");
+    writeFile(app + u"/.hidden"_s, "dot file");
     ASSERT_TRUE(ReleaseFixture::signApp(app, *key));
 
     const std::optional<QByteArray> manifest = AppSignature::manifest(app);
 
     ASSERT_TRUE(manifest.has_value());
-    EXPECT_EQ(*manifest, ReleaseFixture::readFile(app + u"/signature/manifest"_s));
+    EXPECT_EQ(*manifest, readFile(app + u"/signature/manifest"_s));
     EXPECT_TRUE(manifest->startsWith("file ")) << manifest->data();
     EXPECT_TRUE(manifest->contains(" lib/libconvert.so\n"));
     EXPECT_TRUE(manifest->contains("\nexec ")) << "the executable is not marked";
@@ -62,8 +63,8 @@ TEST_F(AppSignatureTest, manifest_matches_the_one_the_packaging_script_signs) {
 
 TEST_F(AppSignatureTest, manifest_lists_links_by_their_target_not_their_content) {
     const QString app = m_folder.filePath(u"Morvane.app"_s);
-    ReleaseFixture::writeFile(app + u"/a"_s, "same");
-    ReleaseFixture::writeFile(app + u"/b"_s, "same");
+    writeFile(app + u"/a"_s, "same");
+    writeFile(app + u"/b"_s, "same");
     QFile::link(u"a"_s, app + u"/link"_s);
     const QByteArray before = AppSignature::manifest(app).value();
 
@@ -75,9 +76,9 @@ TEST_F(AppSignatureTest, manifest_lists_links_by_their_target_not_their_content)
 
 TEST_F(AppSignatureTest, manifest_refuses_what_is_not_a_real_folder) {
     const QString app = m_folder.filePath(u"Morvane.app"_s);
-    ReleaseFixture::writeFile(app + u"/morvane"_s, "x");
+    writeFile(app + u"/morvane"_s, "x");
     QFile::link(app, m_folder.filePath(u"Linked.app"_s));
-    ReleaseFixture::writeFile(m_folder.filePath(u"File.app"_s), "x");
+    writeFile(m_folder.filePath(u"File.app"_s), "x");
 
     EXPECT_FALSE(AppSignature::manifest(m_folder.filePath(u"Linked.app"_s)).has_value());
     EXPECT_FALSE(AppSignature::manifest(m_folder.filePath(u"File.app"_s)).has_value());
@@ -123,10 +124,6 @@ struct CommentCase {
     bool accepted;
 };
 
-void PrintTo(const CommentCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class AppSignatureTeam : public AppSignatureTest,
                          public testing::WithParamInterface<CommentCase> {};
 
@@ -149,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CommentCase{"other_version", "team:TESTTEAM42 version:2.0.1", false},
                     CommentCase{"version_in_another_word", "team:TESTTEAM42 oldversion:2.0", false},
                     CommentCase{"two_versions", "team:TESTTEAM42 version:2.0 version:3.0", false}),
-    [](const testing::TestParamInfo<CommentCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST_F(AppSignatureTest, refuses_signature_files_that_are_not_minisign) {
     const QByteArray message = "file 00 morvane\n";

@@ -149,18 +149,4 @@ void zipFolder(const QString& root, const QString& zipPath) {
     writeZip(zipPath, entries);
 }
 
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
-        throw std::runtime_error("can't write " + path.toStdString());
-}
-
 } // namespace ReleaseFixture

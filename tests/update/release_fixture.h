@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "test_files.h"
+
 // Install folders, signing keys, releases and hand-made ZIP archives for the
 // updater's tests, made at test time in folders the tests own.
 namespace ReleaseFixture {
@@ -53,8 +55,5 @@ void writeZip(const QString& zipPath, const QList<ZipEntry>& entries);
 // Zips everything below `root` (files with their modes, folders, links as
 // links), paths relative to `root`.
 void zipFolder(const QString& root, const QString& zipPath);
-
-QByteArray readFile(const QString& path);
-void writeFile(const QString& path, const QByteArray& content);
 
 } // namespace ReleaseFixture

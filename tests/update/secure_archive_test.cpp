@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "secure_archive.h"
 
 #include "qt_printers.h"
@@ -46,7 +47,7 @@ TEST(SecureArchive, extracts_files_folders_and_links) {
               (QStringList{u"Morvane.app"_s, u"Morvane.app/lib"_s, u"Morvane.app/lib/libx.so"_s,
                            u"Morvane.app/lib/libx.so.1"_s, u"Morvane.app/morvane"_s,
                            u"Morvane.app/up"_s}));
-    EXPECT_EQ(ReleaseFixture::readFile(unpacked + u"/Morvane.app/lib/libx.so"_s), "library");
+    EXPECT_EQ(readFile(unpacked + u"/Morvane.app/lib/libx.so"_s), "library");
     EXPECT_EQ(QFileInfo(unpacked + u"/Morvane.app/lib/libx.so"_s).symLinkTarget(),
               QFileInfo(unpacked + u"/Morvane.app/lib/libx.so.1"_s).absoluteFilePath());
     EXPECT_TRUE(QFileInfo(unpacked + u"/Morvane.app/morvane"_s).isExecutable());
@@ -55,7 +56,7 @@ TEST(SecureArchive, extracts_files_folders_and_links) {
 TEST(SecureArchive, refuses_what_is_not_a_zip_archive) {
     QTemporaryDir root;
     const QString notZip = root.filePath(u"update.zip"_s);
-    ReleaseFixture::writeFile(notZip, "<html>Not here</html>");
+    writeFile(notZip, "<html>Not here</html>");
     EXPECT_FALSE(SecureArchive::extract(notZip, root.filePath(u"unpacked"_s), ceiling));
     EXPECT_FALSE(SecureArchive::extract(root.filePath(u"missing.zip"_s),
                                         root.filePath(u"unpacked"_s), ceiling));
@@ -66,9 +67,9 @@ TEST(SecureArchive, refuses_a_truncated_archive) {
     const QString zip = root.filePath(u"update.zip"_s);
     ReleaseFixture::writeZip(
         zip, {{"Morvane.app/morvane", ZipEntry::file, QByteArray(20000, 'x') + "end"}});
-    QByteArray bytes = ReleaseFixture::readFile(zip);
+    QByteArray bytes = readFile(zip);
     bytes.truncate(bytes.size() / 2);
-    ReleaseFixture::writeFile(zip, bytes);
+    writeFile(zip, bytes);
     EXPECT_FALSE(SecureArchive::extract(zip, root.filePath(u"unpacked"_s), ceiling));
 }
 
@@ -78,10 +79,6 @@ struct HostileCase {
     const char* name;
     std::function<QList<ZipEntry>(const QByteArray& target)> entries;
 };
-
-void PrintTo(const HostileCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class SecureArchiveHostile : public testing::TestWithParam<HostileCase> {};
 
@@ -153,6 +150,6 @@ INSTANTIATE_TEST_SUITE_P(
                                                {"here", ZipEntry::link, "Morvane.app"},
                                                {"here/owned", ZipEntry::file, "gotcha"}};
                     }}),
-    [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 } // namespace

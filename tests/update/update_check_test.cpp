@@ -1,6 +1,7 @@
+#include "case_table.h"
 #include "update_check.h"
 
-#include "local_https_server.h"
+#include "local_http_server.h"
 #include "qt_printers.h"
 
 #include <QCoro/QCoroTask>
@@ -15,7 +16,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString feedPath = u"/morvane/latest.json"_s;
+const QByteArray feedPath = "/morvane/latest.json";
 
 std::optional<UpdateInfo> checkOnce(const QUrl& manifest, const QString& currentVersion,
                                     QNetworkAccessManager& session,
@@ -25,29 +26,27 @@ std::optional<UpdateInfo> checkOnce(const QUrl& manifest, const QString& current
 
 const QByteArray newerFeed = R"({"version":"2.0","url":"https://updates.example.com/a.zip"})";
 
-LocalHttpsServer::Route jsonAnswer(const QByteArray& body, int delayMs = 0,
-                                   const QByteArray& extraHeaders = {}) {
-    return {200, body, "application/json", extraHeaders, delayMs};
+HttpAnswer jsonAnswer(const QByteArray& body, int delayMs = 0, const QByteArray& extraHeader = {}) {
+    HttpAnswer answer{200, {"Content-Type: application/json"}, body};
+    if (!extraHeader.isEmpty())
+        answer.headers.append(extraHeader);
+    answer.delayMs = delayMs;
+    return answer;
 }
 
 struct FeedCase {
     const char* name;
     int status;
-    QByteArray contentType;
-    QByteArray body;
+    QByteArray contentType, body;
     std::optional<UpdateInfo> expected;
 };
-
-void PrintTo(const FeedCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class UpdaterCheckFeed : public testing::TestWithParam<FeedCase> {};
 
 TEST_P(UpdaterCheckFeed, applies_the_feed_rules_to_any_answer) {
     const FeedCase& c = GetParam();
-    LocalHttpsServer server;
-    server.setRoute(feedPath, {c.status, c.body, c.contentType, {}, 0});
+    LocalHttpServer server(LocalHttpServer::Scheme::https);
+    server.answers[feedPath] = {c.status, {"Content-Type: " + c.contentType}, c.body};
     QNetworkAccessManager session;
 
     const std::optional<UpdateInfo> found = checkOnce(server.url(feedPath), u"1.0"_s, session);
@@ -56,7 +55,7 @@ TEST_P(UpdaterCheckFeed, applies_the_feed_rules_to_any_answer) {
     if (found && c.expected) {
         EXPECT_EQ(*found, *c.expected) << found->version.toStdString();
     }
-    EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_EQ(server.requests.size(), 1);
 }
 
 const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
@@ -96,11 +95,11 @@ INSTANTIATE_TEST_SUITE_P(
                  UpdateInfo{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
                             QString()}},
         FeedCase{"empty_body", 200, "application/json", "", std::nullopt}),
-    [](const testing::TestParamInfo<FeedCase>& info) { return std::string(info.param.name); });
+    caseName);
 
 TEST(UpdaterCheck, yields_nothing_when_the_server_is_slower_than_the_timeout) {
-    LocalHttpsServer server;
-    server.setRoute(feedPath, jsonAnswer(newerFeed, 1500));
+    LocalHttpServer server(LocalHttpServer::Scheme::https);
+    server.answers[feedPath] = jsonAnswer(newerFeed, 1500);
     QNetworkAccessManager session;
 
     EXPECT_FALSE(checkOnce(server.url(feedPath), u"1.0"_s, session, 200ms).has_value());
@@ -110,19 +109,20 @@ TEST(UpdaterCheck, yields_nothing_when_the_server_is_slower_than_the_timeout) {
 
 TEST(UpdaterCheck, yields_nothing_when_nothing_listens) {
     QNetworkAccessManager session;
-    const QUrl manifest(u"https://127.0.0.1:%1/morvane/latest.json"_s.arg(closedPort()));
+    const QUrl manifest(
+        u"https://127.0.0.1:%1/morvane/latest.json"_s.arg(LocalHttpServer::closedPort()));
     EXPECT_FALSE(checkOnce(manifest, u"1.0"_s, session).has_value());
 }
 
 TEST(UpdaterCheck, yields_nothing_when_the_certificate_names_another_host) {
-    LocalHttpsServer server;
-    server.setRoute(feedPath, jsonAnswer(newerFeed));
+    LocalHttpServer server(LocalHttpServer::Scheme::https);
+    server.answers[feedPath] = jsonAnswer(newerFeed);
     QNetworkAccessManager session;
     QUrl manifest = server.url(feedPath);
     manifest.setHost(u"localhost"_s); // the certificate is for 127.0.0.1 only
 
     EXPECT_FALSE(checkOnce(manifest, u"1.0"_s, session).has_value());
-    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_EQ(server.requests.size(), 0);
 }
 
 TEST(UpdaterCheck, yields_nothing_without_a_session) {
@@ -131,9 +131,9 @@ TEST(UpdaterCheck, yields_nothing_without_a_session) {
 }
 
 TEST(UpdaterCheck, asks_the_server_again_despite_a_cacheable_answer) {
-    LocalHttpsServer server;
-    const QByteArray cacheable = "Cache-Control: max-age=3600\r\n";
-    server.setRoute(feedPath, jsonAnswer(newerFeed, 0, cacheable));
+    LocalHttpServer server(LocalHttpServer::Scheme::https);
+    const QByteArray cacheable = "Cache-Control: max-age=3600";
+    server.answers[feedPath] = jsonAnswer(newerFeed, 0, cacheable);
     QNetworkAccessManager session;
     QTemporaryDir cacheFolder;
     auto* cache = new QNetworkDiskCache(&session);
@@ -141,14 +141,13 @@ TEST(UpdaterCheck, asks_the_server_again_despite_a_cacheable_answer) {
     session.setCache(cache);
 
     ASSERT_EQ(checkOnce(server.url(feedPath), u"1.0"_s, session)->version, u"2.0"_s);
-    server.setRoute(
-        feedPath,
-        jsonAnswer(R"({"version":"3.0","url":"https://updates.example.com/3.zip"})", 0, cacheable));
+    server.answers[feedPath] =
+        jsonAnswer(R"({"version":"3.0","url":"https://updates.example.com/3.zip"})", 0, cacheable);
     const std::optional<UpdateInfo> second = checkOnce(server.url(feedPath), u"1.0"_s, session);
 
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->version, u"3.0"_s);
-    EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(server.requests.size(), 2);
 }
 
 } // namespace
