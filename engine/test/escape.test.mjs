@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import MarkdownIt from 'markdown-it';
-import { env, markdownOf } from './support.mjs';
+import { eachCase, env, markdownOf } from './support.mjs';
 
 // Blocks and cells are compared without white space, which they add.
 // A CommonMark reader with GFM tables and strikethrough, raw HTML let through.
@@ -67,7 +67,5 @@ test('nothing is escaped that would read the same without; no break ends a block
     ['an escaped backslash at the end stays', '<p>C:\\</p>', 'C:\\\\\n'],
     ['superscript and subscript', '<p>x<sup>2</sup> and H<sub>2</sub>O</p>', 'x<sup>2</sup> and H<sub>2</sub>O\n'],
   ];
-  for (const [name, html, expected] of cases) {
-    await t.test(name, () => assert.equal(convert(html), expected));
-  }
+  await eachCase(t, cases, (html, expected) => assert.equal(convert(html), expected));
 });

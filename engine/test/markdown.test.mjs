@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { collapseWhiteSpace, tidyMarkdown } from '../src/markdown.js';
-import { markdownOf } from './support.mjs';
+import { eachCase, markdownOf } from './support.mjs';
 
 const convert = markdownOf;
 
@@ -14,9 +14,7 @@ test('tidy Markdown', async (t) => {
     ['CR LF becomes LF', 'a\r\n\r\n\r\nb', 'a\n\nb\n'],
     ['blank lines inside code stay', '```\nx\n\n\ny\n```\n\n\nz', '```\nx\n\n\ny\n```\n\nz\n'],
   ];
-  for (const [name, input, expected] of cases) {
-    await t.test(name, () => assert.equal(tidyMarkdown(input), expected));
-  }
+  await eachCase(t, cases, (input, expected) => assert.equal(tidyMarkdown(input), expected));
 });
 
 test('titles collapse white space', () => {
@@ -39,9 +37,7 @@ test('blocks become tidy Markdown', async (t) => {
     ['links inside the document keep their text', '<p><a href="#_Toc1">Part</a></p>', 'Part\n'],
     ['markdown characters are escaped', '<p>*not bold* and 1. no list</p>', '\\*not bold\\* and 1. no list\n'],
   ];
-  for (const [name, html, expected] of cases) {
-    await t.test(name, () => assert.equal(convert(html), expected));
-  }
+  await eachCase(t, cases, (html, expected) => assert.equal(convert(html), expected));
 });
 
 test('tables become GFM tables', async (t) => {
@@ -72,9 +68,7 @@ test('tables become GFM tables', async (t) => {
       '<table><tr><th>A</th><th>B</th></tr><tr><td><table><tr><td>in</td><td>ner</td></tr></table></td><td>2</td></tr></table>',
       '| A | B |\n| --- | --- |\n| in ner | 2 |\n'],
   ];
-  for (const [name, html, expected] of cases) {
-    await t.test(name, () => assert.equal(convert(html), expected));
-  }
+  await eachCase(t, cases, (html, expected) => assert.equal(convert(html), expected));
 });
 
 test('no HTML is left over', () => {

@@ -1,7 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { ommlToLatex } from '../src/omml.js';
-import { env } from './support.mjs';
+import { eachCase, env } from './support.mjs';
 
 const M = 'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math"';
 const r = (text) => `<m:r><m:t>${text}</m:t></m:r>`;
@@ -34,9 +34,7 @@ test('OMML becomes LaTeX', async (t) => {
     ['special characters escaped', r('{a}_%'), '\\{a\\}\\_\\%'],
     ['properties are not text', `<m:r><m:rPr><m:sty m:val="p"/></m:rPr><m:t>k</m:t></m:r>`, 'k'],
   ];
-  for (const [name, inner, expected] of cases) {
-    await t.test(name, () => assert.equal(latex(inner), expected));
-  }
+  await eachCase(t, cases, (inner, expected) => assert.equal(latex(inner), expected));
 });
 
 test('an equation paragraph joins its equations', () => {

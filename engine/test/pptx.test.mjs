@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { callFile, expectGolden, fixture, pngAssetNames, rezip } from './support.mjs';
+import { callFile, eachCase, expectGolden, fixture, pngAssetNames, rezip } from './support.mjs';
 
 const sample = () => fixture('sample.pptx');
 
@@ -73,13 +73,11 @@ test('faults of the presentation come back as short errors', async (t) => {
     ['unreadable presentation XML', async () => rezip(sample(), { 'ppt/presentation.xml': '<p:presentation' }),
       'presentation: unreadable XML'],
   ];
-  for (const [name, make, expected] of cases) {
-    await t.test(name, async () => {
-      const result = await callFile('pptx', await make());
-      assert.equal(result.error, expected);
-      assert.equal(result.markdown, '');
-    });
-  }
+  await eachCase(t, cases, async (make, expected) => {
+    const result = await callFile('pptx', await make());
+    assert.equal(result.error, expected);
+    assert.equal(result.markdown, '');
+  });
 });
 
 // Each pass over text must be linear: a quadratic one takes minutes here.
@@ -119,15 +117,13 @@ test('merged cells leave every value in its grid column', async (t) => {
     ['covered cells left out by the writer', table(3, [['A', 'B', 'C'], [{ gridSpan: 2, text: 'ab' }, 'c']]),
       '| A | B | C |\n| --- | --- | --- |\n| ab |  | c |'],
   ];
-  for (const [name, xml, expected] of cases) {
-    await t.test(name, async () => {
-      const bytes = await rezip(sample(), {
-        'ppt/slides/slide3.xml': (slide) => slide.replace(/<a:tbl>.*<\/a:tbl>/s, xml),
-      });
-      const result = await callFile('pptx', bytes);
-      assert.ok(result.markdown.includes(`\n${expected}\n`), result.markdown);
+  await eachCase(t, cases, async (xml, expected) => {
+    const bytes = await rezip(sample(), {
+      'ppt/slides/slide3.xml': (slide) => slide.replace(/<a:tbl>.*<\/a:tbl>/s, xml),
     });
-  }
+    const result = await callFile('pptx', bytes);
+    assert.ok(result.markdown.includes(`\n${expected}\n`), result.markdown);
+  });
 });
 
 test('slide furniture is left out and a break in a title reads as a space', async () => {

@@ -100,3 +100,10 @@ export function pngAssetNames(result) {
   }
   return result.assets.map((asset) => asset.name);
 }
+
+// A case table: one subtest per row [name, ...values], checked by `check`.
+export async function eachCase(t, rows, check) {
+  for (const [name, ...values] of rows) {
+    await t.test(name, () => check(...values));
+  }
+}

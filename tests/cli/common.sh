@@ -1,6 +1,18 @@
 # shellcheck shell=bash
 # Sourced by the command-line tests.
 
+# start_end_to_end MORVANE_CONVERT SOURCE_DIR: sets convert and source_dir,
+# a scratch folder work that goes at exit with any background job, and a
+# private home in it.
+# shellcheck disable=SC2034 # the variables are for the script that sources this
+start_end_to_end() {
+  convert=${1:?usage: $0 MORVANE_CONVERT SOURCE_DIR}
+  source_dir=${2:?usage: $0 MORVANE_CONVERT SOURCE_DIR}
+  work=$(mktemp -d)
+  trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+  isolate_home "$work"
+}
+
 # isolate_home WORK: a private HOME and configuration, so that a test never
 # touches the developer's own settings or recents.
 isolate_home() {

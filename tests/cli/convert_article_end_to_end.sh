@@ -2,14 +2,9 @@
 # morvane-convert on a saved news page served from loopback, through the real
 # engine: only the article comes out, with its links made absolute.
 set -euo pipefail
-convert=${1:?usage: convert_article_end_to_end.sh MORVANE_CONVERT SOURCE_DIR}
-source_dir=${2:?}
-work=$(mktemp -d)
-server=""
-trap '[ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"' EXIT
 # shellcheck source=common.sh
-. "$source_dir/tests/cli/common.sh"
-isolate_home "$work"
+. "$(dirname "$0")/common.sh"
+start_end_to_end "$@"
 
 # A one-file server on a free loopback port; it prints the port once it listens.
 node -e '
@@ -25,7 +20,6 @@ node -e '
     }
   }).listen(0, "127.0.0.1", function () { console.log(this.address().port); });
 ' "$source_dir/tests/cli/fixtures/harbour-article.html" >"$work/port" &
-server=$!
 for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 port=$(head -1 "$work/port")
 [ -n "$port" ] || { echo "FAIL: the page server did not start"; exit 1; }

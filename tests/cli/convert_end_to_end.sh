@@ -3,13 +3,9 @@
 # converters and no display: four documents, images beside the two that have them.
 # Then the command line itself: options, output streams, exit codes, recents.
 set -euo pipefail
-convert=${1:?usage: convert_end_to_end.sh MORVANE_CONVERT SOURCE_DIR}
-source_dir=${2:?}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 # shellcheck source=common.sh
-. "$source_dir/tests/cli/common.sh"
-isolate_home "$work"
+. "$(dirname "$0")/common.sh"
+start_end_to_end "$@"
 
 node "$source_dir/engine/test/fixtures/make-fixtures.mjs" "$work/src" >/dev/null
 mkdir -p "$work/in"

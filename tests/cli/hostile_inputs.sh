@@ -3,16 +3,12 @@
 # clear status, writes a sound document or nothing, never crashes or hangs,
 # and nothing lands outside the output folder.
 set -euo pipefail
-convert=${1:?usage: hostile_inputs.sh MORVANE_CONVERT SOURCE_DIR}
-source_dir=${2:?}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=common.sh
+. "$(dirname "$0")/common.sh"
+start_end_to_end "$@"
 in="$work/in"
 out="$work/out"
 mkdir -p "$in"
-# shellcheck source=common.sh
-. "$source_dir/tests/cli/common.sh"
-isolate_home "$work"
 
 node "$source_dir/tests/cli/fixtures/make_hostile.mjs" "$in" >/dev/null
 

@@ -36,9 +36,11 @@ TEST_F(ModelTest, one_pdf_is_converted_saved_and_summarised) {
     EXPECT_EQ(model->recents()[0], (Recent{u"Report.md"_s, document}));
     EXPECT_FALSE(model->isConverting());
     EXPECT_TRUE(model->inFlight().isEmpty());
+    EXPECT_TRUE(desktop.reveals.isEmpty()); // revealing is off
 }
 
 TEST_F(ModelTest, every_failure_has_its_own_words_and_the_batch_goes_on) {
+    model->setSettings({outFolder(), true}); // a batch that saved nothing reveals nothing
     const QUrl text = inputUrl(u"notes.txt"_s);
     const QUrl folder = QUrl::fromLocalFile(root.filePath(u"in/"_s));
     const QUrl missing = QUrl::fromLocalFile(root.filePath(u"gone.docx"_s));
@@ -196,14 +198,6 @@ TEST_F(ModelTest, reveal_uses_the_settings_at_the_end_of_the_batch) {
                                                QUrl::fromLocalFile(outFolder() + u"/third.md"_s)}));
 }
 
-TEST_F(ModelTest, one_failed_file_leaves_its_message_and_reveals_nothing) {
-    model->setSettings({outFolder(), true});
-    fakes->engine[u"x.docx"_s] = ConvertResult::errorMessage(u"not a Word document"_s);
-    runBatch({inputUrl(u"x.docx"_s)});
-    EXPECT_EQ(model->status(), u"Engine error: not a Word document — x.docx");
-    EXPECT_TRUE(desktop.reveals.isEmpty());
-}
-
 TEST_F(ModelTest, unwritable_output_folder_says_couldnt_save) {
     writeFile(root.filePath(u"blocker"_s), "a file, not a folder");
     model->setSettings({root.filePath(u"blocker/out"_s), true});
@@ -315,14 +309,6 @@ TEST_F(ModelTest, only_regular_files_within_the_ceiling_are_read) {
                            u"Converting big.pptx…"_s, u"Skipped big.pptx — larger than 512 MB"_s}));
     EXPECT_TRUE(fakes->pdfCalls.isEmpty());
     EXPECT_TRUE(fakes->engineCalls.isEmpty());
-}
-
-TEST_F(ModelTest, file_urls_naming_localhost_are_the_local_file) {
-    fakes->engine[u"memo.docx"_s] = engineText(u"Memo text."_s);
-    QUrl url = inputUrl(u"memo.docx"_s);
-    url.setHost(u"localhost"_s);
-    runBatch({url});
-    EXPECT_EQ(model->status(), u"Converted ✓");
 }
 
 TEST_F(ModelTest, a_batch_clears_only_our_stale_temporary_files) {
@@ -561,18 +547,22 @@ TEST_F(SavingTest, document_is_utf8_with_line_feeds_and_the_fallback_title) {
                          "e\n"));
 }
 
-TEST_F(ModelTest, today_is_the_local_date_in_iso_form) {
-    EXPECT_EQ(model->today(), u"2026-03-07");
-}
-
-TEST_F(ModelTest, recents_are_capped_newest_first_without_duplicate_paths) {
-    QList<QUrl> documents;
-    for (int i = 1; i <= 6; ++i) {
-        documents.append(
-            QUrl::fromLocalFile(outFolder() + u"/d"_s + QString::number(i) + u".md"_s));
-        writeFile(documents.last().toLocalFile(), "x");
-        model->addRecent(documents.last());
+class RecentsTest : public ModelTest {
+protected:
+    // Documents d1.md to dN.md, each added to the recents in turn.
+    QList<QUrl> addDocuments(int count) {
+        QList<QUrl> documents;
+        for (int i = 1; i <= count; ++i) {
+            documents.append(QUrl::fromLocalFile(out(u"d%1.md"_s.arg(i))));
+            writeFile(documents.last().toLocalFile(), "x");
+            model->addRecent(documents.last());
+        }
+        return documents;
     }
+};
+
+TEST_F(RecentsTest, are_capped_newest_first_without_duplicate_paths) {
+    const QList<QUrl> documents = addDocuments(6);
     ASSERT_EQ(model->recents().size(), 5);
     EXPECT_EQ(model->recents().first().name, u"d6.md");
     EXPECT_EQ(model->recents().last().name, u"d2.md");
@@ -588,14 +578,8 @@ TEST_F(ModelTest, recents_are_capped_newest_first_without_duplicate_paths) {
     EXPECT_EQ(*stored, model->recents());
 }
 
-TEST_F(ModelTest, deleted_files_vanish_from_the_list_but_stay_stored_until_the_next_add) {
-    QList<QUrl> documents;
-    for (int i = 1; i <= 5; ++i) {
-        documents.append(
-            QUrl::fromLocalFile(outFolder() + u"/d"_s + QString::number(i) + u".md"_s));
-        writeFile(documents.last().toLocalFile(), "x");
-        model->addRecent(documents.last());
-    }
+TEST_F(RecentsTest, of_deleted_files_vanish_from_the_list_but_stay_stored_until_the_next_add) {
+    const QList<QUrl> documents = addDocuments(5);
     QFile::remove(documents[0].toLocalFile());
     QFile::remove(documents[2].toLocalFile());
     makeModel();

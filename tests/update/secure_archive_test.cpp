@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace Qt::StringLiterals;
 using ReleaseFixture::ZipEntry;
 
@@ -73,11 +71,11 @@ TEST(SecureArchive, refuses_a_truncated_archive) {
     EXPECT_FALSE(SecureArchive::extract(zip, root.filePath(u"unpacked"_s), ceiling));
 }
 
-// Each hostile archive aims at `target`, a path beside the unpack folder
-// (written absolute where the entry needs it).
+// Each hostile archive aims at a path beside the unpack folder, TARGET where
+// an entry names it absolute.
 struct HostileCase {
     const char* name;
-    std::function<QList<ZipEntry>(const QByteArray& target)> entries;
+    QList<ZipEntry> entries;
 };
 
 class SecureArchiveHostile : public testing::TestWithParam<HostileCase> {};
@@ -88,7 +86,12 @@ TEST_P(SecureArchiveHostile, refuses_and_writes_nothing_outside) {
     const QString unpacked = work + u"/unpacked"_s;
     const QString target = root.filePath(u"work/owned"_s);
     const QString zip = root.filePath(u"hostile.zip"_s);
-    ReleaseFixture::writeZip(zip, GetParam().entries(QFile::encodeName(target)));
+    QList<ZipEntry> entries = GetParam().entries;
+    for (ZipEntry& entry : entries) {
+        entry.path.replace("TARGET", QFile::encodeName(target));
+        entry.content.replace("TARGET", QFile::encodeName(target));
+    }
+    ReleaseFixture::writeZip(zip, entries);
 
     EXPECT_FALSE(SecureArchive::extract(zip, unpacked, ceiling));
 
@@ -105,51 +108,26 @@ TEST_P(SecureArchiveHostile, refuses_and_writes_nothing_outside) {
 INSTANTIATE_TEST_SUITE_P(
     Entries, SecureArchiveHostile,
     testing::Values(
-        HostileCase{"dot_dot_path",
-                    [](const QByteArray&) {
-                        return QList<ZipEntry>{{"Morvane.app/ok", ZipEntry::file, "fine"},
-                                               {"../owned", ZipEntry::file, "gotcha"}};
-                    }},
         HostileCase{
-            "dot_dot_inside_a_path",
-            [](const QByteArray&) {
-                return QList<ZipEntry>{{"Morvane.app/../../owned", ZipEntry::file, "gotcha"}};
-            }},
-        HostileCase{"absolute_path",
-                    [](const QByteArray& target) {
-                        return QList<ZipEntry>{{target, ZipEntry::file, "gotcha"}};
-                    }},
-        HostileCase{
-            "link_leading_up_and_out",
-            [](const QByteArray&) {
-                return QList<ZipEntry>{{"Morvane.app/owned", ZipEntry::link, "../../owned"}};
-            }},
-        HostileCase{"link_to_an_absolute_path",
-                    [](const QByteArray& target) {
-                        return QList<ZipEntry>{{"owned", ZipEntry::link, target}};
-                    }},
+            "dot_dot_path",
+            {{"Morvane.app/ok", ZipEntry::file, "fine"}, {"../owned", ZipEntry::file, "gotcha"}}},
+        HostileCase{"dot_dot_inside_a_path",
+                    {{"Morvane.app/../../owned", ZipEntry::file, "gotcha"}}},
+        HostileCase{"absolute_path", {{"TARGET", ZipEntry::file, "gotcha"}}},
+        HostileCase{"link_leading_up_and_out",
+                    {{"Morvane.app/owned", ZipEntry::link, "../../owned"}}},
+        HostileCase{"link_to_an_absolute_path", {{"owned", ZipEntry::link, "TARGET"}}},
         HostileCase{"links_leading_out_together",
-                    [](const QByteArray&) {
-                        return QList<ZipEntry>{{"x/", ZipEntry::folder, {}},
-                                               {"x/up", ZipEntry::link, ".."},
-                                               {"owned", ZipEntry::link, "x/up/.."}};
-                    }},
-        HostileCase{
-            "link_loop",
-            [](const QByteArray&) {
-                return QList<ZipEntry>{{"a", ZipEntry::link, "b"}, {"b", ZipEntry::link, "a"}};
-            }},
+                    {{"x/", ZipEntry::folder, {}},
+                     {"x/up", ZipEntry::link, ".."},
+                     {"owned", ZipEntry::link, "x/up/.."}}},
+        HostileCase{"link_loop", {{"a", ZipEntry::link, "b"}, {"b", ZipEntry::link, "a"}}},
         HostileCase{"file_written_through_a_link_out",
-                    [](const QByteArray&) {
-                        return QList<ZipEntry>{{"escape", ZipEntry::link, ".."},
-                                               {"escape/owned", ZipEntry::file, "gotcha"}};
-                    }},
+                    {{"escape", ZipEntry::link, ".."}, {"escape/owned", ZipEntry::file, "gotcha"}}},
         HostileCase{"file_written_through_a_link_inside",
-                    [](const QByteArray&) {
-                        return QList<ZipEntry>{{"Morvane.app/", ZipEntry::folder, {}},
-                                               {"here", ZipEntry::link, "Morvane.app"},
-                                               {"here/owned", ZipEntry::file, "gotcha"}};
-                    }}),
+                    {{"Morvane.app/", ZipEntry::folder, {}},
+                     {"here", ZipEntry::link, "Morvane.app"},
+                     {"here/owned", ZipEntry::file, "gotcha"}}}),
     caseName);
 
 } // namespace

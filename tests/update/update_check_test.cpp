@@ -60,41 +60,19 @@ TEST_P(UpdaterCheckFeed, applies_the_feed_rules_to_any_answer) {
 
 const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
                      u"Faster tables."_s};
+const QByteArray goodFeed =
+    R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
+    R"("notes":"Faster tables."})";
 
 INSTANTIATE_TEST_SUITE_P(
     Feeds, UpdaterCheckFeed,
     testing::Values(
-        FeedCase{"newer_version", 200, "application/json",
-                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
-                 R"("notes":"Faster tables."})",
-                 two},
-        FeedCase{"not_found_status_with_a_good_body", 404, "application/json",
-                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
-                 R"("notes":"Faster tables."})",
-                 two},
-        FeedCase{"server_error_status_with_a_good_body", 500, "application/json",
-                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
-                 R"("notes":"Faster tables."})",
-                 two},
+        FeedCase{"newer_version", 200, "application/json", goodFeed, two},
+        FeedCase{"not_found_status_with_a_good_body", 404, "application/json", goodFeed, two},
+        FeedCase{"server_error_status_with_a_good_body", 500, "application/json", goodFeed, two},
+        // The feed rules themselves are the feed reader's own tests.
         FeedCase{"html_page", 200, "text/html",
-                 "<!doctype html><html><body>version 2.0</body></html>", std::nullopt},
-        FeedCase{"http_download_address", 200, "application/json",
-                 R"({"version":"99.0","url":"http://updates.example.com/Morvane-99.zip"})",
-                 std::nullopt},
-        FeedCase{"capital_https_scheme", 200, "application/json",
-                 R"({"version":"2.0","url":"HTTPS://updates.example.com/Morvane-2.0.zip"})",
-                 std::nullopt},
-        FeedCase{"version_as_a_number", 200, "application/json",
-                 R"({"version":2,"url":"https://updates.example.com/Morvane-2.0.zip"})",
-                 std::nullopt},
-        FeedCase{"same_version", 200, "application/json",
-                 R"({"version":"1.0","url":"https://updates.example.com/Morvane-1.0.zip"})",
-                 std::nullopt},
-        FeedCase{"no_notes", 200, "application/json",
-                 R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip"})",
-                 UpdateInfo{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
-                            QString()}},
-        FeedCase{"empty_body", 200, "application/json", "", std::nullopt}),
+                 "<!doctype html><html><body>version 2.0</body></html>", std::nullopt}),
     caseName);
 
 TEST(UpdaterCheck, yields_nothing_when_the_server_is_slower_than_the_timeout) {
