@@ -1,11 +1,8 @@
 #include "fuzz_input.h"
 
 #include "secure_archive.h"
-
-#include <QFile>
-
-#include <archive.h>
-#include <archive_entry.h>
+#include "test_files.h"
+#include "zip_writer.h"
 
 #include <sys/stat.h>
 
@@ -13,7 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <string>
 #include <system_error>
@@ -32,68 +28,27 @@ fs::path freshFolder() {
     return fs::canonical(pattern);
 }
 
-struct WriterDeleter {
-    void operator()(archive* a) const { archive_write_free(a); }
-};
-struct EntryDeleter {
-    void operator()(archive_entry* e) const { archive_entry_free(e); }
-};
-
 // Lines "T NAME\tPAYLOAD": T is f (file, payload its content), d (folder),
 // l (symbolic link to payload), h (hard link to payload), p (pipe), c
-// (character device); written as a ZIP archive by libarchive.
+// (character device); written as a ZIP archive, entries libarchive refuses
+// left out.
 QByteArray zipFromLines(const QByteArray& text) {
-    QByteArray zip(static_cast<qsizetype>(text.size()) * 4 + 65536, Qt::Uninitialized);
-    size_t used = 0;
-    const std::unique_ptr<archive, WriterDeleter> writer(archive_write_new());
-    archive_write_set_format_zip(writer.get());
-    if (archive_write_open_memory(writer.get(), zip.data(), static_cast<size_t>(zip.size()),
-                                  &used) != ARCHIVE_OK)
-        return {};
+    QList<ZipEntry> entries;
     for (const QByteArray& line : text.split('\n')) {
         if (line.size() < 2)
             continue;
         const qsizetype tab = line.indexOf('\t');
         const QByteArray name = line.mid(2, tab < 0 ? -1 : tab - 2);
         const QByteArray payload = tab < 0 ? QByteArray() : line.mid(tab + 1);
-        const std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
-        archive_entry_copy_pathname(entry.get(), name.constData());
-        archive_entry_set_perm(entry.get(), 0644);
-        archive_entry_set_size(entry.get(), 0);
-        switch (line[0]) {
-        case 'd':
-            archive_entry_set_filetype(entry.get(), AE_IFDIR);
-            archive_entry_set_perm(entry.get(), 0755);
-            break;
-        case 'l':
-            archive_entry_set_filetype(entry.get(), AE_IFLNK);
-            archive_entry_copy_symlink(entry.get(), payload.constData());
-            break;
-        case 'h':
-            archive_entry_set_filetype(entry.get(), AE_IFREG);
-            archive_entry_copy_hardlink(entry.get(), payload.constData());
-            break;
-        case 'p':
-            archive_entry_set_filetype(entry.get(), AE_IFIFO);
-            break;
-        case 'c':
-            archive_entry_set_filetype(entry.get(), AE_IFCHR);
-            break;
-        default:
-            archive_entry_set_filetype(entry.get(), AE_IFREG);
-            archive_entry_set_size(entry.get(), payload.size());
-            break;
-        }
-        if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN)
-            continue;
-        if (line[0] == 'f')
-            archive_write_data(writer.get(), payload.constData(),
-                               static_cast<size_t>(payload.size()));
+        const ZipEntry::Kind kind = line[0] == 'd'   ? ZipEntry::folder
+                                    : line[0] == 'l' ? ZipEntry::link
+                                    : line[0] == 'h' ? ZipEntry::hardLink
+                                    : line[0] == 'p' ? ZipEntry::pipe
+                                    : line[0] == 'c' ? ZipEntry::device
+                                                     : ZipEntry::file;
+        entries.append({name, kind, payload, kind == ZipEntry::folder ? 0755 : 0644});
     }
-    if (archive_write_close(writer.get()) != ARCHIVE_OK)
-        return {};
-    zip.truncate(static_cast<qsizetype>(used));
-    return zip;
+    return zipOf(entries, true);
 }
 
 bool isEmptyFolder(const fs::path& path) {
@@ -150,14 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path archivePath = run / "archive.zip";
     const fs::path out = run / "out";
     fs::create_directory(sentinel);
-    {
-        QFile file(QString::fromStdString(archivePath.native()));
-        if (!file.open(QIODevice::WriteOnly) || file.write(zip) != zip.size())
-            FuzzInput::fail("archive not written");
-    }
+    const QString archiveName = QString::fromStdString(archivePath.native());
+    if (!writeFile(archiveName, zip))
+        FuzzInput::fail("archive not written");
 
-    const bool extracted = SecureArchive::extract(QString::fromStdString(archivePath.native()),
-                                                  QString::fromStdString(out.native()), 64 << 20);
+    const bool extracted =
+        SecureArchive::extract(archiveName, QString::fromStdString(out.native()), 64 << 20);
 
     check(isEmptyFolder(sentinel), "extract: the sentinel folder stays empty");
     // A refused archive may leave the extraction folder unmade.
@@ -166,11 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         expected.erase("out");
     check(names(run) == expected, "extract: nothing new beside the extraction folder");
     check(names(base) == std::set<std::string>{"run"}, "extract: nothing new above the run folder");
-    {
-        QFile file(QString::fromStdString(archivePath.native()));
-        check(file.open(QIODevice::ReadOnly) && file.readAll() == zip,
-              "extract: the archive is left as it was");
-    }
+    check(readFile(archiveName) == zip, "extract: the archive is left as it was");
     checkTree(out, extracted);
 
     std::error_code error;

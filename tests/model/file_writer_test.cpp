@@ -33,10 +33,7 @@ TEST(FileWriter, never_replaces_an_existing_file_folder_or_symlink) {
     QTemporaryDir dir;
     FileWriter writer;
     const QString file = dir.filePath(u"taken.md"_s);
-    QFile existing(file);
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("theirs");
-    existing.close();
+    ASSERT_TRUE(writeFile(file, "theirs"));
     EXPECT_EQ(writer.createNew(file, "ours"), FileWriter::Outcome::exists);
     EXPECT_EQ(readFile(file), QByteArray("theirs"));
 
@@ -53,9 +50,7 @@ TEST(FileWriter, never_replaces_an_existing_file_folder_or_symlink) {
 TEST(FileWriter, reports_failure_in_a_folder_that_cannot_hold_files) {
     QTemporaryDir dir;
     FileWriter writer;
-    QFile blocker(dir.filePath(u"blocker"_s));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(writeFile(dir.filePath(u"blocker"_s), {}));
     EXPECT_EQ(writer.createNew(dir.filePath(u"blocker/doc.md"_s), "x"),
               FileWriter::Outcome::failed);
     EXPECT_EQ(writer.createNew(dir.filePath(u"missing/doc.md"_s), "x"),
@@ -72,10 +67,7 @@ TEST(FileWriter, replace_overwrites_files_and_replaces_symlinks_themselves) {
     EXPECT_EQ(readFile(target), QByteArray("two"));
 
     const QString outside = dir.filePath(u"outside.txt"_s);
-    QFile file(outside);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("untouched");
-    file.close();
+    ASSERT_TRUE(writeFile(outside, "untouched"));
     ASSERT_TRUE(QFile::link(outside, dir.filePath(u"link.png"_s)));
     EXPECT_TRUE(writer.replace(dir.filePath(u"link.png"_s), "image"));
     EXPECT_EQ(readFile(outside), QByteArray("untouched"));

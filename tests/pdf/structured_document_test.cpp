@@ -1,5 +1,6 @@
 #include "structured_document.h"
 
+#include "golden.h"
 #include "pdf_extract.h"
 #include "pdf_test_support.h"
 #include "qt_printers.h"
@@ -33,21 +34,14 @@ struct GoldenCase {
 
 class TablesGolden : public testing::TestWithParam<GoldenCase> {};
 
-// MORVANE_REGENERATE_GOLDEN=1 writes the expected files anew, for review.
 TEST_P(TablesGolden, matches_the_reviewed_markdown_with_its_pictures) {
     const QString name = QString::fromLatin1(GetParam().pdf);
     const PDFExtract::Extraction extraction =
         PDFExtract::pages(fixture(GetParam().pdf), PDFExtract::Content::textAndDrawing);
     ASSERT_EQ(extraction.drawings.size(), extraction.pages.size());
     const StructuredLayout::Document document = StructuredLayout::document(extraction);
-    QFile golden(QStringLiteral(MORVANE_PDF_GOLDEN) + u'/' + name.section(u'.', 0, 0) + u".md"_s);
-    if (qEnvironmentVariableIsSet("MORVANE_REGENERATE_GOLDEN")) {
-        ASSERT_TRUE(golden.open(QIODevice::WriteOnly));
-        golden.write(document.markdown.toUtf8());
-        return;
-    }
-    ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
-    EXPECT_EQ(document.markdown, QString::fromUtf8(golden.readAll()));
+    expectGolden(QStringLiteral(MORVANE_PDF_GOLDEN) + u'/' + name.section(u'.', 0, 0) + u".md"_s,
+                 document.markdown);
 
     QStringList names;
     for (const StructuredLayout::Asset& asset : document.assets) {

@@ -1,6 +1,7 @@
 #include "case_table.h"
 #include "structured_layout.h"
 
+#include "golden.h"
 #include "pdf_extract.h"
 #include "pdf_layout.h"
 #include "pdf_test_support.h"
@@ -150,10 +151,6 @@ TEST(StructuredLayout, keeps_hostile_places_to_bounded_text) {
         EXPECT_LT(line.size(), 200) << line.toStdString();
 }
 
-QString goldenPath(const QString& name) {
-    return QStringLiteral(MORVANE_PDF_GOLDEN) + u'/' + name;
-}
-
 // Words as the score counts them: runs of letters and digits.
 QMap<QString, int> words(const QString& text) {
     QMap<QString, int> bag;
@@ -172,20 +169,13 @@ struct GoldenCase {
 
 class StructuredGolden : public testing::TestWithParam<GoldenCase> {};
 
-// MORVANE_REGENERATE_GOLDEN=1 writes the expected files anew, for review.
 TEST_P(StructuredGolden, matches_the_reviewed_markdown_and_keeps_every_body_word) {
     const QString name = QString::fromLatin1(GetParam().pdf);
     const QList<Page> pages = PDFExtract::pages(fixture(GetParam().pdf)).pages;
     ASSERT_FALSE(pages.isEmpty());
     const QString markdown = StructuredLayout::markdown(pages);
-    QFile golden(goldenPath(name.section(u'.', 0, 0) + u".md"_s));
-    if (qEnvironmentVariableIsSet("MORVANE_REGENERATE_GOLDEN")) {
-        ASSERT_TRUE(golden.open(QIODevice::WriteOnly));
-        golden.write(markdown.toUtf8());
-        return;
-    }
-    ASSERT_TRUE(golden.open(QIODevice::ReadOnly)) << golden.fileName().toStdString();
-    EXPECT_EQ(markdown, QString::fromUtf8(golden.readAll()));
+    expectGolden(QStringLiteral(MORVANE_PDF_GOLDEN) + u'/' + name.section(u'.', 0, 0) + u".md"_s,
+                 markdown);
 
     QMap<QString, int> missing = words(PDFLayout::markdown(pages));
     for (const auto& [word, count] : words(markdown).asKeyValueRange())

@@ -14,28 +14,9 @@
 
 namespace {
 
+// Qt derives the other colours, light text among them, from a dark window.
 QPalette darkPalette() {
-    QPalette dark;
-    const QColor window(0x2b, 0x2b, 0x2e);
-    const QColor base(0x1e, 0x1e, 0x20);
-    const QColor text(0xee, 0xee, 0xf0);
-    dark.setColor(QPalette::Window, window);
-    dark.setColor(QPalette::WindowText, text);
-    dark.setColor(QPalette::Base, base);
-    dark.setColor(QPalette::AlternateBase, window);
-    dark.setColor(QPalette::Text, text);
-    dark.setColor(QPalette::Button, window);
-    dark.setColor(QPalette::ButtonText, text);
-    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x8b, 0xff));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::Link, QColor(0x6c, 0xb4, 0xff));
-    dark.setColor(QPalette::PlaceholderText, QColor(0x8a, 0x8a, 0x90));
-    dark.setColor(QPalette::ToolTipBase, base);
-    dark.setColor(QPalette::ToolTipText, text);
-    const QColor disabled(0x6e, 0x6e, 0x74);
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        dark.setColor(QPalette::Disabled, role, disabled);
-    return dark;
+    return QPalette(QColor(0x2b, 0x2b, 0x2e), QColor(0x2b, 0x2b, 0x2e));
 }
 
 // Contrast as the difference of lightness, enough to tell dark on light from

@@ -188,12 +188,7 @@ TEST_F(ContentViewTest, a_cancelled_chooser_starts_nothing) {
 }
 
 TEST_F(ContentViewTest, texts_of_the_zone_and_the_field) {
-    EXPECT_EQ(child<QLabel>(*view, u"dropHeadline"_s)->text(),
-              u"Drop PDF, Word, PowerPoint, or HTML here"_s);
-    EXPECT_EQ(child<QLabel>(*view, u"dropCaption"_s)->text(),
-              u"Clean Markdown out — one file each, tables and all."_s);
-    EXPECT_EQ(field->placeholderText(), u"…or paste a web page URL"_s);
-    EXPECT_EQ(convert->text(), u"Convert"_s);
+    expectTexts(*view, u"content_view"_s);
     EXPECT_EQ(zone->height(), 150);
 }
 

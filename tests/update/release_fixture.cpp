@@ -6,9 +6,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <archive.h>
-#include <archive_entry.h>
-
 #include <filesystem>
 #include <stdexcept>
 
@@ -95,41 +92,6 @@ bool makeRelease(const QString& app, const SigningKey& key, const QString& versi
                {app, key.secretKeyFile, team, version, baseUrl, outFolder}, output);
 }
 
-void writeZip(const QString& zipPath, const QList<ZipEntry>& entries) {
-    archive* writer = archive_write_new();
-    archive_write_set_format_zip(writer);
-    if (archive_write_open_filename(writer, QFile::encodeName(zipPath).constData()) != ARCHIVE_OK)
-        throw std::runtime_error("can't write " + zipPath.toStdString());
-    for (const ZipEntry& zipEntry : entries) {
-        archive_entry* entry = archive_entry_new();
-        archive_entry_set_pathname(entry, zipEntry.path.constData());
-        switch (zipEntry.kind) {
-        case ZipEntry::file:
-            archive_entry_set_filetype(entry, AE_IFREG);
-            archive_entry_set_perm(entry, static_cast<mode_t>(zipEntry.permissions));
-            archive_entry_set_size(entry, zipEntry.content.size());
-            break;
-        case ZipEntry::folder:
-            archive_entry_set_filetype(entry, AE_IFDIR);
-            archive_entry_set_perm(entry, 0755);
-            break;
-        case ZipEntry::link:
-            archive_entry_set_filetype(entry, AE_IFLNK);
-            archive_entry_set_perm(entry, 0777);
-            archive_entry_set_symlink(entry, zipEntry.content.constData());
-            break;
-        }
-        if (archive_write_header(writer, entry) != ARCHIVE_OK)
-            throw std::runtime_error("can't add " + zipEntry.path.toStdString());
-        if (zipEntry.kind == ZipEntry::file)
-            archive_write_data(writer, zipEntry.content.constData(),
-                               static_cast<size_t>(zipEntry.content.size()));
-        archive_entry_free(entry);
-    }
-    archive_write_close(writer);
-    archive_write_free(writer);
-}
-
 void zipFolder(const QString& root, const QString& zipPath) {
     const fs::path base(QFile::encodeName(root).toStdString());
     QList<ZipEntry> entries;
@@ -146,7 +108,8 @@ void zipFolder(const QString& root, const QString& zipPath) {
                             readFile(QFile::decodeName(QByteArray::fromStdString(item.path()))),
                             static_cast<int>(item.status().permissions() & fs::perms::mask)});
     }
-    writeZip(zipPath, entries);
+    if (!writeFile(zipPath, zipOf(entries)))
+        throw std::runtime_error("can't write " + zipPath.toStdString());
 }
 
 } // namespace ReleaseFixture

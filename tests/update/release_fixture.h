@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "test_files.h"
+#include "zip_writer.h"
 
 // Install folders, signing keys, releases and hand-made ZIP archives for the
 // updater's tests, made at test time in folders the tests own.
@@ -41,16 +42,6 @@ bool signApp(const QString& folder, const SigningKey& key,
 bool makeRelease(const QString& app, const SigningKey& key, const QString& version,
                  const QString& baseUrl, const QString& outFolder,
                  const QString& team = QString::fromLatin1(teamId), QByteArray* output = nullptr);
-
-struct ZipEntry {
-    enum Kind { file, folder, link };
-    QByteArray path;
-    Kind kind = file;
-    QByteArray content; // a file's bytes, a link's target
-    int permissions = 0755;
-};
-
-void writeZip(const QString& zipPath, const QList<ZipEntry>& entries);
 
 // Zips everything below `root` (files with their modes, folders, links as
 // links), paths relative to `root`.

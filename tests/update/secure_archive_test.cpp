@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-using ReleaseFixture::ZipEntry;
 
 namespace {
 
@@ -32,11 +31,11 @@ QStringList everything(const QString& folder) {
 TEST(SecureArchive, extracts_files_folders_and_links) {
     QTemporaryDir root;
     const QString zip = root.filePath(u"good.zip"_s);
-    ReleaseFixture::writeZip(zip, {{"Morvane.app/", ZipEntry::folder, {}},
-                                   {"Morvane.app/morvane", ZipEntry::file, "#!/bin/sh\n"},
-                                   {"Morvane.app/lib/libx.so.1", ZipEntry::file, "library"},
-                                   {"Morvane.app/lib/libx.so", ZipEntry::link, "libx.so.1"},
-                                   {"Morvane.app/up", ZipEntry::link, "lib/../lib"}});
+    writeFile(zip, zipOf({{"Morvane.app/", ZipEntry::folder, {}},
+                          {"Morvane.app/morvane", ZipEntry::file, "#!/bin/sh\n"},
+                          {"Morvane.app/lib/libx.so.1", ZipEntry::file, "library"},
+                          {"Morvane.app/lib/libx.so", ZipEntry::link, "libx.so.1"},
+                          {"Morvane.app/up", ZipEntry::link, "lib/../lib"}}));
     const QString unpacked = root.filePath(u"work/unpacked"_s);
 
     ASSERT_TRUE(SecureArchive::extract(zip, unpacked, ceiling));
@@ -63,8 +62,8 @@ TEST(SecureArchive, refuses_what_is_not_a_zip_archive) {
 TEST(SecureArchive, refuses_a_truncated_archive) {
     QTemporaryDir root;
     const QString zip = root.filePath(u"update.zip"_s);
-    ReleaseFixture::writeZip(
-        zip, {{"Morvane.app/morvane", ZipEntry::file, QByteArray(20000, 'x') + "end"}});
+    writeFile(zip,
+              zipOf({{"Morvane.app/morvane", ZipEntry::file, QByteArray(20000, 'x') + "end"}}));
     QByteArray bytes = readFile(zip);
     bytes.truncate(bytes.size() / 2);
     writeFile(zip, bytes);
@@ -91,7 +90,7 @@ TEST_P(SecureArchiveHostile, refuses_and_writes_nothing_outside) {
         entry.path.replace("TARGET", QFile::encodeName(target));
         entry.content.replace("TARGET", QFile::encodeName(target));
     }
-    ReleaseFixture::writeZip(zip, entries);
+    writeFile(zip, zipOf(entries));
 
     EXPECT_FALSE(SecureArchive::extract(zip, unpacked, ceiling));
 

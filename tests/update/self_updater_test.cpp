@@ -21,7 +21,6 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
-using ReleaseFixture::ZipEntry;
 using SelfUpdater::Failure;
 using SelfUpdater::PlatformError;
 using SelfUpdater::UpdateError;
@@ -144,7 +143,7 @@ public:
     }
 
     // The archive of whatever `prepare` puts in a fresh staging folder.
-    QByteArray zipOf(const std::function<void(const QString& staging)>& prepare) {
+    QByteArray zipOfStaging(const std::function<void(const QString& staging)>& prepare) {
         const QString staging = path(u"staging-%1"_s.arg(++m_stagings));
         QDir().mkpath(staging);
         prepare(staging);
@@ -361,7 +360,7 @@ protected:
     QByteArray archive(const ArchiveCase& c) {
         if (c.archive)
             return c.archive(*this);
-        return zipOf([&](const QString& staging) {
+        return zipOfStaging([&](const QString& staging) {
             const QString app = staging + u'/' + QString::fromUtf8(c.folder);
             writeNewApp(app, QString::fromLatin1(c.version));
             EXPECT_TRUE(ReleaseFixture::signApp(app, c.otherKey ? *otherKey : *key,
@@ -384,12 +383,6 @@ TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
     EXPECT_FALSE(QFileInfo::exists(path(u"owned"_s)));
 }
 
-QByteArray zipOfEntries(SelfUpdaterInstall& test, const QList<ZipEntry>& entries) {
-    const QString zip = test.path(u"hand-made.zip"_s);
-    ReleaseFixture::writeZip(zip, entries);
-    return readFile(zip);
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Steps, SelfUpdaterInstallArchive,
     testing::Values(
@@ -402,10 +395,9 @@ INSTANTIATE_TEST_SUITE_P(
         ArchiveCase{.name = "dot_dot_entry",
                     .expected = UpdateError::unpack,
                     .archive =
-                        [](SelfUpdaterInstall& test) {
-                            return zipOfEntries(
-                                test, {{"Morvane.app/morvane", ZipEntry::file, "x"},
-                                       {"Morvane.app/../../owned", ZipEntry::file, "gotcha"}});
+                        [](SelfUpdaterInstall&) {
+                            return zipOf({{"Morvane.app/morvane", ZipEntry::file, "x"},
+                                          {"Morvane.app/../../owned", ZipEntry::file, "gotcha"}});
                         }},
         // 64 MiB of zeros in a 64 KiB archive, against a ceiling of 8 MiB:
         // refused on the declared sizes, before anything is written.
@@ -414,8 +406,7 @@ INSTANTIATE_TEST_SUITE_P(
                     .archive =
                         [](SelfUpdaterInstall& test) {
                             test.m_environment.limits.unpackedBytes = 8 << 20;
-                            return zipOfEntries(
-                                test,
+                            return zipOf(
                                 {{"Morvane.app/morvane", ZipEntry::file, "#!/bin/sh\n"},
                                  {"Morvane.app/zeros", ZipEntry::file, QByteArray(64 << 20, 0)}});
                         }},
