@@ -66,8 +66,8 @@ run -o "$work/second" "file://localhost$work/in/report.pdf"
 # PDFs alone load neither the web engine, the widgets, D-Bus nor the GUI.
 LD_DEBUG=libs env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$convert" -o "$work/third" \
   "$work/in/report.pdf" >/dev/null 2>"$work/libraries"
-grep -q 'libMorvanePdf\.so' "$work/libraries" &&
-  ! grep -qE 'lib(Qt6WebEngineCore|Qt6Widgets|Qt6DBus|Qt6Gui|MorvaneGraphical)\.so' "$work/libraries" ||
+{ grep -q 'libMorvanePdf\.so' "$work/libraries" &&
+  ! grep -qE 'lib(Qt6WebEngineCore|Qt6Widgets|Qt6DBus|Qt6Gui|MorvaneGraphical)\.so' "$work/libraries"; } ||
   fail "a PDF-only run loaded graphical libraries"
 
 # Every spelling of the output folder; -- ends the options.

@@ -45,6 +45,6 @@ rm "$app/libMorvaneGraphical.so"
 rc=0
 "$app/morvane-convert" --out "$work/bare" --no-reveal "$work/notice.pdf" "$work/birds.html" \
   >"$work/stdout" 2>"$work/stderr" || rc=$?
-[ "$rc" -eq 1 ] && grep -q cormorant "$work/bare/notice.md" && [ ! -e "$work/bare/Installed.md" ] &&
-  grep -q 'could not load the web engine' "$work/stderr" || { cat "$work/stderr"; fail "without the module"; }
+{ [ "$rc" -eq 1 ] && grep -q cormorant "$work/bare/notice.md" && [ ! -e "$work/bare/Installed.md" ] &&
+  grep -q 'could not load the web engine' "$work/stderr"; } || { cat "$work/stderr"; fail "without the module"; }
 echo "install: Morvane.app complete and launchable"
