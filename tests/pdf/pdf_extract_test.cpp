@@ -35,23 +35,19 @@ TEST(PdfExtract, gives_each_line_its_dominant_rounded_size) {
     EXPECT_EQ(extraction.note, u"1p \u00B7 5 lines (text 5, ocr 0 on 0p)"_s);
 }
 
+// A page with only spaces in its text layer (recognition finds nothing on
+// it) and a page the document lacks are both empty entries.
 TEST(PdfExtract, keeps_one_entry_per_page_and_counts_lines) {
-    const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("three_pages.pdf"));
-    ASSERT_EQ(extraction.pages.size(), 3);
-    EXPECT_EQ(texts(extraction.pages[0]), QStringList{u"First page marker alpha"_s});
-    // Only spaces in the text layer: recognition finds nothing on the blank page.
-    EXPECT_TRUE(extraction.pages[1].isEmpty());
-    EXPECT_EQ(texts(extraction.pages[2]), QStringList{u"Third page marker gamma"_s});
-    EXPECT_EQ(extraction.note, u"3p \u00B7 2 lines (text 2, ocr 0 on 0p)"_s);
-}
-
-TEST(PdfExtract, gives_an_empty_page_for_a_page_the_document_lacks) {
-    const PDFExtract::Extraction extraction = PDFExtract::pages(fixture("missing_page.pdf"));
-    ASSERT_EQ(extraction.pages.size(), 3);
-    EXPECT_EQ(texts(extraction.pages[0]), QStringList{u"Before the gap"_s});
-    EXPECT_TRUE(extraction.pages[1].isEmpty());
-    EXPECT_EQ(texts(extraction.pages[2]), QStringList{u"After the gap"_s});
-    EXPECT_EQ(extraction.note, u"3p \u00B7 2 lines (text 2, ocr 0 on 0p)"_s);
+    for (const auto& [pdf, first, third] :
+         {std::tuple{"three_pages.pdf", u"First page marker alpha"_s, u"Third page marker gamma"_s},
+          std::tuple{"missing_page.pdf", u"Before the gap"_s, u"After the gap"_s}}) {
+        const PDFExtract::Extraction extraction = PDFExtract::pages(fixture(pdf));
+        ASSERT_EQ(extraction.pages.size(), 3) << pdf;
+        EXPECT_EQ(texts(extraction.pages[0]), QStringList{first});
+        EXPECT_TRUE(extraction.pages[1].isEmpty());
+        EXPECT_EQ(texts(extraction.pages[2]), QStringList{third});
+        EXPECT_EQ(extraction.note, u"3p \u00B7 2 lines (text 2, ocr 0 on 0p)"_s);
+    }
 }
 
 TEST(PdfExtract, of_a_document_without_pages_is_empty_with_zero_counts) {

@@ -1,5 +1,6 @@
 #include "text_repair.h"
 
+#include "case_table.h"
 #include "qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,6 @@ struct RepairCase {
     const char* name;
     QString input, expected;
 };
-
-std::string caseName(const testing::TestParamInfo<RepairCase>& info) {
-    return info.param.name;
-}
 
 class CollapseWs : public testing::TestWithParam<RepairCase> {};
 
