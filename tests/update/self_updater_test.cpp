@@ -544,12 +544,13 @@ TEST_F(SelfUpdaterSwap, replaces_the_app_once_the_process_ends_and_starts_the_ne
 TEST_F(SelfUpdaterSwap, waits_for_every_process_that_holds_the_install) {
     const UpdateInfo update = serve(signedRelease());
     // A second process of the same install, as morvane-convert would be,
-    // that logs when it lets go.
+    // that says when it holds the lock and logs when it lets go.
+    const QString held = path(u"held"_s);
     QProcess other;
-    other.start(u"flock"_s, {u"-s"_s, m_installed, u"sh"_s, u"-c"_s,
-                             u"sleep 2; echo released >> \"$0\""_s, startedLog()});
-    ASSERT_TRUE(other.waitForStarted());
-    QThread::msleep(200);
+    other.start(u"flock"_s,
+                {u"-s"_s, m_installed, u"sh"_s, u"-c"_s,
+                 u"touch \"$1\"; sleep 2; echo released >> \"$0\""_s, startedLog(), held});
+    ASSERT_TRUE(eventually([&] { return QFileInfo::exists(held); }));
 
     installAndQuit(update);
 
