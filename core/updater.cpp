@@ -68,10 +68,8 @@ bool isNewer(QStringView a, QStringView b) {
 }
 
 std::optional<UpdateInfo> fromFeed(const QByteArray& body, const QString& currentVersion) {
-    const std::optional<QJsonObject> parsed = JsonInput::object(body);
-    if (!parsed)
-        return std::nullopt;
-    const QJsonObject& feed = *parsed;
+    // Unreadable text lacks the fields as an empty object does.
+    const QJsonObject feed = JsonInput::object(body).value_or(QJsonObject());
 
     const QJsonValue version = feed.value("version"_L1);
     const QJsonValue url = feed.value("url"_L1);

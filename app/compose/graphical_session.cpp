@@ -1,11 +1,9 @@
 #include "graphical_session.h"
 
 #include "desktop.h"
-#include "pdf_extract.h"
+#include "private_module.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 
 #include <dlfcn.h>
 
@@ -28,26 +26,15 @@ struct Module {
 
 QString lastFailure;
 
-// The module sits beside the PDF library, in the build tree and when
-// installed; a full path, so that no search path can put another in its place.
-QByteArray modulePath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&PDFExtract::lastNote), &info) == 0 || !info.dli_fname)
-        return {};
-    const QString folder = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
-    return QFile::encodeName(QDir(folder).filePath(u"libMorvaneGraphical.so"_s));
-}
-
 const Module& module() {
     static Module loaded;
     static std::once_flag once;
     std::call_once(once, [] {
-        const QByteArray path = modulePath();
-        void* handle = path.isEmpty() ? nullptr : dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        // It sits beside the PDF library, in the build tree and when installed.
+        QString failure;
+        void* handle = PrivateModule::open("libMorvaneGraphical.so", &failure);
         if (!handle) {
-            loaded.failure =
-                u"could not load the web engine: "_s +
-                (path.isEmpty() ? u"its folder is unknown"_s : QString::fromLocal8Bit(dlerror()));
+            loaded.failure = u"could not load the web engine: "_s + failure;
             return;
         }
         loaded.application =

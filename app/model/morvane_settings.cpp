@@ -33,10 +33,8 @@ QUrl MorvaneSettings::url() {
 }
 
 std::optional<MorvaneSettings> MorvaneSettings::fromJson(const QByteArray& json) {
-    const std::optional<QJsonObject> parsed = JsonInput::object(json);
-    if (!parsed)
-        return std::nullopt;
-    const QJsonObject& object = *parsed;
+    // Unreadable text lacks the fields as an empty object does.
+    const QJsonObject object = JsonInput::object(json).value_or(QJsonObject());
     const QJsonValue folderPath = object.value("folderPath"_L1);
     const QJsonValue openAfterConvert = object.value("openAfterConvert"_L1);
     // A relative folder would follow whatever folder the app was started in,

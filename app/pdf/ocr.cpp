@@ -1,10 +1,7 @@
 #include "ocr.h"
 
 #include "ocr_engine.h"
-
-#include <QByteArray>
-#include <QDir>
-#include <QFileInfo>
+#include "private_module.h"
 
 #include <dlfcn.h>
 
@@ -20,15 +17,6 @@ struct OcrModule {
     MorvaneOcrClose close = nullptr;
 };
 
-// The module sits beside this library, in the build tree and when installed.
-QByteArray modulePath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&PDFExtract::ocrOrder), &info) == 0 || !info.dli_fname)
-        return {};
-    const QString directory = QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
-    return QFile::encodeName(QDir(directory).filePath(QStringLiteral("libMorvanePdfOcr.so")));
-}
-
 template <typename Function>
 Function symbol(void* handle, const char* name) {
     return reinterpret_cast<Function>(dlsym(handle, name));
@@ -38,8 +26,7 @@ const OcrModule& ocrModule() {
     static OcrModule module;
     static std::once_flag loaded;
     std::call_once(loaded, [] {
-        const QByteArray path = modulePath();
-        void* handle = path.isEmpty() ? nullptr : dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = PrivateModule::open("libMorvanePdfOcr.so");
         if (!handle)
             return;
         module.handle = handle;
