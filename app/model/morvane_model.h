@@ -156,9 +156,8 @@ private:
     void setIsCheckingForUpdate(bool isChecking);
     // The user's preference store (recents, declined update version, PDF layout).
     static QSettings preferences();
-    QCoro::Task<std::optional<UpdateInfo>> fetchUpdate();
-    QCoro::Task<> runLaunchCheck();
-    QCoro::Task<> runManualCheck();
+    enum class Check { onLaunch, manual };
+    QCoro::Task<> runCheck(Check check);
     QCoro::Task<> runInstall();
 
     Lifetime m_lifetime;

@@ -42,49 +42,37 @@ void MorvaneModel::start() {
 }
 
 void MorvaneModel::checkForUpdatesOnLaunch() {
-    runLaunchCheck();
-}
-
-QCoro::Task<std::optional<UpdateInfo>> MorvaneModel::fetchUpdate() {
-    if (!m_updates)
-        co_return std::nullopt;
-    co_return co_await m_updates->check(manifest(), m_version);
-}
-
-QCoro::Task<> MorvaneModel::runLaunchCheck() {
-    const Lifetime::Token alive = m_lifetime.token();
-    const std::optional<UpdateInfo> update = co_await fetchUpdate();
-    if (!alive)
-        co_return;
-    setAvailableUpdate(update);
-    if (!update)
-        co_return;
-    const QVariant declined = preferences().value(promptedVersionKey);
-    if (declined.isValid() && declined.toString() == update->version)
-        co_return;
-    promptForUpdate();
+    runCheck(Check::onLaunch);
 }
 
 void MorvaneModel::checkForUpdatesManually() {
     if (m_isUpdating || m_isCheckingForUpdate)
         return;
     setIsCheckingForUpdate(true);
-    runManualCheck();
+    runCheck(Check::manual);
 }
 
-QCoro::Task<> MorvaneModel::runManualCheck() {
+QCoro::Task<> MorvaneModel::runCheck(Check check) {
     const Lifetime::Token alive = m_lifetime.token();
-    const std::optional<UpdateInfo> update = co_await fetchUpdate();
+    std::optional<UpdateInfo> update;
+    if (m_updates)
+        update = co_await m_updates->check(manifest(), m_version);
     if (!alive)
         co_return;
-    setIsCheckingForUpdate(false);
+    if (check == Check::manual)
+        setIsCheckingForUpdate(false);
     setAvailableUpdate(update);
-    if (!update) {
+    if (!update && check == Check::manual) {
         m_desktop->activate();
         m_desktop->showAlert(
             {u"You're up to date"_s, u"Morvane "_s + m_version + u" is the latest version."_s, {}});
-        co_return;
     }
+    if (!update)
+        co_return;
+    // On launch, a version the user has already put off is not offered again.
+    const QVariant declined = preferences().value(promptedVersionKey);
+    if (check == Check::onLaunch && declined.isValid() && declined.toString() == update->version)
+        co_return;
     promptForUpdate();
 }
 
