@@ -96,26 +96,17 @@ MorvaneModel::MorvaneModel(std::unique_ptr<Converters> converters, ModelServices
                            QObject* parent)
     : QObject(parent)
     , m_converters(std::move(converters))
-    , m_desktop(services.desktop)
-    , m_fileWriter(std::move(services.fileWriter))
-    , m_clock(std::move(services.clock))
-    , m_network(services.network)
-    , m_pageDeadline(services.pageDeadline)
-    , m_pageIdleTimeout(services.pageIdleTimeout)
-    , m_maxPageBytes(services.maxPageBytes)
-    , m_updates(std::move(services.updates)) {
-    Q_ASSERT(m_desktop && m_network);
-    if (!m_fileWriter)
-        m_fileWriter = std::make_unique<FileWriter>();
-    if (!m_clock)
-        m_clock = [] { return QDateTime::currentDateTime(); };
-    m_settingsPath = services.settingsPath;
-    m_recordRecents = services.recordRecents;
-    m_settings =
-        MorvaneSettings::read(m_settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
+    , m_services(std::move(services)) {
+    Q_ASSERT(m_services.desktop && m_services.network);
+    if (!m_services.fileWriter)
+        m_services.fileWriter = std::make_unique<FileWriter>();
+    if (!m_services.clock)
+        m_services.clock = [] { return QDateTime::currentDateTime(); };
+    m_settings = MorvaneSettings::read(
+        m_services.settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
     m_version = compiledVersion();
-    m_storesPdfLayout = !services.pdfLayout;
-    m_pdfLayout = services.pdfLayout.value_or(
+    m_storesPdfLayout = !m_services.pdfLayout;
+    m_pdfLayout = m_services.pdfLayout.value_or(
         preferences().value(pdfLayoutKey).toString() == u"structured" ? PdfLayoutChoice::structured
                                                                       : PdfLayoutChoice::plain);
 }
@@ -133,7 +124,7 @@ QSettings MorvaneModel::preferences() {
 void MorvaneModel::setSettings(const MorvaneSettings& settings) {
     m_settings = settings;
     Q_EMIT settingsChanged();
-    m_settings.write(m_settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
+    m_settings.write(m_services.settingsPath.value_or(MorvaneSettings::url().toLocalFile()));
 }
 
 void MorvaneModel::setPdfLayout(PdfLayoutChoice layout) {
@@ -192,7 +183,7 @@ QCoro::Task<> MorvaneModel::runBatch(QList<QUrl> batch) {
     else if (written.size() >= 2)
         setStatus(u"Converted "_s + QString::number(written.size()) + u" files ✓"_s);
     if (m_settings.openAfterConvert && !written.isEmpty())
-        m_desktop->revealFiles(written);
+        m_services.desktop->revealFiles(written);
 
     setIsConverting(false);
     for (const QUrl& url : batch)
@@ -270,7 +261,7 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
         return std::nullopt;
 
     const QString folder = m_settings.folderPath;
-    m_fileWriter->makeFolder(folder);
+    m_services.fileWriter->makeFolder(folder);
     const QString title = result.title.isEmpty() ? fallback : result.title;
     const QString slug = Convert::slug(title, fallback);
 
@@ -299,7 +290,7 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
         const QString assetFolder = folder + u'/' + assetFolderName;
         bool madeAssetFolder = false;
         if (!assets.isEmpty()) {
-            const FileWriter::Outcome made = m_fileWriter->createFolder(assetFolder);
+            const FileWriter::Outcome made = m_services.fileWriter->createFolder(assetFolder);
             if (made == FileWriter::Outcome::exists)
                 continue;
             madeAssetFolder = made == FileWriter::Outcome::created;
@@ -311,9 +302,9 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
         const QString text = Convert::document(title, source, date, markdown);
 
         const FileWriter::Outcome outcome =
-            m_fileWriter->createNew(target.toLocalFile(), text.toUtf8());
+            m_services.fileWriter->createNew(target.toLocalFile(), text.toUtf8());
         if (outcome != FileWriter::Outcome::created && madeAssetFolder)
-            m_fileWriter->removeEmptyFolder(assetFolder);
+            m_services.fileWriter->removeEmptyFolder(assetFolder);
         if (outcome == FileWriter::Outcome::exists)
             continue;
         if (outcome == FileWriter::Outcome::failed)
@@ -321,10 +312,10 @@ std::optional<QUrl> MorvaneModel::saveAndRecord(const ConvertResult& result, con
 
         if (madeAssetFolder) {
             for (const DecodedAsset& asset : assets)
-                m_fileWriter->replace(assetFolder + u'/' + asset.name, asset.bytes);
-            m_fileWriter->flush(assetFolder);
+                m_services.fileWriter->replace(assetFolder + u'/' + asset.name, asset.bytes);
+            m_services.fileWriter->flush(assetFolder);
         }
-        if (m_recordRecents)
+        if (m_services.recordRecents)
             addRecent(target);
         return target;
     }
@@ -354,7 +345,7 @@ void MorvaneModel::removeStaleTemporaries() {
 }
 
 QString MorvaneModel::today() const {
-    return QLocale::c().toString(m_clock().date(), u"yyyy-MM-dd"_s);
+    return QLocale::c().toString(m_services.clock().date(), u"yyyy-MM-dd"_s);
 }
 
 void MorvaneModel::loadRecents() {
@@ -390,13 +381,13 @@ void MorvaneModel::copyRecent(const Recent& recent) {
     const std::optional<QString> text = Unicode::decodeUtf8Strict(file.readAll());
     if (!text || file.error() != QFileDevice::NoError)
         return;
-    m_desktop->copyText(*text);
+    m_services.desktop->copyText(*text);
     setStatus(u"Copied ✓ "_s + recent.name);
 }
 
 void MorvaneModel::chooseFolder() {
-    m_desktop->activate();
-    const std::optional<QString> folder = m_desktop->chooseFolder(
+    m_services.desktop->activate();
+    const std::optional<QString> folder = m_services.desktop->chooseFolder(
         {u"Choose"_s, u"Choose where converted Markdown is saved"_s, m_settings.folderPath});
     if (!folder)
         return;

@@ -83,14 +83,13 @@ public:
     const QSet<QString>& inFlight() const { return m_inFlight; }
     const QString& version() const { return m_version; }
     const std::optional<UpdateInfo>& availableUpdate() const { return m_availableUpdate; }
-    bool updatesItself() const { return m_updates != nullptr; }
+    bool updatesItself() const { return m_services.updates != nullptr; }
     bool isUpdating() const { return m_isUpdating; }
     bool isCheckingForUpdate() const { return m_isCheckingForUpdate; }
     bool didCheck() const { return m_didCheck; }
     PdfLayoutChoice pdfLayout() const { return m_pdfLayout; }
     // Applies from the next PDF on and is kept in the preference store.
     void setPdfLayout(PdfLayoutChoice layout);
-    Desktop& desktop() const { return *m_desktop; }
 
     // Inputs beyond these are refused before they are read: PDFs are read
     // page by page, the others whole into memory and over to the engine.
@@ -162,16 +161,7 @@ private:
 
     Lifetime m_lifetime;
     std::unique_ptr<Converters> m_converters;
-    Desktop* m_desktop = nullptr;
-    std::unique_ptr<FileWriter> m_fileWriter;
-    std::optional<QString> m_settingsPath;
-    bool m_recordRecents = true;
-    std::function<QDateTime()> m_clock;
-    QNetworkAccessManager* m_network = nullptr;
-    std::chrono::milliseconds m_pageDeadline{0};
-    std::chrono::milliseconds m_pageIdleTimeout{0};
-    qsizetype m_maxPageBytes = 0;
-    std::unique_ptr<UpdateService> m_updates;
+    ModelServices m_services;
 
     MorvaneSettings m_settings;
     bool m_isConverting = false;

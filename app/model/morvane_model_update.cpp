@@ -37,7 +37,7 @@ void MorvaneModel::start() {
     if (m_didCheck)
         return;
     m_didCheck = true;
-    if (m_updates)
+    if (m_services.updates)
         checkForUpdatesOnLaunch();
 }
 
@@ -55,16 +55,16 @@ void MorvaneModel::checkForUpdatesManually() {
 QCoro::Task<> MorvaneModel::runCheck(Check check) {
     const Lifetime::Token alive = m_lifetime.token();
     std::optional<UpdateInfo> update;
-    if (m_updates)
-        update = co_await m_updates->check(manifest(), m_version);
+    if (m_services.updates)
+        update = co_await m_services.updates->check(manifest(), m_version);
     if (!alive)
         co_return;
     if (check == Check::manual)
         setIsCheckingForUpdate(false);
     setAvailableUpdate(update);
     if (!update && check == Check::manual) {
-        m_desktop->activate();
-        m_desktop->showAlert(
+        m_services.desktop->activate();
+        m_services.desktop->showAlert(
             {u"You're up to date"_s, u"Morvane "_s + m_version + u" is the latest version."_s, {}});
     }
     if (!update)
@@ -80,12 +80,12 @@ void MorvaneModel::promptForUpdate() {
     if (!m_availableUpdate || m_isUpdating)
         return;
     const UpdateInfo update = *m_availableUpdate;
-    m_desktop->activate();
+    m_services.desktop->activate();
     const int answer =
-        m_desktop->showAlert({u"A new version of Morvane is available"_s,
-                              u"Morvane "_s + update.version + u" is ready — you have "_s +
-                                  m_version + u". It will update itself and relaunch."_s,
-                              {u"Install"_s, u"Later"_s}});
+        m_services.desktop->showAlert({u"A new version of Morvane is available"_s,
+                                       u"Morvane "_s + update.version + u" is ready — you have "_s +
+                                           m_version + u". It will update itself and relaunch."_s,
+                                       {u"Install"_s, u"Later"_s}});
     if (answer == 0)
         installUpdate();
     else
@@ -104,24 +104,26 @@ QCoro::Task<> MorvaneModel::runInstall() {
     // The update is captured now; a check finishing meanwhile cannot take it away.
     const UpdateInfo update = *m_availableUpdate;
     UpdateService::InstallOutcome outcome = UpdateService::InstallOutcome::failed;
-    if (m_updates)
-        outcome = co_await m_updates->install(update);
+    if (m_services.updates)
+        outcome = co_await m_services.updates->install(update);
     if (!alive)
         co_return;
     if (outcome == UpdateService::InstallOutcome::installed) {
-        m_desktop->quit();
+        m_services.desktop->quit();
         co_return;
     }
     setIsUpdating(false);
     if (outcome == UpdateService::InstallOutcome::readOnlyLocation)
-        m_desktop->showAlert({u"Move Morvane to Applications"_s,
-                              u"It's running from a read-only location (a disk image or "
-                              "Downloads). Move it to Applications, reopen, then check again."_s,
-                              {}});
+        m_services.desktop->showAlert(
+            {u"Move Morvane to Applications"_s,
+             u"It's running from a read-only location (a disk image or "
+             "Downloads). Move it to Applications, reopen, then check again."_s,
+             {}});
     else
-        m_desktop->showAlert({u"Update failed"_s,
-                              u"Couldn't install the update. Try again later, or download it "
-                              "from "_s +
-                                  UpdateSettings::productPage() + u"."_s,
-                              {}});
+        m_services.desktop->showAlert(
+            {u"Update failed"_s,
+             u"Couldn't install the update. Try again later, or download it "
+             "from "_s +
+                 UpdateSettings::productPage() + u"."_s,
+             {}});
 }

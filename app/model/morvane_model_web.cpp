@@ -64,7 +64,7 @@ QCoro::Task<> MorvaneModel::runPage(QUrl address, QString shownHost) {
         saveAndRecord(result, absolute, host.isEmpty() ? u"page"_s : host);
     if (document) {
         if (m_settings.openAfterConvert)
-            m_desktop->revealFiles({*document});
+            m_services.desktop->revealFiles({*document});
         setStatus(u"Converted ✓"_s);
     } else {
         setStatus(u"Couldn't extract an article from that page"_s);
@@ -77,8 +77,8 @@ QCoro::Task<std::optional<QByteArray>>
 MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddress) {
     QNetworkRequest request(address);
     request.setRawHeader("User-Agent", pageUserAgent);
-    request.setTransferTimeout(static_cast<int>(m_pageIdleTimeout.count()));
-    std::unique_ptr<QNetworkReply> reply(m_network->get(request));
+    request.setTransferTimeout(static_cast<int>(m_services.pageIdleTimeout.count()));
+    std::unique_ptr<QNetworkReply> reply(m_services.network->get(request));
     // Qt reads ahead without limit unless told; the body is taken in as it comes.
     reply->setReadBufferSize(256 * 1024);
 
@@ -94,7 +94,7 @@ MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddres
         if (refused)
             return;
         body += reply->readAll();
-        if (body.size() > m_maxPageBytes)
+        if (body.size() > m_services.maxPageBytes)
             refuse();
     };
     const QMetaObject::Connection reading =
@@ -105,14 +105,14 @@ MorvaneModel::fetchPage(QUrl address, QByteArray& contentType, QUrl& finalAddres
             bool known = false;
             const qlonglong length =
                 reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-            if (known && length > m_maxPageBytes)
+            if (known && length > m_services.maxPageBytes)
                 refuse();
         });
     // The idle time-out alone lets a trickling server hold the page for ever.
     QTimer deadline;
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, this, refuse);
-    deadline.start(m_pageDeadline);
+    deadline.start(m_services.pageDeadline);
     const Lifetime::Token alive = m_lifetime.token();
     if (!reply->isFinished())
         co_await qCoro(reply.get()).waitForFinished();
