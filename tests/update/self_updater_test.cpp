@@ -186,158 +186,160 @@ public:
     QList<QStringList> m_started;
     QNetworkAccessManager m_session;
     int m_stagings = 0;
+    std::optional<UnwritableFolder> m_unwritable;
 };
 
-TEST_F(SelfUpdaterInstall, refuses_a_folder_whose_parent_it_cannot_write_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    const UnwritableFolder parent(path(u"Applications"_s));
-    if (parent.isWritable())
-        GTEST_SKIP() << "can't take write access away here";
+// Each install below is refused before any request, and changes nothing.
+struct RefusalCase {
+    const char* name;
+    Failure expected;
+    // Sets the case up; false where this machine can't.
+    bool (*prepare)(SelfUpdaterInstall& test);
+};
 
-    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation));
+class SelfUpdaterRefusal : public SelfUpdaterInstall,
+                           public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(SelfUpdaterRefusal, comes_before_any_request) {
+    const UpdateInfo update = serve(signedRelease());
+    if (!GetParam().prepare(*this))
+        GTEST_SKIP() << "can't set this case up here";
+
+    EXPECT_EQ(install(update), std::optional<Failure>(GetParam().expected));
 
     EXPECT_EQ(server.requests.size(), 0);
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     expectInstalledUntouched();
 }
 
-TEST_F(SelfUpdaterInstall, refuses_a_build_tree_or_system_folder_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    for (const QString& location : {path(u"build/bin"_s), path(u"Applications/Morvane.app.d"_s),
-                                    path(u"Applications/missing/Morvane.app"_s)}) {
-        ReleaseFixture::writeApp(location, u"1.0"_s, startedLog());
-        if (location.contains(u"missing"_s))
-            QDir(location).removeRecursively();
-        m_environment.appLocation = location;
-        EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation))
-            << location.toStdString();
-    }
-    EXPECT_EQ(server.requests.size(), 0);
-    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+// Moves the install to `relative`, written there unless `missing`.
+bool installedAt(SelfUpdaterInstall& test, const QString& relative, bool missing = false) {
+    test.m_environment.appLocation = test.path(relative);
+    if (missing)
+        return QDir().mkpath(QFileInfo(test.m_environment.appLocation).path());
+    ReleaseFixture::writeApp(test.m_environment.appLocation, u"1.0"_s, test.startedLog());
+    return true;
 }
 
-TEST_F(SelfUpdaterInstall, refuses_an_install_of_another_user_or_run_by_root_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    const uint user = m_environment.userId;
-    if (!giveTo(m_installed, user + 1))
-        GTEST_SKIP() << "can't give the folder away here";
-    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation)) << "another user's";
-
-    // A system install run by root: the folder is root's own.
-    ASSERT_TRUE(giveTo(m_installed, 0));
-    m_environment.userId = 0;
-    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation)) << "root's";
-
-    EXPECT_EQ(server.requests.size(), 0);
-    EXPECT_FALSE(QFileInfo::exists(workFolder()));
+bool running(SelfUpdaterInstall& test, const QString& version) {
+    test.m_environment.currentVersion = version;
+    return true;
 }
 
-TEST_F(SelfUpdaterInstall, refuses_an_offer_no_newer_than_the_running_version_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    for (const QString& running : {u"2.0"_s, u"2.0.0"_s, u"3.1"_s}) {
-        m_environment.currentVersion = running;
-        EXPECT_EQ(install(update), Failure(UpdateError::badSignature)) << running.toStdString();
-    }
-    EXPECT_EQ(server.requests.size(), 0);
-    expectInstalledUntouched();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Locations, SelfUpdaterRefusal,
+    testing::Values(
+        RefusalCase{
+            "parent_not_writable", UpdateError::readOnlyLocation,
+            [](SelfUpdaterInstall& test) {
+                return !test.m_unwritable.emplace(test.path(u"Applications"_s)).isWritable();
+            }},
+        RefusalCase{"build_tree", UpdateError::readOnlyLocation,
+                    [](SelfUpdaterInstall& test) { return installedAt(test, u"build/bin"_s); }},
+        RefusalCase{"system_folder", UpdateError::readOnlyLocation,
+                    [](SelfUpdaterInstall& test) {
+                        return installedAt(test, u"Applications/Morvane.app.d"_s);
+                    }},
+        RefusalCase{"missing_folder", UpdateError::readOnlyLocation,
+                    [](SelfUpdaterInstall& test) {
+                        return installedAt(test, u"Applications/missing/Morvane.app"_s, true);
+                    }},
+        RefusalCase{"another_users_install", UpdateError::readOnlyLocation,
+                    [](SelfUpdaterInstall& test) {
+                        return test.giveTo(test.m_installed, test.m_environment.userId + 1);
+                    }},
+        // A system install run by root: the folder is root's own.
+        RefusalCase{"run_by_root", UpdateError::readOnlyLocation,
+                    [](SelfUpdaterInstall& test) {
+                        test.m_environment.userId = 0;
+                        return test.giveTo(test.m_installed, 0);
+                    }},
+        RefusalCase{"offer_same_as_running", UpdateError::badSignature,
+                    [](SelfUpdaterInstall& test) { return running(test, u"2.0"_s); }},
+        RefusalCase{"offer_same_as_running_longer", UpdateError::badSignature,
+                    [](SelfUpdaterInstall& test) { return running(test, u"2.0.0"_s); }},
+        RefusalCase{"offer_older_than_running", UpdateError::badSignature,
+                    [](SelfUpdaterInstall& test) { return running(test, u"3.1"_s); }}),
+    caseName);
 
 // Each download below is refused before it is complete, and leaves nothing behind.
 struct DownloadCase {
     const char* name;
     HttpAnswer route;
-    SelfUpdater::Limits limits;
     Failure expected;
+    SelfUpdater::Limits limits = {};
+    bool closedPort = false;
 };
 
 class SelfUpdaterDownload : public SelfUpdaterInstall,
                             public testing::WithParamInterface<DownloadCase> {};
 
 TEST_P(SelfUpdaterDownload, is_given_up_and_leaves_no_work_folder) {
-    server.answers["/Morvane-2.0.zip"] = GetParam().route;
-    m_environment.limits = GetParam().limits;
+    const DownloadCase& c = GetParam();
+    UpdateInfo update{u"2.0"_s, server.url("/Morvane-2.0.zip"), QString()};
+    server.answers["/Morvane-2.0.zip"] = c.route;
+    if (c.closedPort)
+        update.downloadURL.setPort(LocalHttpServer::closedPort());
+    m_environment.limits = c.limits;
 
-    const std::optional<Failure> failure =
-        install({u"2.0"_s, server.url("/Morvane-2.0.zip"), QString()});
+    const std::optional<Failure> failure = install(update);
 
     ASSERT_TRUE(failure.has_value());
-    if (const auto* platform = std::get_if<PlatformError>(&*failure))
-        EXPECT_EQ(platform->network, std::get<PlatformError>(GetParam().expected).network)
+    // Network failures are passed on in the network's own words.
+    if (const auto* platform = std::get_if<PlatformError>(&*failure)) {
+        EXPECT_EQ(platform->network, std::get<PlatformError>(c.expected).network)
             << platform->message.toStdString();
-    else
-        EXPECT_EQ(*failure, GetParam().expected) << describe(failure);
+        EXPECT_FALSE(platform->message.isEmpty());
+    } else {
+        EXPECT_EQ(*failure, c.expected) << describe(failure);
+    }
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     expectInstalledUntouched();
 }
 
-SelfUpdater::Limits limits(qint64 downloadBytes, int stallMs, int transferMs) {
+SelfUpdater::Limits limits(int stallMs, int transferMs) {
     SelfUpdater::Limits limits;
-    limits.downloadBytes = downloadBytes;
+    limits.downloadBytes = 1 << 20;
     limits.stall = std::chrono::milliseconds(stallMs);
     limits.transfer = std::chrono::milliseconds(transferMs);
     return limits;
 }
 
-HttpAnswer zipRoute(qsizetype size, qint64 declared = -1, bool sendLength = true, int delayMs = 0) {
-    HttpAnswer route{200, {"Content-Type: application/zip"}, QByteArray(size, 'z')};
+HttpAnswer zipRoute(qsizetype size, qint64 declared = -1, bool sendLength = true, int delayMs = 0,
+                    int status = 200, qsizetype cutAfter = -1) {
+    HttpAnswer route{status, {"Content-Type: application/zip"}, QByteArray(size, 'z')};
     route.delayMs = delayMs;
     route.declaredLength = declared;
     route.sendLength = sendLength;
+    route.cutAfter = cutAfter;
     return route;
 }
+
+const PlatformError timeout{QNetworkReply::TimeoutError, {}};
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, SelfUpdaterDownload,
     testing::Values(
         // 3 GiB announced: refused on the headers, before a byte of the body.
         DownloadCase{"declared_over_the_ceiling", zipRoute(1024, qint64(3) << 30),
-                     limits(1 << 20, 10000, 60000), UpdateError::download},
+                     UpdateError::download, limits(10000, 60000)},
         DownloadCase{"body_over_the_ceiling_without_a_length", zipRoute(4 << 20, -1, false),
-                     limits(1 << 20, 10000, 60000), UpdateError::download},
-        DownloadCase{"stalled", zipRoute(1024, -1, true, 5000), limits(1 << 20, 300, 60000),
-                     PlatformError{QNetworkReply::TimeoutError, {}}},
-        DownloadCase{"too_slow_overall", zipRoute(1024, -1, true, 5000),
-                     limits(1 << 20, 10000, 300), PlatformError{QNetworkReply::TimeoutError, {}}}),
+                     UpdateError::download, limits(10000, 60000)},
+        DownloadCase{"stalled", zipRoute(1024, -1, true, 5000), timeout, limits(300, 60000)},
+        DownloadCase{"too_slow_overall", zipRoute(1024, -1, true, 5000), timeout,
+                     limits(10000, 300)},
+        DownloadCase{"status_404", zipRoute(1024, -1, true, 0, 404), UpdateError::download},
+        DownloadCase{"status_500", zipRoute(1024, -1, true, 0, 500), UpdateError::download},
+        DownloadCase{"status_201", zipRoute(1024, -1, true, 0, 201), UpdateError::download},
+        // Not a failed unpacking of half an archive.
+        DownloadCase{"cut_off_part_way", zipRoute(64 << 10, -1, true, 0, 200, 32 << 10),
+                     PlatformError{QNetworkReply::RemoteHostClosedError, {}}},
+        DownloadCase{"nothing_listens",
+                     zipRoute(1024),
+                     PlatformError{QNetworkReply::ConnectionRefusedError, {}},
+                     {},
+                     true}),
     caseName);
-
-TEST_F(SelfUpdaterInstall, fails_with_download_on_any_status_but_200) {
-    const QByteArray archive = signedRelease();
-    for (int status : {404, 500, 201}) {
-        EXPECT_EQ(install(serve(archive, status)), Failure(UpdateError::download)) << status;
-    }
-    expectInstalledUntouched();
-}
-
-TEST_F(SelfUpdaterInstall, passes_the_network_error_on_when_it_cannot_connect) {
-    const UpdateInfo update{
-        u"2.0"_s,
-        QUrl(u"https://127.0.0.1:%1/Morvane-2.0.zip"_s.arg(LocalHttpServer::closedPort())),
-        QString()};
-
-    const std::optional<Failure> failure = install(update);
-
-    ASSERT_TRUE(failure.has_value());
-    const auto* platform = std::get_if<PlatformError>(&*failure);
-    ASSERT_NE(platform, nullptr) << describe(failure);
-    EXPECT_EQ(platform->network, QNetworkReply::ConnectionRefusedError);
-    EXPECT_FALSE(platform->message.isEmpty());
-    expectInstalledUntouched();
-}
-
-TEST_F(SelfUpdaterInstall, a_download_cut_off_part_way_fails_and_leaves_the_app_alone) {
-    const QByteArray archive = signedRelease();
-    HttpAnswer cut{200, {"Content-Type: application/zip"}, archive};
-    cut.cutAfter = archive.size() / 2;
-    server.answers["/Morvane-2.0.zip"] = cut;
-    const std::optional<Failure> failure =
-        install({u"2.0"_s, server.url("/Morvane-2.0.zip"), QString()});
-    ASSERT_TRUE(failure.has_value());
-    // The network's own words, not a failed unpacking of half an archive.
-    const auto* platform = std::get_if<PlatformError>(&*failure);
-    ASSERT_NE(platform, nullptr) << describe(failure);
-    EXPECT_NE(platform->network, QNetworkReply::NoError);
-    expectInstalledUntouched();
-}
 
 // Every archive below is downloaded fine and fails a later step. (Each way an
 // entry can lead out of the folder is in the archive's own tests.) It is made
@@ -575,16 +577,16 @@ TEST_F(SelfUpdaterSwap, restores_the_old_app_when_the_copy_fails_part_way) {
 
 // The swap script alone, run to its end with a process id that has ended.
 class SelfUpdaterSwapScript : public testing::Test {
-protected:
+public:
     void SetUp() override {
         ReleaseFixture::writeApp(m_newApp, u"2.0"_s, m_startedLog);
-        writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), u"morvane"_s).toUtf8());
+        writeScript(u"morvane"_s);
+    }
+    void writeScript(const QString& executable) {
+        writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), executable).toUtf8());
     }
     bool runScript() {
         return ReleaseFixture::run(u"/bin/sh"_s, {m_script, m_newApp, m_dest, m_work});
-    }
-    bool started(const QByteArray& log) {
-        return eventually([&] { return readFile(m_startedLog) == log; });
     }
 
     QTemporaryDir m_root;
@@ -595,40 +597,66 @@ protected:
     QString m_work = m_root.filePath(u"work"_s);
 };
 
-TEST_F(SelfUpdaterSwapScript, drops_a_stale_backup_and_keeps_no_new_one) {
-    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
-    writeFile(m_dest + u".bak/stale"_s, "stale");
+// Each swap ends with one version in place, no backup, that version started,
+// and the work folder and the script gone.
+struct SwapCase {
+    const char* name;
+    void (*prepare)(SelfUpdaterSwapScript& test);
+    QByteArray version;
+};
 
-    writeFile(m_work + u"/unpacked/stale"_s, "left over");
-    ASSERT_TRUE(runScript());
+class SelfUpdaterSwapScriptEnd : public SelfUpdaterSwapScript,
+                                 public testing::WithParamInterface<SwapCase> {};
 
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), "2.0");
+TEST_P(SelfUpdaterSwapScriptEnd, leaves_one_version_started) {
+    GetParam().prepare(*this);
+
+    const bool ran = runScript();
+
+    EXPECT_TRUE(ran || GetParam().version != "2.0") << "a swap that worked reported failure";
+    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), GetParam().version);
     EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(started("2.0\n"));
+    EXPECT_TRUE(eventually([&] { return readFile(m_startedLog) == GetParam().version + '\n'; }))
+        << readFile(m_startedLog).toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_work));
     EXPECT_FALSE(QFileInfo::exists(m_script));
 }
 
-TEST_F(SelfUpdaterSwapScript, restores_the_old_app_when_the_new_one_is_gone) {
-    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
-    QDir(m_newApp).removeRecursively();
-
-    runScript();
-
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), "1.0");
-    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(started("1.0\n"));
+void installedOne(SelfUpdaterSwapScript& test) {
+    ReleaseFixture::writeApp(test.m_dest, u"1.0"_s, test.m_startedLog);
 }
 
-TEST_F(SelfUpdaterSwapScript, puts_back_a_backup_that_is_the_only_copy) {
-    ReleaseFixture::writeApp(m_dest + u".bak"_s, u"1.0"_s, m_startedLog);
-
-    runScript();
-
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), "1.0");
-    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(started("1.0\n"));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Ends, SelfUpdaterSwapScriptEnd,
+    testing::Values(SwapCase{"replaces_and_drops_a_stale_backup",
+                             [](SelfUpdaterSwapScript& test) {
+                                 installedOne(test);
+                                 writeFile(test.m_dest + u".bak/stale"_s, "stale");
+                                 writeFile(test.m_work + u"/unpacked/stale"_s, "left over");
+                             },
+                             "2.0"},
+                    SwapCase{"restores_the_old_app_when_the_new_one_is_gone",
+                             [](SelfUpdaterSwapScript& test) {
+                                 installedOne(test);
+                                 QDir(test.m_newApp).removeRecursively();
+                             },
+                             "1.0"},
+                    SwapCase{"puts_back_a_backup_that_is_the_only_copy",
+                             [](SelfUpdaterSwapScript& test) {
+                                 ReleaseFixture::writeApp(test.m_dest + u".bak"_s, u"1.0"_s,
+                                                          test.m_startedLog);
+                             },
+                             "1.0"},
+                    SwapCase{"quotes_the_executable_name",
+                             [](SelfUpdaterSwapScript& test) {
+                                 const QString odd = u"it's $HOME"_s;
+                                 installedOne(test);
+                                 QFile::copy(test.m_newApp + u"/morvane"_s,
+                                             test.m_newApp + u'/' + odd);
+                                 test.writeScript(odd);
+                             },
+                             "2.0"}),
+    caseName);
 
 TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_removed) {
     ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
@@ -643,17 +671,6 @@ TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_rem
     ReleaseFixture::writeApp(reference, u"1.0"_s, m_startedLog);
     EXPECT_TRUE(QFileInfo::exists(m_dest + u"/partial"_s));
     EXPECT_EQ(AppSignature::manifest(m_dest + u".bak"_s), AppSignature::manifest(reference));
-}
-
-TEST_F(SelfUpdaterSwapScript, quotes_the_executable_name) {
-    const QString odd = u"it's $HOME"_s;
-    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
-    QFile::copy(m_newApp + u"/morvane"_s, m_newApp + u'/' + odd);
-    writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), odd).toUtf8());
-
-    ASSERT_TRUE(runScript());
-
-    EXPECT_TRUE(started("2.0\n"));
 }
 
 } // namespace
