@@ -186,80 +186,67 @@ public:
     QList<QStringList> m_started;
     QNetworkAccessManager m_session;
     int m_stagings = 0;
-    std::optional<UnwritableFolder> m_unwritable;
 };
 
-// Each install below is refused before any request, and changes nothing.
+// Each install below is refused before any request, and changes nothing: one
+// moved to `location` (a build tree, a system folder, one that is gone), whose
+// folder is set up as `setup` says, or that runs `running`.
+enum class Setup { none, unwritableParent, anotherUsers, rootsOwn };
+
 struct RefusalCase {
     const char* name;
     Failure expected;
-    // Sets the case up; false where this machine can't.
-    bool (*prepare)(SelfUpdaterInstall& test);
+    Setup setup = Setup::none;
+    const char* location = nullptr;
+    const char* running = "1.0";
 };
 
 class SelfUpdaterRefusal : public SelfUpdaterInstall,
                            public testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(SelfUpdaterRefusal, comes_before_any_request) {
+    const RefusalCase& c = GetParam();
     const UpdateInfo update = serve(signedRelease());
-    if (!GetParam().prepare(*this))
+    m_environment.currentVersion = QString::fromLatin1(c.running);
+    if (c.location) {
+        m_environment.appLocation = path(QString::fromLatin1(c.location));
+        ReleaseFixture::writeApp(m_environment.appLocation, u"1.0"_s, startedLog());
+        if (m_environment.appLocation.contains(u"missing"_s))
+            QDir(m_environment.appLocation).removeRecursively();
+    }
+    std::optional<UnwritableFolder> parent;
+    if ((c.setup == Setup::unwritableParent &&
+         parent.emplace(path(u"Applications"_s)).isWritable()) ||
+        (c.setup == Setup::anotherUsers && !giveTo(m_installed, m_environment.userId + 1)) ||
+        (c.setup == Setup::rootsOwn && !giveTo(m_installed, 0)))
         GTEST_SKIP() << "can't set this case up here";
+    if (c.setup == Setup::rootsOwn)
+        m_environment.userId = 0;
 
-    EXPECT_EQ(install(update), std::optional<Failure>(GetParam().expected));
+    EXPECT_EQ(install(update), std::optional<Failure>(c.expected));
 
     EXPECT_EQ(server.requests.size(), 0);
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     expectInstalledUntouched();
 }
 
-// Moves the install to `relative`, written there unless `missing`.
-bool installedAt(SelfUpdaterInstall& test, const QString& relative, bool missing = false) {
-    test.m_environment.appLocation = test.path(relative);
-    if (missing)
-        return QDir().mkpath(QFileInfo(test.m_environment.appLocation).path());
-    ReleaseFixture::writeApp(test.m_environment.appLocation, u"1.0"_s, test.startedLog());
-    return true;
-}
-
-bool running(SelfUpdaterInstall& test, const QString& version) {
-    test.m_environment.currentVersion = version;
-    return true;
-}
+constexpr UpdateError readOnly = UpdateError::readOnlyLocation;
 
 INSTANTIATE_TEST_SUITE_P(
     Locations, SelfUpdaterRefusal,
     testing::Values(
-        RefusalCase{
-            "parent_not_writable", UpdateError::readOnlyLocation,
-            [](SelfUpdaterInstall& test) {
-                return !test.m_unwritable.emplace(test.path(u"Applications"_s)).isWritable();
-            }},
-        RefusalCase{"build_tree", UpdateError::readOnlyLocation,
-                    [](SelfUpdaterInstall& test) { return installedAt(test, u"build/bin"_s); }},
-        RefusalCase{"system_folder", UpdateError::readOnlyLocation,
-                    [](SelfUpdaterInstall& test) {
-                        return installedAt(test, u"Applications/Morvane.app.d"_s);
-                    }},
-        RefusalCase{"missing_folder", UpdateError::readOnlyLocation,
-                    [](SelfUpdaterInstall& test) {
-                        return installedAt(test, u"Applications/missing/Morvane.app"_s, true);
-                    }},
-        RefusalCase{"another_users_install", UpdateError::readOnlyLocation,
-                    [](SelfUpdaterInstall& test) {
-                        return test.giveTo(test.m_installed, test.m_environment.userId + 1);
-                    }},
+        RefusalCase{"parent_not_writable", readOnly, Setup::unwritableParent},
+        RefusalCase{"build_tree", readOnly, Setup::none, "build/bin"},
+        RefusalCase{"system_folder", readOnly, Setup::none, "Applications/Morvane.app.d"},
+        RefusalCase{"missing_folder", readOnly, Setup::none, "Applications/missing/Morvane.app"},
+        RefusalCase{"another_users_install", readOnly, Setup::anotherUsers},
         // A system install run by root: the folder is root's own.
-        RefusalCase{"run_by_root", UpdateError::readOnlyLocation,
-                    [](SelfUpdaterInstall& test) {
-                        test.m_environment.userId = 0;
-                        return test.giveTo(test.m_installed, 0);
-                    }},
-        RefusalCase{"offer_same_as_running", UpdateError::badSignature,
-                    [](SelfUpdaterInstall& test) { return running(test, u"2.0"_s); }},
-        RefusalCase{"offer_same_as_running_longer", UpdateError::badSignature,
-                    [](SelfUpdaterInstall& test) { return running(test, u"2.0.0"_s); }},
-        RefusalCase{"offer_older_than_running", UpdateError::badSignature,
-                    [](SelfUpdaterInstall& test) { return running(test, u"3.1"_s); }}),
+        RefusalCase{"run_by_root", readOnly, Setup::rootsOwn},
+        RefusalCase{"offer_as_running", UpdateError::badSignature, Setup::none, nullptr, "2.0"},
+        RefusalCase{"offer_as_running_longer", UpdateError::badSignature, Setup::none, nullptr,
+                    "2.0.0"},
+        RefusalCase{"offer_older_than_running", UpdateError::badSignature, Setup::none, nullptr,
+                    "3.1"}),
     caseName);
 
 // Each download below is refused before it is complete, and leaves nothing behind.
@@ -577,7 +564,7 @@ TEST_F(SelfUpdaterSwap, restores_the_old_app_when_the_copy_fails_part_way) {
 
 // The swap script alone, run to its end with a process id that has ended.
 class SelfUpdaterSwapScript : public testing::Test {
-public:
+protected:
     void SetUp() override {
         ReleaseFixture::writeApp(m_newApp, u"2.0"_s, m_startedLog);
         writeScript(u"morvane"_s);
@@ -598,10 +585,13 @@ public:
 };
 
 // Each swap ends with one version in place, no backup, that version started,
-// and the work folder and the script gone.
+// and the work folder and the script gone. Version 1.0 is installed where
+// `installed` says, beside a stale backup and without the new app when asked.
 struct SwapCase {
     const char* name;
-    void (*prepare)(SelfUpdaterSwapScript& test);
+    const char* installed;
+    bool staleBackup, newAppGone;
+    const char* executable;
     QByteArray version;
 };
 
@@ -609,54 +599,38 @@ class SelfUpdaterSwapScriptEnd : public SelfUpdaterSwapScript,
                                  public testing::WithParamInterface<SwapCase> {};
 
 TEST_P(SelfUpdaterSwapScriptEnd, leaves_one_version_started) {
-    GetParam().prepare(*this);
+    const SwapCase& c = GetParam();
+    ReleaseFixture::writeApp(m_dest + QString::fromLatin1(c.installed), u"1.0"_s, m_startedLog);
+    if (c.staleBackup)
+        writeFile(m_dest + u".bak/stale"_s, "stale");
+    if (c.newAppGone)
+        QDir(m_newApp).removeRecursively();
+    writeFile(m_work + u"/unpacked/stale"_s, "left over");
+    const QString executable = QString::fromUtf8(c.executable);
+    QFile::copy(m_newApp + u"/morvane"_s, m_newApp + u'/' + executable);
+    writeScript(executable);
 
     const bool ran = runScript();
 
-    EXPECT_TRUE(ran || GetParam().version != "2.0") << "a swap that worked reported failure";
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), GetParam().version);
+    EXPECT_TRUE(ran || c.version != "2.0") << "a swap that worked reported failure";
+    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), c.version);
     EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(eventually([&] { return readFile(m_startedLog) == GetParam().version + '\n'; }))
+    EXPECT_TRUE(eventually([&] { return readFile(m_startedLog) == c.version + '\n'; }))
         << readFile(m_startedLog).toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_work));
     EXPECT_FALSE(QFileInfo::exists(m_script));
 }
 
-void installedOne(SelfUpdaterSwapScript& test) {
-    ReleaseFixture::writeApp(test.m_dest, u"1.0"_s, test.m_startedLog);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ends, SelfUpdaterSwapScriptEnd,
-    testing::Values(SwapCase{"replaces_and_drops_a_stale_backup",
-                             [](SelfUpdaterSwapScript& test) {
-                                 installedOne(test);
-                                 writeFile(test.m_dest + u".bak/stale"_s, "stale");
-                                 writeFile(test.m_work + u"/unpacked/stale"_s, "left over");
-                             },
-                             "2.0"},
-                    SwapCase{"restores_the_old_app_when_the_new_one_is_gone",
-                             [](SelfUpdaterSwapScript& test) {
-                                 installedOne(test);
-                                 QDir(test.m_newApp).removeRecursively();
-                             },
-                             "1.0"},
-                    SwapCase{"puts_back_a_backup_that_is_the_only_copy",
-                             [](SelfUpdaterSwapScript& test) {
-                                 ReleaseFixture::writeApp(test.m_dest + u".bak"_s, u"1.0"_s,
-                                                          test.m_startedLog);
-                             },
-                             "1.0"},
-                    SwapCase{"quotes_the_executable_name",
-                             [](SelfUpdaterSwapScript& test) {
-                                 const QString odd = u"it's $HOME"_s;
-                                 installedOne(test);
-                                 QFile::copy(test.m_newApp + u"/morvane"_s,
-                                             test.m_newApp + u'/' + odd);
-                                 test.writeScript(odd);
-                             },
-                             "2.0"}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Ends, SelfUpdaterSwapScriptEnd,
+                         testing::Values(SwapCase{"replaces_and_drops_a_stale_backup", "", true,
+                                                  false, "morvane", "2.0"},
+                                         SwapCase{"restores_the_old_app_when_the_new_one_is_gone",
+                                                  "", false, true, "morvane", "1.0"},
+                                         SwapCase{"puts_back_a_backup_that_is_the_only_copy",
+                                                  ".bak", false, false, "morvane", "1.0"},
+                                         SwapCase{"quotes_the_executable_name", "", false, false,
+                                                  "it's $HOME", "2.0"}),
+                         caseName);
 
 TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_removed) {
     ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
