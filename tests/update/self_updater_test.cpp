@@ -142,16 +142,6 @@ public:
         ReleaseFixture::writeApp(folder, version, startedLog());
     }
 
-    // The archive of whatever `prepare` puts in a fresh staging folder.
-    QByteArray zipOfStaging(const std::function<void(const QString& staging)>& prepare) {
-        const QString staging = path(u"staging-%1"_s.arg(++m_stagings));
-        QDir().mkpath(staging);
-        prepare(staging);
-        const QString zip = staging + u".zip"_s;
-        ReleaseFixture::zipFolder(staging, zip);
-        return readFile(zip);
-    }
-
     // The release that packaging/make-release builds from a new version.
     QByteArray signedRelease() {
         writeNewApp(path(u"build/app"_s));
@@ -185,7 +175,6 @@ public:
     SelfUpdater::Environment m_environment;
     QList<QStringList> m_started;
     QNetworkAccessManager m_session;
-    int m_stagings = 0;
 };
 
 // Each install below is refused before any request, and changes nothing: one
@@ -330,17 +319,18 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Every archive below is downloaded fine and fails a later step. (Each way an
 // entry can lead out of the folder is in the archive's own tests.) It is made
-// by `archive`, or else is a new version in `folder`, signed with the other
-// key or for `team` and `version` when asked, and changed by `change` then.
+// by `archive`, or else is a new version in `folder`, signed for `version`,
+// `team` and with the other key when asked, then changed by the shell command
+// `change` run in the app's folder.
 struct ArchiveCase {
     const char* name;
     Failure expected;
-    QByteArray (*archive)(SelfUpdaterInstall& test) = nullptr;
-    void (*change)(const QString& app) = [](const QString&) {};
+    const char* change = "";
     const char* folder = "Morvane.app";
-    bool otherKey = false;
-    const char* team = ReleaseFixture::teamId;
     const char* version = "2.0";
+    const char* team = ReleaseFixture::teamId;
+    bool otherKey = false;
+    QByteArray (*archive)() = nullptr;
 };
 
 class SelfUpdaterInstallArchive : public SelfUpdaterInstall,
@@ -348,18 +338,21 @@ class SelfUpdaterInstallArchive : public SelfUpdaterInstall,
 protected:
     QByteArray archive(const ArchiveCase& c) {
         if (c.archive)
-            return c.archive(*this);
-        return zipOfStaging([&](const QString& staging) {
-            const QString app = staging + u'/' + QString::fromUtf8(c.folder);
-            writeNewApp(app, QString::fromLatin1(c.version));
-            EXPECT_TRUE(ReleaseFixture::signApp(app, c.otherKey ? *otherKey : *key,
-                                                QString::fromLatin1(c.team)));
-            c.change(app);
-        });
+            return c.archive();
+        const QString app = path(u"staging/"_s) + QString::fromUtf8(c.folder);
+        writeNewApp(app, QString::fromLatin1(c.version));
+        EXPECT_TRUE(ReleaseFixture::signApp(app, c.otherKey ? *otherKey : *key,
+                                            QString::fromLatin1(c.team)));
+        EXPECT_TRUE(ReleaseFixture::run(
+            u"/bin/sh"_s, {u"-c"_s, u"cd \"$0\" || exit\n"_s + QString::fromUtf8(c.change), app}));
+        ReleaseFixture::zipFolder(path(u"staging"_s), path(u"staging.zip"_s));
+        return readFile(path(u"staging.zip"_s));
     }
 };
 
 TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
+    // Also the ceiling for the zip bomb below.
+    m_environment.limits.unpackedBytes = 8 << 20;
     const UpdateInfo update = serve(archive(GetParam()));
 
     const std::optional<Failure> failure = install(update);
@@ -372,19 +365,18 @@ TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
     EXPECT_FALSE(QFileInfo::exists(path(u"owned"_s)));
 }
 
+constexpr UpdateError badSignature = UpdateError::badSignature;
+
 INSTANTIATE_TEST_SUITE_P(
     Steps, SelfUpdaterInstallArchive,
     testing::Values(
         ArchiveCase{.name = "not_a_zip",
                     .expected = UpdateError::unpack,
-                    .archive =
-                        [](SelfUpdaterInstall&) {
-                            return QByteArray("<!doctype html><title>Moved</title>");
-                        }},
+                    .archive = [] { return QByteArray("<!doctype html><title>Moved</title>"); }},
         ArchiveCase{.name = "dot_dot_entry",
                     .expected = UpdateError::unpack,
                     .archive =
-                        [](SelfUpdaterInstall&) {
+                        [] {
                             return zipOf({{"Morvane.app/morvane", ZipEntry::file, "x"},
                                           {"Morvane.app/../../owned", ZipEntry::file, "gotcha"}});
                         }},
@@ -393,60 +385,29 @@ INSTANTIATE_TEST_SUITE_P(
         ArchiveCase{.name = "zip_bomb",
                     .expected = UpdateError::unpack,
                     .archive =
-                        [](SelfUpdaterInstall& test) {
-                            test.m_environment.limits.unpackedBytes = 8 << 20;
+                        [] {
                             return zipOf(
                                 {{"Morvane.app/morvane", ZipEntry::file, "#!/bin/sh\n"},
                                  {"Morvane.app/zeros", ZipEntry::file, QByteArray(64 << 20, 0)}});
                         }},
-        ArchiveCase{.name = "app_nested_one_level_down",
-                    .expected = UpdateError::notFound,
-                    .folder = "Morvane 2.0/Morvane.app"},
-        ArchiveCase{.name = "extension_in_capitals",
-                    .expected = UpdateError::notFound,
-                    .folder = "Morvane.APP"},
-        ArchiveCase{
-            .name = "tampered_file",
-            .expected = UpdateError::badSignature,
-            .change =
-                [](const QString& app) { writeFile(app + u"/morvane"_s, "#!/bin/sh\nevil\n"); }},
-        ArchiveCase{
-            .name = "file_added",
-            .expected = UpdateError::badSignature,
-            .change = [](const QString& app) { writeFile(app + u"/lib/libextra.so"_s, "extra"); }},
-        ArchiveCase{.name = "file_removed",
-                    .expected = UpdateError::badSignature,
-                    .change = [](const QString& app) { QFile::remove(app + u"/VERSION"_s); }},
-        ArchiveCase{.name = "link_retargeted",
-                    .expected = UpdateError::badSignature,
-                    .change =
-                        [](const QString& app) {
-                            QFile::remove(app + u"/lib/libconvert.so"_s);
-                            QFile::link(u"../VERSION"_s, app + u"/lib/libconvert.so"_s);
-                        }},
-        ArchiveCase{
-            .name = "extra_file_beside_the_signature",
-            .expected = UpdateError::badSignature,
-            .change = [](const QString& app) { writeFile(app + u"/signature/notes"_s, "extra"); }},
-        ArchiveCase{
-            .name = "unsigned",
-            .expected = UpdateError::badSignature,
-            .change = [](const QString& app) { QDir(app + u"/signature"_s).removeRecursively(); }},
-        ArchiveCase{.name = "other_key", .expected = UpdateError::badSignature, .otherKey = true},
-        ArchiveCase{
-            .name = "other_team", .expected = UpdateError::badSignature, .team = "OTHERTEAM1"},
+        ArchiveCase{"app_nested_one_level_down", UpdateError::notFound, "",
+                    "Morvane 2.0/Morvane.app"},
+        ArchiveCase{"extension_in_capitals", UpdateError::notFound, "", "Morvane.APP"},
+        ArchiveCase{"tampered_file", badSignature, "echo evil >> morvane"},
+        ArchiveCase{"file_added", badSignature, "echo extra > lib/libextra.so"},
+        ArchiveCase{"file_removed", badSignature, "rm VERSION"},
+        // The same content through another path: links are signed by their target.
+        ArchiveCase{"link_retargeted", badSignature, "ln -sf ./libconvert.so.1 lib/libconvert.so"},
+        ArchiveCase{"extra_file_beside_the_signature", badSignature,
+                    "echo extra > signature/notes"},
+        ArchiveCase{"unsigned", badSignature, "rm -r signature"},
         // Every byte as signed, but the program can no longer be started.
-        ArchiveCase{.name = "executable_bit_dropped",
-                    .expected = UpdateError::badSignature,
-                    .change =
-                        [](const QString& app) {
-                            QFile::setPermissions(app + u"/morvane"_s,
-                                                  QFile::ReadOwner | QFile::WriteOwner);
-                        }},
+        ArchiveCase{"executable_bit_dropped", badSignature, "chmod a-x morvane"},
         // A correctly signed older release offered as 2.0.
-        ArchiveCase{.name = "signed_for_another_version",
-                    .expected = UpdateError::badSignature,
-                    .version = "0.9"}),
+        ArchiveCase{"signed_for_another_version", badSignature, "", "Morvane.app", "0.9"},
+        ArchiveCase{"other_team", badSignature, "", "Morvane.app", "2.0", "OTHERTEAM1"},
+        ArchiveCase{"other_key", badSignature, "", "Morvane.app", "2.0", ReleaseFixture::teamId,
+                    true}),
     caseName);
 
 TEST_F(SelfUpdaterInstall, starts_the_swap_script_and_leaves_the_swap_to_it) {
