@@ -66,106 +66,58 @@ INSTANTIATE_TEST_SUITE_P(
         SlugCase{"slash_and_dots", u"../etc/passwd"_s, u"x"_s, u"etc-passwd"_s},
         SlugCase{"nul_and_controls", u"a\u0000b\u0007c"_s, u"x"_s, u"a-b-c"_s},
         SlugCase{"lone_surrogate", u"a"_s + QChar(0xD800) + u"b"_s, u"x"_s, u"a-b"_s},
-        SlugCase{"cjk", u"報告 2024"_s, u"x"_s, u"2024"_s}),
+        SlugCase{"cjk", u"報告 2024"_s, u"x"_s, u"2024"_s},
+        // The length is cut at 80 user-perceived characters, before the final trim.
+        SlugCase{"cut_at_80", QString(100, u'a'), u"x"_s, QString(80, u'a')},
+        SlugCase{"exactly_80", QString(80, u'b'), u"x"_s, QString(80, u'b')},
+        SlugCase{"hyphen_at_the_cut_trimmed", QString(79, u'a') + u" bbbb"_s, u"x"_s,
+                 QString(79, u'a')},
+        SlugCase{"cut_counts_clusters_not_code_units", eAcuteDecomposed.repeated(100), u"x"_s,
+                 eAcuteDecomposed.repeated(80)},
+        SlugCase{"emoji_counts_once_before_the_cut", QString(78, u'a') + u"👍🏽zzz"_s, u"x"_s,
+                 QString(78, u'a') + u"-z"_s},
+        SlugCase{"cut_before_the_final_trim", QString(79, u'_') + u"ab"_s, u"x"_s, u"a"_s}),
     caseName);
 
-TEST(ConvertSlugLength, keeps_the_first_80_characters) {
-    EXPECT_EQ(Convert::slug(QString(100, u'a'), u"x"_s), QString(80, u'a'));
-    EXPECT_EQ(Convert::slug(QString(80, u'b'), u"x"_s), QString(80, u'b'));
+struct DocumentCase {
+    const char* name;
+    QString title, source, body, expected;
+};
+
+class ConvertDocument : public testing::TestWithParam<DocumentCase> {};
+
+TEST_P(ConvertDocument, writes_front_matter_heading_and_body) {
+    const DocumentCase& c = GetParam();
+    EXPECT_EQ(Convert::document(c.title, c.source, u"2026-12-05"_s, c.body), c.expected);
 }
 
-TEST(ConvertSlugLength, a_hyphen_at_the_cut_is_trimmed) {
-    // 79 letters, a space, then more: the cut ends on the joining hyphen.
-    const QString text = QString(79, u'a') + u" bbbb"_s;
-    const QString slug = Convert::slug(text, u"x"_s);
-    EXPECT_EQ(slug, QString(79, u'a'));
-    EXPECT_EQ(slug.size(), 79);
-}
+const QString tail = u"date: 2026-12-05\nconverted_by: Morvane\n---\n\n"_s;
 
-TEST(ConvertSlugLength, counts_user_perceived_characters_not_code_units) {
-    QString decomposed;
-    for (int i = 0; i < 100; ++i)
-        decomposed += eAcuteDecomposed;
-    const QString slug = Convert::slug(decomposed, u"x"_s);
-    EXPECT_EQ(slug.size(), 160);
-    EXPECT_TRUE(slug.endsWith(eAcuteDecomposed));
-}
-
-TEST(ConvertSlugLength, an_emoji_counts_once_before_the_cut) {
-    // 78 letters, one emoji with modifier (four code units), then letters: the
-    // emoji becomes one hyphen, so position 80 is the first letter after it.
-    const QString text = QString(78, u'a') + u"👍🏽"_s + u"zzz"_s;
-    EXPECT_EQ(Convert::slug(text, u"x"_s), QString(78, u'a') + u"-z"_s);
-}
-
-TEST(ConvertSlugLength, the_cut_comes_before_the_final_trim) {
-    const QString text = QString(79, u'_') + u"ab"_s;
-    EXPECT_EQ(Convert::slug(text, u"x"_s), u"a");
-}
-
-TEST(ConvertFrontMatter, titled_block_has_every_line_in_order) {
-    EXPECT_EQ(Convert::frontMatter(u"Q3 report"_s, u"q3.docx"_s, u"2026-12-05"_s),
-              u"---\ntitle: \"Q3 report\"\nsource: q3.docx\ndate: 2026-12-05\n"
-              "converted_by: Morvane\n---\n"_s);
-}
-
-TEST(ConvertFrontMatter, empty_title_leaves_out_the_title_line) {
-    EXPECT_EQ(Convert::frontMatter(QString(), u"a.pdf"_s, u"2026-01-02"_s),
-              u"---\nsource: a.pdf\ndate: 2026-01-02\nconverted_by: Morvane\n---\n"_s);
-}
-
-TEST(ConvertFrontMatter, escapes_backslash_before_quote) {
-    EXPECT_EQ(Convert::frontMatter(u"\\\""_s, u"s"_s, u"d"_s),
-              u"---\ntitle: \"\\\\\\\"\"\nsource: s\ndate: d\nconverted_by: Morvane\n---\n"_s);
-    EXPECT_TRUE(Convert::frontMatter(u"say \"hi\""_s, u"s"_s, u"d"_s)
-                    .contains(u"title: \"say \\\"hi\\\"\"\n"_s));
-}
-
-TEST(ConvertFrontMatter, other_characters_are_written_unchanged) {
-    const QString block = Convert::frontMatter(u"a: b\nc'd #e"_s, u"http://x/y?\"q\":1"_s, u"d"_s);
-    EXPECT_TRUE(block.contains(u"title: \"a: b\nc'd #e\"\n"_s));
-    EXPECT_TRUE(block.contains(u"source: http://x/y?\"q\":1\n"_s));
-}
-
-TEST(ConvertFrontMatter, blank_title_still_counts) {
-    EXPECT_TRUE(Convert::frontMatter(u"   "_s, u"s"_s, u"d"_s).contains(u"title: \"   \"\n"_s));
-}
-
-TEST(ConvertDocument, titled_document_matches_the_example_exactly) {
-    EXPECT_EQ(Convert::document(u"Q3 report"_s, u"q3.docx"_s, u"2026-12-05"_s, u"Hello"_s),
-              u"---\ntitle: \"Q3 report\"\nsource: q3.docx\ndate: 2026-12-05\n"
-              "converted_by: Morvane\n---\n\n# Q3 report\n\nHello\n"_s);
-}
-
-TEST(ConvertDocument, untitled_document_has_no_heading) {
-    EXPECT_EQ(Convert::document(QString(), u"a.pdf"_s, u"d"_s, u"Body"_s),
-              u"---\nsource: a.pdf\ndate: d\nconverted_by: Morvane\n---\n\nBody\n"_s);
-}
-
-TEST(ConvertDocument, empty_body_still_gets_both_line_feeds) {
-    EXPECT_TRUE(Convert::document(QString(), u"s"_s, u"d"_s, QString()).endsWith(u"---\n\n\n"_s));
-    EXPECT_TRUE(Convert::document(u"T"_s, u"s"_s, u"d"_s, QString()).endsWith(u"# T\n\n\n"_s));
-}
-
-TEST(ConvertDocument, heading_uses_the_unescaped_title) {
-    const QString text = Convert::document(u"a \"b\" \\c"_s, u"s"_s, u"d"_s, u"x"_s);
-    EXPECT_TRUE(text.contains(u"\n# a \"b\" \\c\n"_s));
-    EXPECT_TRUE(text.contains(u"title: \"a \\\"b\\\" \\\\c\"\n"_s));
-}
-
-TEST(ConvertDocument, body_is_not_changed_and_gets_one_more_line_feed) {
-    const QString body = u"line\r\n# not a title\n\n"_s;
-    const QString text = Convert::document(QString(), u"s"_s, u"d"_s, body);
-    EXPECT_TRUE(text.endsWith(u"---\n\n"_s + body + u"\n"_s));
-}
-
-TEST(ConvertDocument, writes_no_carriage_returns_of_its_own) {
-    const QString text = Convert::document(u"T"_s, u"s"_s, u"d"_s, u"b"_s);
-    EXPECT_FALSE(text.contains(u'\r'));
-}
-
-TEST(ConvertDocument, blank_title_writes_heading_of_spaces) {
-    EXPECT_TRUE(Convert::document(u"   "_s, u"s"_s, u"d"_s, u"b"_s).contains(u"\n#    \n\nb\n"_s));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Documents, ConvertDocument,
+    testing::Values(
+        DocumentCase{"titled", u"Q3 report"_s, u"q3.docx"_s, u"Hello"_s,
+                     u"---\ntitle: \"Q3 report\"\nsource: q3.docx\n"_s + tail +
+                         u"# Q3 report\n\nHello\n"_s},
+        DocumentCase{"untitled_has_no_title_or_heading", QString(), u"a.pdf"_s, u"Body"_s,
+                     u"---\nsource: a.pdf\n"_s + tail + u"Body\n"_s},
+        DocumentCase{"empty_body_keeps_both_line_feeds", QString(), u"s"_s, QString(),
+                     u"---\nsource: s\n"_s + tail + u"\n"_s},
+        DocumentCase{"titled_empty_body", u"T"_s, u"s"_s, QString(),
+                     u"---\ntitle: \"T\"\nsource: s\n"_s + tail + u"# T\n\n\n"_s},
+        // Backslash escaped before quote in the title line only; the heading is unescaped.
+        DocumentCase{"escapes_backslash_and_quote", u"a \"b\" \\c"_s, u"s"_s, u"x"_s,
+                     u"---\ntitle: \"a \\\"b\\\" \\\\c\"\nsource: s\n"_s + tail +
+                         u"# a \"b\" \\c\n\nx\n"_s},
+        DocumentCase{"other_characters_unchanged", u"a: b\nc'd #e"_s, u"http://x/y?\"q\":1"_s,
+                     u"b"_s,
+                     u"---\ntitle: \"a: b\nc'd #e\"\nsource: http://x/y?\"q\":1\n"_s + tail +
+                         u"# a: b\nc'd #e\n\nb\n"_s},
+        DocumentCase{"blank_title_still_counts", u"   "_s, u"s"_s, u"b"_s,
+                     u"---\ntitle: \"   \"\nsource: s\n"_s + tail + u"#    \n\nb\n"_s},
+        // The body is written as given (its own carriage returns too), with no others added.
+        DocumentCase{"body_unchanged", QString(), u"s"_s, u"line\r\n# not a title\n\n"_s,
+                     u"---\nsource: s\n"_s + tail + u"line\r\n# not a title\n\n\n"_s}),
+    caseName);
 
 } // namespace

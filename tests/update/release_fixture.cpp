@@ -36,7 +36,11 @@ QByteArray SigningKey::publicKey() const {
     return readFile(publicKeyFile);
 }
 
-SigningKey makeKey(const QString& folder) {
+namespace {
+
+SigningKey makeKey(const char* name) {
+    static QTemporaryDir keys;
+    const QString folder = keys.filePath(QString::fromLatin1(name));
     QDir().mkpath(folder);
     SigningKey key{QDir(folder).filePath(u"release.pub"_s),
                    QDir(folder).filePath(u"release.key"_s)};
@@ -48,22 +52,15 @@ SigningKey makeKey(const QString& folder) {
     return key;
 }
 
-namespace {
-
-QString keyFolder(const char* name) {
-    static QTemporaryDir folder;
-    return folder.filePath(QString::fromLatin1(name));
-}
-
 } // namespace
 
 const SigningKey& releaseKey() {
-    static const SigningKey key = makeKey(keyFolder("release"));
+    static const SigningKey key = makeKey("release");
     return key;
 }
 
 const SigningKey& otherKey() {
-    static const SigningKey key = makeKey(keyFolder("other"));
+    static const SigningKey key = makeKey("other");
     return key;
 }
 
@@ -79,6 +76,10 @@ void writeApp(const QString& folder, const QString& version, const QString& star
               "<!doctype html><title>" + version.toUtf8() + "</title>");
     writeFile(folder + u"/lib/libconvert.so.1"_s, "library " + version.toUtf8());
     QFile::link(u"libconvert.so.1"_s, folder + u"/lib/libconvert.so"_s);
+    // Names the signing script and the updater must list alike.
+    writeFile(folder + u"/Morvane_Morvane.bundle/name with spaces.txt"_s, "spaces");
+    writeFile(folder + u"/Morvane_Morvane.bundle/Zürich.txt"_s, "not ascii");
+    writeFile(folder + u"/.hidden"_s, "dot file");
 }
 
 bool signApp(const QString& folder, const SigningKey& key, const QString& team) {

@@ -23,17 +23,15 @@ struct SigningKey {
     QByteArray publicKey() const; // the key file's text
 };
 
-// A throwaway minisign key pair without a password, in `folder`.
-SigningKey makeKey(const QString& folder);
-
-// Two such pairs, made on first use and kept for the process: the one that
-// signs the tests' releases and another.
+// Two throwaway minisign key pairs without a password, made on first use and
+// kept for the process: the one that signs the tests' releases and another.
 const SigningKey& releaseKey();
 const SigningKey& otherKey();
 
 // An install folder of version `version`: an executable "morvane" that
 // appends its version as a line to `startedLog` when run, a VERSION file, the
-// resource bundle with a page, and a library with its link.
+// resource bundle with a page, a library with its link, and files whose names
+// have spaces, non-ASCII letters or a leading dot.
 void writeApp(const QString& folder, const QString& version, const QString& startedLog);
 
 // packaging/sign-app and packaging/make-release.

@@ -50,24 +50,18 @@ TEST(SecureArchive, extracts_files_folders_and_links) {
     EXPECT_TRUE(QFileInfo(unpacked + u"/Morvane.app/morvane"_s).isExecutable());
 }
 
-TEST(SecureArchive, refuses_what_is_not_a_zip_archive) {
-    QTemporaryDir root;
-    const QString notZip = root.filePath(u"update.zip"_s);
-    writeFile(notZip, "<html>Not here</html>");
-    EXPECT_FALSE(SecureArchive::extract(notZip, root.filePath(u"unpacked"_s), ceiling));
-    EXPECT_FALSE(SecureArchive::extract(root.filePath(u"missing.zip"_s),
-                                        root.filePath(u"unpacked"_s), ceiling));
-}
-
-TEST(SecureArchive, refuses_a_truncated_archive) {
+TEST(SecureArchive, refuses_what_is_not_a_whole_zip_archive) {
     QTemporaryDir root;
     const QString zip = root.filePath(u"update.zip"_s);
-    writeFile(zip,
-              zipOf({{"Morvane.app/morvane", ZipEntry::file, QByteArray(20000, 'x') + "end"}}));
-    QByteArray bytes = readFile(zip);
-    bytes.truncate(bytes.size() / 2);
-    writeFile(zip, bytes);
-    EXPECT_FALSE(SecureArchive::extract(zip, root.filePath(u"unpacked"_s), ceiling));
+    const QByteArray whole =
+        zipOf({{"Morvane.app/morvane", ZipEntry::file, QByteArray(20000, 'x') + "end"}});
+    for (const QByteArray& bytes :
+         {QByteArray("<html>Not here</html>"), whole.left(whole.size() / 2)}) {
+        writeFile(zip, bytes);
+        EXPECT_FALSE(SecureArchive::extract(zip, root.filePath(u"unpacked"_s), ceiling));
+    }
+    EXPECT_FALSE(SecureArchive::extract(root.filePath(u"missing.zip"_s),
+                                        root.filePath(u"unpacked"_s), ceiling));
 }
 
 // Each hostile archive aims at a path beside the unpack folder, TARGET where
@@ -94,8 +88,7 @@ TEST_P(SecureArchiveHostile, refuses_and_writes_nothing_outside) {
 
     EXPECT_FALSE(SecureArchive::extract(zip, unpacked, ceiling));
 
-    EXPECT_FALSE(QFileInfo::exists(target));
-    EXPECT_FALSE(QFileInfo(target).isSymLink());
+    // Links count too, dangling ones included.
     EXPECT_EQ(everything(root.path()).filter(u"owned"_s), QStringList());
     QStringList beside;
     for (const QString& path : everything(root.path()))

@@ -142,16 +142,6 @@ public:
         ReleaseFixture::writeApp(folder, version, startedLog());
     }
 
-    // The archive of whatever `prepare` puts in a fresh staging folder.
-    QByteArray zipOfStaging(const std::function<void(const QString& staging)>& prepare) {
-        const QString staging = path(u"staging-%1"_s.arg(++m_stagings));
-        QDir().mkpath(staging);
-        prepare(staging);
-        const QString zip = staging + u".zip"_s;
-        ReleaseFixture::zipFolder(staging, zip);
-        return readFile(zip);
-    }
-
     // The release that packaging/make-release builds from a new version.
     QByteArray signedRelease() {
         writeNewApp(path(u"build/app"_s));
@@ -185,173 +175,162 @@ public:
     SelfUpdater::Environment m_environment;
     QList<QStringList> m_started;
     QNetworkAccessManager m_session;
-    int m_stagings = 0;
 };
 
-TEST_F(SelfUpdaterInstall, refuses_a_folder_whose_parent_it_cannot_write_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    const UnwritableFolder parent(path(u"Applications"_s));
-    if (parent.isWritable())
-        GTEST_SKIP() << "can't take write access away here";
+// Each install below is refused before any request, and changes nothing: one
+// moved to `location` (a build tree, a system folder, one that is gone), whose
+// folder is set up as `setup` says, or that runs `running`.
+enum class Setup { none, unwritableParent, anotherUsers, rootsOwn };
 
-    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation));
+struct RefusalCase {
+    const char* name;
+    Failure expected;
+    Setup setup = Setup::none;
+    const char* location = nullptr;
+    const char* running = "1.0";
+};
+
+class SelfUpdaterRefusal : public SelfUpdaterInstall,
+                           public testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(SelfUpdaterRefusal, comes_before_any_request) {
+    const RefusalCase& c = GetParam();
+    const UpdateInfo update = serve(signedRelease());
+    m_environment.currentVersion = QString::fromLatin1(c.running);
+    if (c.location) {
+        m_environment.appLocation = path(QString::fromLatin1(c.location));
+        ReleaseFixture::writeApp(m_environment.appLocation, u"1.0"_s, startedLog());
+        if (m_environment.appLocation.contains(u"missing"_s))
+            QDir(m_environment.appLocation).removeRecursively();
+    }
+    std::optional<UnwritableFolder> parent;
+    if ((c.setup == Setup::unwritableParent &&
+         parent.emplace(path(u"Applications"_s)).isWritable()) ||
+        (c.setup == Setup::anotherUsers && !giveTo(m_installed, m_environment.userId + 1)) ||
+        (c.setup == Setup::rootsOwn && !giveTo(m_installed, 0)))
+        GTEST_SKIP() << "can't set this case up here";
+    if (c.setup == Setup::rootsOwn)
+        m_environment.userId = 0;
+
+    EXPECT_EQ(install(update), std::optional<Failure>(c.expected));
 
     EXPECT_EQ(server.requests.size(), 0);
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     expectInstalledUntouched();
 }
 
-TEST_F(SelfUpdaterInstall, refuses_a_build_tree_or_system_folder_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    for (const QString& location : {path(u"build/bin"_s), path(u"Applications/Morvane.app.d"_s),
-                                    path(u"Applications/missing/Morvane.app"_s)}) {
-        ReleaseFixture::writeApp(location, u"1.0"_s, startedLog());
-        if (location.contains(u"missing"_s))
-            QDir(location).removeRecursively();
-        m_environment.appLocation = location;
-        EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation))
-            << location.toStdString();
-    }
-    EXPECT_EQ(server.requests.size(), 0);
-    EXPECT_FALSE(QFileInfo::exists(workFolder()));
-}
+constexpr UpdateError readOnly = UpdateError::readOnlyLocation;
 
-TEST_F(SelfUpdaterInstall, refuses_an_install_of_another_user_or_run_by_root_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    const uint user = m_environment.userId;
-    if (!giveTo(m_installed, user + 1))
-        GTEST_SKIP() << "can't give the folder away here";
-    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation)) << "another user's";
-
-    // A system install run by root: the folder is root's own.
-    ASSERT_TRUE(giveTo(m_installed, 0));
-    m_environment.userId = 0;
-    EXPECT_EQ(install(update), Failure(UpdateError::readOnlyLocation)) << "root's";
-
-    EXPECT_EQ(server.requests.size(), 0);
-    EXPECT_FALSE(QFileInfo::exists(workFolder()));
-}
-
-TEST_F(SelfUpdaterInstall, refuses_an_offer_no_newer_than_the_running_version_before_any_request) {
-    const UpdateInfo update = serve(signedRelease());
-    for (const QString& running : {u"2.0"_s, u"2.0.0"_s, u"3.1"_s}) {
-        m_environment.currentVersion = running;
-        EXPECT_EQ(install(update), Failure(UpdateError::badSignature)) << running.toStdString();
-    }
-    EXPECT_EQ(server.requests.size(), 0);
-    expectInstalledUntouched();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Locations, SelfUpdaterRefusal,
+    testing::Values(
+        RefusalCase{"parent_not_writable", readOnly, Setup::unwritableParent},
+        RefusalCase{"build_tree", readOnly, Setup::none, "build/bin"},
+        RefusalCase{"system_folder", readOnly, Setup::none, "Applications/Morvane.app.d"},
+        RefusalCase{"missing_folder", readOnly, Setup::none, "Applications/missing/Morvane.app"},
+        RefusalCase{"another_users_install", readOnly, Setup::anotherUsers},
+        // A system install run by root: the folder is root's own.
+        RefusalCase{"run_by_root", readOnly, Setup::rootsOwn},
+        RefusalCase{"offer_as_running", UpdateError::badSignature, Setup::none, nullptr, "2.0"},
+        RefusalCase{"offer_as_running_longer", UpdateError::badSignature, Setup::none, nullptr,
+                    "2.0.0"},
+        RefusalCase{"offer_older_than_running", UpdateError::badSignature, Setup::none, nullptr,
+                    "3.1"}),
+    caseName);
 
 // Each download below is refused before it is complete, and leaves nothing behind.
 struct DownloadCase {
     const char* name;
     HttpAnswer route;
-    SelfUpdater::Limits limits;
     Failure expected;
+    SelfUpdater::Limits limits = {};
+    bool closedPort = false;
 };
 
 class SelfUpdaterDownload : public SelfUpdaterInstall,
                             public testing::WithParamInterface<DownloadCase> {};
 
 TEST_P(SelfUpdaterDownload, is_given_up_and_leaves_no_work_folder) {
-    server.answers["/Morvane-2.0.zip"] = GetParam().route;
-    m_environment.limits = GetParam().limits;
+    const DownloadCase& c = GetParam();
+    UpdateInfo update{u"2.0"_s, server.url("/Morvane-2.0.zip"), QString()};
+    server.answers["/Morvane-2.0.zip"] = c.route;
+    if (c.closedPort)
+        update.downloadURL.setPort(LocalHttpServer::closedPort());
+    m_environment.limits = c.limits;
 
-    const std::optional<Failure> failure =
-        install({u"2.0"_s, server.url("/Morvane-2.0.zip"), QString()});
+    const std::optional<Failure> failure = install(update);
 
     ASSERT_TRUE(failure.has_value());
-    if (const auto* platform = std::get_if<PlatformError>(&*failure))
-        EXPECT_EQ(platform->network, std::get<PlatformError>(GetParam().expected).network)
+    // Network failures are passed on in the network's own words.
+    if (const auto* platform = std::get_if<PlatformError>(&*failure)) {
+        EXPECT_EQ(platform->network, std::get<PlatformError>(c.expected).network)
             << platform->message.toStdString();
-    else
-        EXPECT_EQ(*failure, GetParam().expected) << describe(failure);
+        EXPECT_FALSE(platform->message.isEmpty());
+    } else {
+        EXPECT_EQ(*failure, c.expected) << describe(failure);
+    }
     EXPECT_FALSE(QFileInfo::exists(workFolder()));
     expectInstalledUntouched();
 }
 
-SelfUpdater::Limits limits(qint64 downloadBytes, int stallMs, int transferMs) {
+SelfUpdater::Limits limits(int stallMs, int transferMs) {
     SelfUpdater::Limits limits;
-    limits.downloadBytes = downloadBytes;
+    limits.downloadBytes = 1 << 20;
     limits.stall = std::chrono::milliseconds(stallMs);
     limits.transfer = std::chrono::milliseconds(transferMs);
     return limits;
 }
 
-HttpAnswer zipRoute(qsizetype size, qint64 declared = -1, bool sendLength = true, int delayMs = 0) {
-    HttpAnswer route{200, {"Content-Type: application/zip"}, QByteArray(size, 'z')};
+HttpAnswer zipRoute(qsizetype size, qint64 declared = -1, bool sendLength = true, int delayMs = 0,
+                    int status = 200, qsizetype cutAfter = -1) {
+    HttpAnswer route{status, {"Content-Type: application/zip"}, QByteArray(size, 'z')};
     route.delayMs = delayMs;
     route.declaredLength = declared;
     route.sendLength = sendLength;
+    route.cutAfter = cutAfter;
     return route;
 }
+
+const PlatformError timeout{QNetworkReply::TimeoutError, {}};
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, SelfUpdaterDownload,
     testing::Values(
         // 3 GiB announced: refused on the headers, before a byte of the body.
         DownloadCase{"declared_over_the_ceiling", zipRoute(1024, qint64(3) << 30),
-                     limits(1 << 20, 10000, 60000), UpdateError::download},
+                     UpdateError::download, limits(10000, 60000)},
         DownloadCase{"body_over_the_ceiling_without_a_length", zipRoute(4 << 20, -1, false),
-                     limits(1 << 20, 10000, 60000), UpdateError::download},
-        DownloadCase{"stalled", zipRoute(1024, -1, true, 5000), limits(1 << 20, 300, 60000),
-                     PlatformError{QNetworkReply::TimeoutError, {}}},
-        DownloadCase{"too_slow_overall", zipRoute(1024, -1, true, 5000),
-                     limits(1 << 20, 10000, 300), PlatformError{QNetworkReply::TimeoutError, {}}}),
+                     UpdateError::download, limits(10000, 60000)},
+        DownloadCase{"stalled", zipRoute(1024, -1, true, 5000), timeout, limits(300, 60000)},
+        DownloadCase{"too_slow_overall", zipRoute(1024, -1, true, 5000), timeout,
+                     limits(10000, 300)},
+        DownloadCase{"status_404", zipRoute(1024, -1, true, 0, 404), UpdateError::download},
+        DownloadCase{"status_500", zipRoute(1024, -1, true, 0, 500), UpdateError::download},
+        DownloadCase{"status_201", zipRoute(1024, -1, true, 0, 201), UpdateError::download},
+        // Not a failed unpacking of half an archive.
+        DownloadCase{"cut_off_part_way", zipRoute(64 << 10, -1, true, 0, 200, 32 << 10),
+                     PlatformError{QNetworkReply::RemoteHostClosedError, {}}},
+        DownloadCase{"nothing_listens",
+                     zipRoute(1024),
+                     PlatformError{QNetworkReply::ConnectionRefusedError, {}},
+                     {},
+                     true}),
     caseName);
-
-TEST_F(SelfUpdaterInstall, fails_with_download_on_any_status_but_200) {
-    const QByteArray archive = signedRelease();
-    for (int status : {404, 500, 201}) {
-        EXPECT_EQ(install(serve(archive, status)), Failure(UpdateError::download)) << status;
-    }
-    expectInstalledUntouched();
-}
-
-TEST_F(SelfUpdaterInstall, passes_the_network_error_on_when_it_cannot_connect) {
-    const UpdateInfo update{
-        u"2.0"_s,
-        QUrl(u"https://127.0.0.1:%1/Morvane-2.0.zip"_s.arg(LocalHttpServer::closedPort())),
-        QString()};
-
-    const std::optional<Failure> failure = install(update);
-
-    ASSERT_TRUE(failure.has_value());
-    const auto* platform = std::get_if<PlatformError>(&*failure);
-    ASSERT_NE(platform, nullptr) << describe(failure);
-    EXPECT_EQ(platform->network, QNetworkReply::ConnectionRefusedError);
-    EXPECT_FALSE(platform->message.isEmpty());
-    expectInstalledUntouched();
-}
-
-TEST_F(SelfUpdaterInstall, a_download_cut_off_part_way_fails_and_leaves_the_app_alone) {
-    const QByteArray archive = signedRelease();
-    HttpAnswer cut{200, {"Content-Type: application/zip"}, archive};
-    cut.cutAfter = archive.size() / 2;
-    server.answers["/Morvane-2.0.zip"] = cut;
-    const std::optional<Failure> failure =
-        install({u"2.0"_s, server.url("/Morvane-2.0.zip"), QString()});
-    ASSERT_TRUE(failure.has_value());
-    // The network's own words, not a failed unpacking of half an archive.
-    const auto* platform = std::get_if<PlatformError>(&*failure);
-    ASSERT_NE(platform, nullptr) << describe(failure);
-    EXPECT_NE(platform->network, QNetworkReply::NoError);
-    expectInstalledUntouched();
-}
 
 // Every archive below is downloaded fine and fails a later step. (Each way an
 // entry can lead out of the folder is in the archive's own tests.) It is made
-// by `archive`, or else is a new version in `folder`, signed with the other
-// key or for `team` and `version` when asked, and changed by `change` then.
+// by `archive`, or else is a new version in `folder`, signed for `version`,
+// `team` and with the other key when asked, then changed by the shell command
+// `change` run in the app's folder.
 struct ArchiveCase {
     const char* name;
     Failure expected;
-    QByteArray (*archive)(SelfUpdaterInstall& test) = nullptr;
-    void (*change)(const QString& app) = [](const QString&) {};
+    const char* change = "";
     const char* folder = "Morvane.app";
-    bool otherKey = false;
-    const char* team = ReleaseFixture::teamId;
     const char* version = "2.0";
+    const char* team = ReleaseFixture::teamId;
+    bool otherKey = false;
+    QByteArray (*archive)() = nullptr;
 };
 
 class SelfUpdaterInstallArchive : public SelfUpdaterInstall,
@@ -359,18 +338,21 @@ class SelfUpdaterInstallArchive : public SelfUpdaterInstall,
 protected:
     QByteArray archive(const ArchiveCase& c) {
         if (c.archive)
-            return c.archive(*this);
-        return zipOfStaging([&](const QString& staging) {
-            const QString app = staging + u'/' + QString::fromUtf8(c.folder);
-            writeNewApp(app, QString::fromLatin1(c.version));
-            EXPECT_TRUE(ReleaseFixture::signApp(app, c.otherKey ? *otherKey : *key,
-                                                QString::fromLatin1(c.team)));
-            c.change(app);
-        });
+            return c.archive();
+        const QString app = path(u"staging/"_s) + QString::fromUtf8(c.folder);
+        writeNewApp(app, QString::fromLatin1(c.version));
+        EXPECT_TRUE(ReleaseFixture::signApp(app, c.otherKey ? *otherKey : *key,
+                                            QString::fromLatin1(c.team)));
+        EXPECT_TRUE(ReleaseFixture::run(
+            u"/bin/sh"_s, {u"-c"_s, u"cd \"$0\" || exit\n"_s + QString::fromUtf8(c.change), app}));
+        ReleaseFixture::zipFolder(path(u"staging"_s), path(u"staging.zip"_s));
+        return readFile(path(u"staging.zip"_s));
     }
 };
 
 TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
+    // Also the ceiling for the zip bomb below.
+    m_environment.limits.unpackedBytes = 8 << 20;
     const UpdateInfo update = serve(archive(GetParam()));
 
     const std::optional<Failure> failure = install(update);
@@ -383,19 +365,18 @@ TEST_P(SelfUpdaterInstallArchive, fails_and_leaves_the_installed_app_alone) {
     EXPECT_FALSE(QFileInfo::exists(path(u"owned"_s)));
 }
 
+constexpr UpdateError badSignature = UpdateError::badSignature;
+
 INSTANTIATE_TEST_SUITE_P(
     Steps, SelfUpdaterInstallArchive,
     testing::Values(
         ArchiveCase{.name = "not_a_zip",
                     .expected = UpdateError::unpack,
-                    .archive =
-                        [](SelfUpdaterInstall&) {
-                            return QByteArray("<!doctype html><title>Moved</title>");
-                        }},
+                    .archive = [] { return QByteArray("<!doctype html><title>Moved</title>"); }},
         ArchiveCase{.name = "dot_dot_entry",
                     .expected = UpdateError::unpack,
                     .archive =
-                        [](SelfUpdaterInstall&) {
+                        [] {
                             return zipOf({{"Morvane.app/morvane", ZipEntry::file, "x"},
                                           {"Morvane.app/../../owned", ZipEntry::file, "gotcha"}});
                         }},
@@ -404,64 +385,35 @@ INSTANTIATE_TEST_SUITE_P(
         ArchiveCase{.name = "zip_bomb",
                     .expected = UpdateError::unpack,
                     .archive =
-                        [](SelfUpdaterInstall& test) {
-                            test.m_environment.limits.unpackedBytes = 8 << 20;
+                        [] {
                             return zipOf(
                                 {{"Morvane.app/morvane", ZipEntry::file, "#!/bin/sh\n"},
                                  {"Morvane.app/zeros", ZipEntry::file, QByteArray(64 << 20, 0)}});
                         }},
-        ArchiveCase{.name = "app_nested_one_level_down",
-                    .expected = UpdateError::notFound,
-                    .folder = "Morvane 2.0/Morvane.app"},
-        ArchiveCase{.name = "extension_in_capitals",
-                    .expected = UpdateError::notFound,
-                    .folder = "Morvane.APP"},
-        ArchiveCase{
-            .name = "tampered_file",
-            .expected = UpdateError::badSignature,
-            .change =
-                [](const QString& app) { writeFile(app + u"/morvane"_s, "#!/bin/sh\nevil\n"); }},
-        ArchiveCase{
-            .name = "file_added",
-            .expected = UpdateError::badSignature,
-            .change = [](const QString& app) { writeFile(app + u"/lib/libextra.so"_s, "extra"); }},
-        ArchiveCase{.name = "file_removed",
-                    .expected = UpdateError::badSignature,
-                    .change = [](const QString& app) { QFile::remove(app + u"/VERSION"_s); }},
-        ArchiveCase{.name = "link_retargeted",
-                    .expected = UpdateError::badSignature,
-                    .change =
-                        [](const QString& app) {
-                            QFile::remove(app + u"/lib/libconvert.so"_s);
-                            QFile::link(u"../VERSION"_s, app + u"/lib/libconvert.so"_s);
-                        }},
-        ArchiveCase{
-            .name = "extra_file_beside_the_signature",
-            .expected = UpdateError::badSignature,
-            .change = [](const QString& app) { writeFile(app + u"/signature/notes"_s, "extra"); }},
-        ArchiveCase{
-            .name = "unsigned",
-            .expected = UpdateError::badSignature,
-            .change = [](const QString& app) { QDir(app + u"/signature"_s).removeRecursively(); }},
-        ArchiveCase{.name = "other_key", .expected = UpdateError::badSignature, .otherKey = true},
-        ArchiveCase{
-            .name = "other_team", .expected = UpdateError::badSignature, .team = "OTHERTEAM1"},
+        ArchiveCase{"app_nested_one_level_down", UpdateError::notFound, "",
+                    "Morvane 2.0/Morvane.app"},
+        ArchiveCase{"extension_in_capitals", UpdateError::notFound, "", "Morvane.APP"},
+        ArchiveCase{"tampered_file", badSignature, "echo evil >> morvane"},
+        ArchiveCase{"file_added", badSignature, "echo extra > lib/libextra.so"},
+        ArchiveCase{"file_removed", badSignature, "rm VERSION"},
+        // The same content through another path: links are signed by their target.
+        ArchiveCase{"link_retargeted", badSignature, "ln -sf ./libconvert.so.1 lib/libconvert.so"},
+        ArchiveCase{"extra_file_beside_the_signature", badSignature,
+                    "echo extra > signature/notes"},
+        ArchiveCase{"unsigned", badSignature, "rm -r signature"},
         // Every byte as signed, but the program can no longer be started.
-        ArchiveCase{.name = "executable_bit_dropped",
-                    .expected = UpdateError::badSignature,
-                    .change =
-                        [](const QString& app) {
-                            QFile::setPermissions(app + u"/morvane"_s,
-                                                  QFile::ReadOwner | QFile::WriteOwner);
-                        }},
+        ArchiveCase{"executable_bit_dropped", badSignature, "chmod a-x morvane"},
         // A correctly signed older release offered as 2.0.
-        ArchiveCase{.name = "signed_for_another_version",
-                    .expected = UpdateError::badSignature,
-                    .version = "0.9"}),
+        ArchiveCase{"signed_for_another_version", badSignature, "", "Morvane.app", "0.9"},
+        ArchiveCase{"other_team", badSignature, "", "Morvane.app", "2.0", "OTHERTEAM1"},
+        ArchiveCase{"other_key", badSignature, "", "Morvane.app", "2.0", ReleaseFixture::teamId,
+                    true}),
     caseName);
 
-TEST_F(SelfUpdaterInstall, starts_the_swap_script_and_leaves_the_swap_to_it) {
+// The work folder is made fresh, even where a link was planted in its place.
+TEST_F(SelfUpdaterInstall, starts_the_swap_script_from_a_fresh_work_folder) {
     const UpdateInfo update = serve(signedRelease());
+    writeFile(workFolder() + u"/unpacked/Old.app/stale"_s, "old");
 
     const std::optional<Failure> failure = install(update);
 
@@ -473,25 +425,18 @@ TEST_F(SelfUpdaterInstall, starts_the_swap_script_and_leaves_the_swap_to_it) {
     EXPECT_TRUE(QFileInfo::exists(script));
     EXPECT_EQ(readFile(newApp + u"/VERSION"_s), "2.0");
     EXPECT_FALSE(QFileInfo::exists(workFolder() + u"/update.zip"_s)) << "kept after unpacking";
-    EXPECT_EQ(AppSignature::manifest(m_installed), m_installedManifest);
-}
-
-TEST_F(SelfUpdaterInstall, makes_the_work_folder_fresh_without_following_a_planted_link) {
-    const UpdateInfo update = serve(signedRelease());
-    writeFile(workFolder() + u"/unpacked/Old.app/stale"_s, "old");
-    EXPECT_FALSE(install(update).has_value());
     EXPECT_FALSE(QFileInfo::exists(workFolder() + u"/unpacked/Old.app"_s));
+    EXPECT_EQ(AppSignature::manifest(m_installed), m_installedManifest);
 
     QDir(workFolder()).removeRecursively();
     writeFile(path(u"elsewhere/keep"_s), "keep");
     QFile::link(path(u"elsewhere"_s), workFolder());
-    m_started.clear();
 
     EXPECT_FALSE(install(update).has_value());
 
     EXPECT_EQ(readFile(path(u"elsewhere/keep"_s)), "keep");
     EXPECT_FALSE(QFileInfo(workFolder()).isSymLink());
-    EXPECT_TRUE(QFileInfo(workFolder() + u"/unpacked/Morvane.app"_s).isDir());
+    EXPECT_TRUE(QFileInfo(newApp).isDir());
 }
 
 // The whole update with the real shell: a stand-in for the running
@@ -578,13 +523,13 @@ class SelfUpdaterSwapScript : public testing::Test {
 protected:
     void SetUp() override {
         ReleaseFixture::writeApp(m_newApp, u"2.0"_s, m_startedLog);
-        writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), u"morvane"_s).toUtf8());
+        writeScript(u"morvane"_s);
+    }
+    void writeScript(const QString& executable) {
+        writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), executable).toUtf8());
     }
     bool runScript() {
         return ReleaseFixture::run(u"/bin/sh"_s, {m_script, m_newApp, m_dest, m_work});
-    }
-    bool started(const QByteArray& log) {
-        return eventually([&] { return readFile(m_startedLog) == log; });
     }
 
     QTemporaryDir m_root;
@@ -595,40 +540,53 @@ protected:
     QString m_work = m_root.filePath(u"work"_s);
 };
 
-TEST_F(SelfUpdaterSwapScript, drops_a_stale_backup_and_keeps_no_new_one) {
-    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
-    writeFile(m_dest + u".bak/stale"_s, "stale");
+// Each swap ends with one version in place, no backup, that version started,
+// and the work folder and the script gone. Version 1.0 is installed where
+// `installed` says, beside a stale backup and without the new app when asked.
+struct SwapCase {
+    const char* name;
+    const char* installed;
+    bool staleBackup, newAppGone;
+    const char* executable;
+    QByteArray version;
+};
 
+class SelfUpdaterSwapScriptEnd : public SelfUpdaterSwapScript,
+                                 public testing::WithParamInterface<SwapCase> {};
+
+TEST_P(SelfUpdaterSwapScriptEnd, leaves_one_version_started) {
+    const SwapCase& c = GetParam();
+    ReleaseFixture::writeApp(m_dest + QString::fromLatin1(c.installed), u"1.0"_s, m_startedLog);
+    if (c.staleBackup)
+        writeFile(m_dest + u".bak/stale"_s, "stale");
+    if (c.newAppGone)
+        QDir(m_newApp).removeRecursively();
     writeFile(m_work + u"/unpacked/stale"_s, "left over");
-    ASSERT_TRUE(runScript());
+    const QString executable = QString::fromUtf8(c.executable);
+    QFile::copy(m_newApp + u"/morvane"_s, m_newApp + u'/' + executable);
+    writeScript(executable);
 
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), "2.0");
+    const bool ran = runScript();
+
+    EXPECT_TRUE(ran || c.version != "2.0") << "a swap that worked reported failure";
+    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), c.version);
     EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(started("2.0\n"));
+    EXPECT_TRUE(eventually([&] { return readFile(m_startedLog) == c.version + '\n'; }))
+        << readFile(m_startedLog).toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_work));
     EXPECT_FALSE(QFileInfo::exists(m_script));
 }
 
-TEST_F(SelfUpdaterSwapScript, restores_the_old_app_when_the_new_one_is_gone) {
-    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
-    QDir(m_newApp).removeRecursively();
-
-    runScript();
-
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), "1.0");
-    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(started("1.0\n"));
-}
-
-TEST_F(SelfUpdaterSwapScript, puts_back_a_backup_that_is_the_only_copy) {
-    ReleaseFixture::writeApp(m_dest + u".bak"_s, u"1.0"_s, m_startedLog);
-
-    runScript();
-
-    EXPECT_EQ(readFile(m_dest + u"/VERSION"_s), "1.0");
-    EXPECT_FALSE(QFileInfo::exists(m_dest + u".bak"_s));
-    EXPECT_TRUE(started("1.0\n"));
-}
+INSTANTIATE_TEST_SUITE_P(Ends, SelfUpdaterSwapScriptEnd,
+                         testing::Values(SwapCase{"replaces_and_drops_a_stale_backup", "", true,
+                                                  false, "morvane", "2.0"},
+                                         SwapCase{"restores_the_old_app_when_the_new_one_is_gone",
+                                                  "", false, true, "morvane", "1.0"},
+                                         SwapCase{"puts_back_a_backup_that_is_the_only_copy",
+                                                  ".bak", false, false, "morvane", "1.0"},
+                                         SwapCase{"quotes_the_executable_name", "", false, false,
+                                                  "it's $HOME", "2.0"}),
+                         caseName);
 
 TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_removed) {
     ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
@@ -645,21 +603,6 @@ TEST_F(SelfUpdaterSwapScript, keeps_the_backup_when_a_partial_copy_cannot_be_rem
     EXPECT_EQ(AppSignature::manifest(m_dest + u".bak"_s), AppSignature::manifest(reference));
 }
 
-TEST_F(SelfUpdaterSwapScript, quotes_the_executable_name) {
-    const QString odd = u"it's $HOME"_s;
-    ReleaseFixture::writeApp(m_dest, u"1.0"_s, m_startedLog);
-    QFile::copy(m_newApp + u"/morvane"_s, m_newApp + u'/' + odd);
-    writeFile(m_script, SelfUpdater::swapScript(deadProcessId(), odd).toUtf8());
-
-    ASSERT_TRUE(runScript());
-
-    EXPECT_TRUE(started("2.0\n"));
-}
-
-} // namespace
-
-namespace {
-
 // A release names the version the folder was built as, one the updater reads
 // as newer than 0, and an https address.
 TEST(MakeRelease, refuses_what_would_make_an_unusable_release) {
@@ -667,15 +610,19 @@ TEST(MakeRelease, refuses_what_would_make_an_unusable_release) {
     const QString app = root.filePath(u"app"_s);
     ReleaseFixture::writeApp(app, u"2.0"_s, root.filePath(u"log"_s));
     struct Row {
-        QString version;
-        QString baseUrl;
-        bool made;
+        QString built, version, baseUrl;
+        bool made = false;
     };
-    for (const Row& row : {Row{u"2.0"_s, u"https://updates.example.com/morvane"_s, true},
-                           Row{u"2.1"_s, u"https://updates.example.com/morvane"_s, false},
-                           Row{u"2.0"_s, u"http://updates.example.com/morvane"_s, false},
-                           Row{u"2.0"_s, u"updates.example.com/morvane"_s, false}}) {
-        const QString out = root.filePath(u"out-"_s + row.version + u'-' + row.baseUrl.left(5));
+    const QString https = u"https://updates.example.com/morvane"_s;
+    int outs = 0;
+    for (const Row& row :
+         {Row{u"2.0"_s, u"2.0"_s, https, true}, Row{u"2.0"_s, u"2.1"_s, https},
+          Row{u"2.0"_s, u"2.0"_s, u"http://updates.example.com/morvane"_s},
+          Row{u"2.0"_s, u"2.0"_s, u"updates.example.com/morvane"_s}, Row{u"0.0"_s, u"0.0"_s, https},
+          Row{u"v2.0"_s, u"v2.0"_s, https}, Row{u"2.0-beta"_s, u"2.0-beta"_s, https},
+          Row{u"2..0"_s, u"2..0"_s, https}, Row{u""_s, u""_s, https}}) {
+        writeFile(app + u"/VERSION"_s, row.built.toUtf8());
+        const QString out = root.filePath(u"out-%1"_s.arg(++outs));
         QByteArray output;
         EXPECT_EQ(ReleaseFixture::makeRelease(app, ReleaseFixture::releaseKey(), row.version,
                                               row.baseUrl, out, team, &output),
@@ -683,13 +630,6 @@ TEST(MakeRelease, refuses_what_would_make_an_unusable_release) {
             << row.version.toStdString() << " " << row.baseUrl.toStdString() << ": "
             << output.toStdString();
         EXPECT_EQ(QFileInfo::exists(out + u"/latest.json"_s), row.made);
-    }
-    for (const QString& version : {u"0.0"_s, u"v2.0"_s, u"2.0-beta"_s, u"2..0"_s, u""_s}) {
-        writeFile(app + u"/VERSION"_s, version.toUtf8());
-        EXPECT_FALSE(ReleaseFixture::makeRelease(app, ReleaseFixture::releaseKey(), version,
-                                                 u"https://updates.example.com"_s,
-                                                 root.filePath(u"bad"_s)))
-            << version.toStdString();
     }
 }
 
