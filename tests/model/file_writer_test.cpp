@@ -17,8 +17,8 @@ namespace {
 class FileWriterTest : public testing::Test {
 protected:
     QStringList entries() const {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                          QDir::System);
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     }
     QTemporaryDir dir;
     FileWriter writer;

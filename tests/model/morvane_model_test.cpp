@@ -396,17 +396,13 @@ TEST_F(SavingTest, names_count_up_and_a_freed_name_is_reused) {
     QFile::remove(out(u"report.md"_s));
     EXPECT_EQ(save(engineText(u"4"_s))->toLocalFile(), out(u"report.md"_s));
     EXPECT_TRUE(readFile(out(u"report-2.md"_s)).endsWith("\n2\n"));
-}
-
-TEST_F(SavingTest, unique_url_always_numbers_with_md) {
+    // Any name taken, by a file or a folder, numbers on with ".md".
     writeFile(out(u"notes.txt"_s), "x");
-    EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(u"notes.txt"_s))).toLocalFile(),
-              out(u"notes-2.md"_s));
     QDir().mkpath(out(u"folder.md"_s));
-    EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(u"folder.md"_s))).toLocalFile(),
-              out(u"folder-2.md"_s));
-    EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(u"free.md"_s))).toLocalFile(),
-              out(u"free.md"_s));
+    for (const auto& [taken, free] : {std::pair{u"notes.txt"_s, u"notes-2.md"_s},
+                                      {u"folder.md"_s, u"folder-2.md"_s},
+                                      {u"free.md"_s, u"free.md"_s}})
+        EXPECT_EQ(model->uniqueURL(QUrl::fromLocalFile(out(taken))).toLocalFile(), out(free));
 }
 
 TEST_F(SavingTest, a_name_taken_by_another_process_meanwhile_is_never_overwritten) {
@@ -458,8 +454,7 @@ TEST_F(SavingTest, hostile_asset_names_are_skipped_and_nothing_lands_outside) {
                                              {QString(), u"QUJD"_s},
                                              {u"nul"_s + QChar(0) + u".png"_s, u"QUJD"_s},
                                              {u"fine.png"_s, u"QUJD"_s}};
-    const auto document =
-        save(engineText(u"![](../escape.png) ![](fine.png)"_s, {}, assets));
+    const auto document = save(engineText(u"![](../escape.png) ![](fine.png)"_s, {}, assets));
     ASSERT_TRUE(document);
     EXPECT_EQ(entries(out(u"report-assets"_s)), QStringList{u"fine.png"_s});
     EXPECT_FALSE(QFileInfo::exists(out(u"escape.png"_s)));

@@ -149,10 +149,16 @@ TEST_F(WebTest, each_answer_of_the_server_and_the_engine_has_its_outcome) {
     const QString unfetched = u"Couldn't fetch the page"_s;
     const QString noArticle = u"Couldn't extract an article from that page"_s;
     const QList<PageRow> rows{
-        {"/missing", {404, {"Content-Type: text/html"}, "<p>Not found, sorry</p>"},
-         engineText(u"Not found"_s), u"Converted ✓"_s, u"<p>Not found, sorry</p>"_s},
-        {"/latin1", {200, {"Content-Type: text/html; charset=iso-8859-1"}, "caf\xe9 \x80"},
-         engineText(u"a b c"_s), u"Converted ✓"_s, u"café \u0080"_s},
+        {"/missing",
+         {404, {"Content-Type: text/html"}, "<p>Not found, sorry</p>"},
+         engineText(u"Not found"_s),
+         u"Converted ✓"_s,
+         u"<p>Not found, sorry</p>"_s},
+        {"/latin1",
+         {200, {"Content-Type: text/html; charset=iso-8859-1"}, "caf\xe9 \x80"},
+         engineText(u"a b c"_s),
+         u"Converted ✓"_s,
+         u"café \u0080"_s},
         {"/binary", {200, {"Content-Type: text/html"}, "\x81\x8d\x8f\xff"}, {}, unfetched, {}},
         {"/no-body", {200, {"Content-Type: text/html"}, ""}, {}, unfetched, {}},
         {"/cut", cut, {}, unfetched, {}},

@@ -1,8 +1,8 @@
 #include "elided_label.h"
 #include "morvane_settings.h"
 #include "settings_view.h"
-#include "update_settings.h"
 #include "ui_fixture.h"
+#include "update_settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,11 +17,6 @@ protected:
     void SetUp() override {
         UiTest::SetUp();
         view = std::make_unique<SettingsView>(*model, desktop);
-    }
-
-    void TearDown() override {
-        view.reset();
-        UiTest::TearDown();
     }
 
     void useFolder(const QString& folder, bool reveal = true) {
@@ -42,14 +37,12 @@ TEST_F(SettingsViewTest, sections_and_texts) {
     EXPECT_EQ(view->width(), 460);
 }
 
-TEST_F(SettingsViewTest, path_is_shown_without_a_trailing_slash) {
+TEST_F(SettingsViewTest, the_path_is_shown_without_a_trailing_slash_on_one_line) {
     useFolder(u"/home/someone/Converted/"_s);
     EXPECT_EQ(path()->text(), u"/home/someone/Converted"_s);
     EXPECT_EQ(SettingsView::shownPath(u"/"_s), u"/"_s);
     EXPECT_EQ(SettingsView::shownPath(u"/a//"_s), u"/a"_s);
-}
-
-TEST_F(SettingsViewTest, a_long_path_is_one_line_shortened_in_the_middle) {
+    // A long one shortened in the middle.
     const QString folder =
         u"/home/someone/"_s + QString(u"deeply/nested/"_s).repeated(12) + u"Converted"_s;
     useFolder(folder);
@@ -91,7 +84,8 @@ TEST_F(SettingsViewTest, open_creates_a_missing_folder_with_its_parents_or_asks_
                                            QUrl::fromLocalFile(blocker + u"/inside"_s)}));
 }
 
-TEST_F(SettingsViewTest, the_switch_follows_the_model_writes_the_setting_and_a_new_window_shows_it) {
+TEST_F(SettingsViewTest,
+       the_switch_follows_the_model_writes_the_setting_and_a_new_window_shows_it) {
     useFolder(outFolder(), false);
     EXPECT_FALSE(revealSwitch()->isChecked());
     useFolder(outFolder(), true);
@@ -131,9 +125,9 @@ TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_us
 TEST_F(SettingsViewTest, links_open_the_product_and_feedback_pages) {
     click("websiteLink");
     click("feedbackLink");
-    EXPECT_EQ(desktop.opened,
-              (QList<QUrl>{QUrl(u"https://updates.example.com/morvane"_s),
-                           QUrl(u"https://"_s + UpdateSettings::feedbackHost() + u"/?app=morvane"_s)}));
+    EXPECT_EQ(desktop.opened, (QList<QUrl>{QUrl(u"https://updates.example.com/morvane"_s),
+                                           QUrl(u"https://"_s + UpdateSettings::feedbackHost() +
+                                                u"/?app=morvane"_s)}));
 }
 
 } // namespace
