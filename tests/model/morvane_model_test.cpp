@@ -445,15 +445,11 @@ TEST_F(SavingTest, assets_are_written_and_only_their_exact_links_rewritten) {
 }
 
 TEST_F(SavingTest, hostile_asset_names_are_skipped_and_nothing_lands_outside) {
-    const QList<ConvertResult::Asset> assets{{u"../escape.png"_s, u"QUJD"_s},
-                                             {u"/tmp/abs.png"_s, u"QUJD"_s},
-                                             {u"sub/x.png"_s, u"QUJD"_s},
-                                             {u"..\\win.png"_s, u"QUJD"_s},
-                                             {u".."_s, u"QUJD"_s},
-                                             {u"."_s, u"QUJD"_s},
-                                             {QString(), u"QUJD"_s},
-                                             {u"nul"_s + QChar(0) + u".png"_s, u"QUJD"_s},
-                                             {u"fine.png"_s, u"QUJD"_s}};
+    QList<ConvertResult::Asset> assets;
+    for (const QString& name :
+         {u"../escape.png"_s, u"/tmp/abs.png"_s, u"sub/x.png"_s, u"..\\win.png"_s, u".."_s, u"."_s,
+          QString(), u"nul"_s + QChar(0) + u".png"_s, u"fine.png"_s})
+        assets.append({name, u"QUJD"_s});
     const auto document = save(engineText(u"![](../escape.png) ![](fine.png)"_s, {}, assets));
     ASSERT_TRUE(document);
     EXPECT_EQ(entries(out(u"report-assets"_s)), QStringList{u"fine.png"_s});
