@@ -95,16 +95,22 @@ protected:
     // After a failed save: the output folder holds the one earlier document,
     // unchanged, and it is the only one listed.
     void expectOnlyDocument(const QString& name, const QByteArray& contents) {
-        EXPECT_EQ(
-            QDir(outFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            QStringList{name});
+        EXPECT_EQ(entries(outFolder()), QStringList{name});
         EXPECT_EQ(readFile(out(name)), contents);
         ASSERT_EQ(model->recents().size(), 1);
         EXPECT_EQ(model->recents()[0].name, name);
     }
 
-    static ConvertResult engineText(const QString& markdown, const QString& title = {}) {
-        return ConvertResult(markdown, title, {}, {}, std::nullopt);
+    static ConvertResult engineText(const QString& markdown, const QString& title = {},
+                                    const QList<ConvertResult::Asset>& assets = {}) {
+        return ConvertResult(markdown, title, assets, {}, std::nullopt);
+    }
+    // One picture, chart.png ("ABC"), and its link.
+    static ConvertResult chart(const QString& title = {}, const QString& base64 = u"QUJD"_s) {
+        return engineText(u"![](chart.png)"_s, title, {{u"chart.png"_s, base64}});
+    }
+    static QStringList entries(const QString& folder) {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 
     QTemporaryDir root;

@@ -8,17 +8,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-TEST(Recent, is_named_after_the_document_and_identified_by_path) {
-    const Recent recent = Recent::forDocument(QUrl::fromLocalFile(u"/home/u/Converted/a b.md"_s));
-    EXPECT_EQ(recent.name, u"a b.md");
-    EXPECT_EQ(recent.path, u"/home/u/Converted/a b.md");
-    EXPECT_EQ(recent.id(), recent.path);
-}
-
-TEST(Recent, list_round_trips_in_order) {
+TEST(Recent, is_named_after_its_document_and_lists_round_trip_in_order) {
     const QList<Recent> recents{{u"b.md"_s, u"/x/b.md"_s}, {u"ä \"q\".md"_s, u"/x/ä \"q\".md"_s}};
     EXPECT_EQ(Recent::listFromJson(Recent::listToJson(recents)), recents);
     EXPECT_EQ(Recent::listToJson({}), QByteArray("[]"));
+    // Named after the document, identified by its path.
+    const Recent recent = Recent::forDocument(QUrl::fromLocalFile(u"/x/a b.md"_s));
+    EXPECT_EQ(recent, (Recent{u"a b.md"_s, u"/x/a b.md"_s}));
+    EXPECT_EQ(recent.id(), recent.path);
 }
 
 TEST(Recent, any_bad_entry_fails_the_whole_list) {

@@ -83,6 +83,14 @@ protected:
         return path;
     }
 
+    // The view shown with one recent document; its row.
+    RecentRow* showOneRecent(const QString& name) {
+        model->addRecent(QUrl::fromLocalFile(document(name)));
+        showAndWait(*view);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return rows().size() == 1; }, 2000));
+        return rows().value(0);
+    }
+
     // Holds a conversion open so that `isConverting` stays true.
     void startHeldConversion() {
         const QString pdf = input(u"held.pdf"_s);
@@ -114,11 +122,23 @@ protected:
     int heldBatch = -1; // batches ended before the held one started
 };
 
-TEST_F(ContentViewTest, dropping_three_files_is_one_batch_in_drop_order) {
+TEST_F(ContentViewTest, a_file_drag_highlights_while_it_hovers_and_a_drop_is_one_batch_copied) {
     const QList<QUrl> files{inputUrl(u"c.pdf"_s), inputUrl(u"a.docx"_s), inputUrl(u"b.html"_s)};
     QMimeData data;
     data.setUrls(files);
-    EXPECT_TRUE(drag(&data, true));
+    // Offered as a move, taken as a copy: the inputs stay where they are.
+    EXPECT_TRUE(drag(&data, false, Qt::CopyAction | Qt::MoveAction, Qt::MoveAction));
+    EXPECT_EQ(dropAction, Qt::CopyAction);
+    EXPECT_TRUE(view->isTargeted());
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(zone, &leave);
+    EXPECT_FALSE(view->isTargeted());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(batches.isEmpty());
+
+    EXPECT_TRUE(
+        drag(&data, true, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::MoveAction));
+    EXPECT_EQ(dropAction, Qt::CopyAction);
     EXPECT_TRUE(targetedDuringDrag);
     EXPECT_FALSE(zone->isTargeted());
     ASSERT_TRUE(
@@ -127,64 +147,37 @@ TEST_F(ContentViewTest, dropping_three_files_is_one_batch_in_drop_order) {
     EXPECT_EQ(batches.first(), files);
 }
 
-TEST_F(ContentViewTest, dragged_text_is_refused_and_does_not_highlight) {
-    QMimeData data;
-    data.setText(u"/home/someone/report.pdf"_s);
-    EXPECT_FALSE(drag(&data, false));
+TEST_F(ContentViewTest, text_and_sources_that_can_only_move_are_refused_without_highlight) {
+    QMimeData text;
+    text.setText(u"/home/someone/report.pdf"_s);
+    EXPECT_FALSE(drag(&text, false));
+    EXPECT_FALSE(targetedDuringDrag);
+    QMimeData files;
+    files.setUrls({inputUrl(u"keep.pdf"_s)});
+    EXPECT_FALSE(drag(&files, false, Qt::MoveAction, Qt::MoveAction));
     EXPECT_FALSE(targetedDuringDrag);
     EXPECT_FALSE(view->isTargeted());
 }
 
-TEST_F(ContentViewTest, a_drop_offered_as_a_move_is_taken_as_a_copy) {
-    QMimeData data;
-    data.setUrls({inputUrl(u"keep.pdf"_s)});
-    EXPECT_TRUE(drag(&data, false, Qt::CopyAction | Qt::MoveAction, Qt::MoveAction));
-    EXPECT_EQ(dropAction, Qt::CopyAction);
-    EXPECT_TRUE(
-        drag(&data, true, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::MoveAction));
-    EXPECT_EQ(dropAction, Qt::CopyAction);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
-}
-
-TEST_F(ContentViewTest, a_source_that_can_only_move_is_refused) {
-    QMimeData data;
-    data.setUrls({inputUrl(u"keep.pdf"_s)});
-    EXPECT_FALSE(drag(&data, false, Qt::MoveAction, Qt::MoveAction));
-    EXPECT_FALSE(targetedDuringDrag);
-}
-
-TEST_F(ContentViewTest, zone_is_targeted_while_a_file_drag_hovers_and_clear_after_it_leaves) {
-    QMimeData data;
-    data.setUrls({inputUrl(u"a.pdf"_s)});
-    EXPECT_TRUE(drag(&data, false));
-    EXPECT_TRUE(view->isTargeted());
-    QDragLeaveEvent leave;
-    QApplication::sendEvent(zone, &leave);
-    EXPECT_FALSE(view->isTargeted());
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(batches.isEmpty());
-}
-
-TEST_F(ContentViewTest, clicking_the_zone_converts_the_chosen_files) {
-    const QList<QUrl> files{inputUrl(u"x.pdf"_s), inputUrl(u"y.pptx"_s)};
+TEST_F(ContentViewTest, the_zone_converts_the_chosen_files_and_a_cancelled_chooser_nothing) {
+    QList<QUrl> chosen; // none: cancelled
     int asked = 0;
     view->setFileChooser([&](QWidget*) {
         ++asked;
-        return files;
+        return chosen;
     });
-    QTest::mouseClick(zone, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(batches.first(), files);
-}
-
-TEST_F(ContentViewTest, a_cancelled_chooser_starts_nothing) {
-    view->setFileChooser([](QWidget*) { return QList<QUrl>(); });
     zone->setFocus();
     QTest::keyClick(zone, Qt::Key_Space);
     QCoreApplication::processEvents();
+    EXPECT_EQ(asked, 1);
     EXPECT_FALSE(model->isConverting());
     EXPECT_TRUE(statuses.isEmpty());
+
+    chosen = {inputUrl(u"x.pdf"_s), inputUrl(u"y.pptx"_s)};
+    QTest::mouseClick(zone, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !batches.isEmpty(); }, 5000));
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(batches.first(), chosen);
 }
 
 TEST_F(ContentViewTest, texts_of_the_zone_and_the_field) {
@@ -218,27 +211,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(EnabledRow{"empty", u""_s, false, false},
                     EnabledRow{"spaces_only", u"   "_s, false, false},
                     EnabledRow{"spaces_and_tabs", u" \t \t"_s, false, false},
+                    EnabledRow{"a_line_break_is_kept", u" \n "_s, false, true},
                     EnabledRow{"an_address", u"example.com"_s, false, true},
                     EnabledRow{"a_padded_address", u"  example.com\t"_s, false, true},
                     EnabledRow{"an_address_while_converting", u"example.com"_s, true, false}),
     caseName);
 
-TEST(ContentViewTrim, removes_spaces_and_tabs_but_keeps_line_breaks) {
-    EXPECT_EQ(ContentView::trimmed(u" \t example.com \t "_s), u"example.com"_s);
-    EXPECT_EQ(ContentView::trimmed(u"\nexample.com\n"_s), u"\nexample.com\n"_s);
-    EXPECT_EQ(ContentView::trimmed(u" a b "_s), u"a b"_s);
-    EXPECT_EQ(ContentView::trimmed(u" \t "_s), QString());
-}
-
-TEST_F(ContentViewTest, return_on_spaces_does_nothing_and_keeps_them) {
+TEST_F(ContentViewTest, a_padded_address_reaches_the_model_and_empties_the_field) {
     field->setText(u"   "_s);
-    QTest::keyClick(field, Qt::Key_Return);
-    QCoreApplication::processEvents();
+    QTest::keyClick(field, Qt::Key_Return); // spaces alone: nothing, and they stay
     EXPECT_EQ(field->text(), u"   "_s);
     EXPECT_TRUE(statuses.isEmpty());
-}
-
-TEST_F(ContentViewTest, a_padded_address_reaches_the_model_and_empties_the_field) {
     const quint16 port = LocalHttpServer::closedPort();
     field->setText(u"  http://127.0.0.1:%1/page \t"_s.arg(port));
     QTest::mouseClick(convert, Qt::LeftButton);
@@ -247,17 +230,15 @@ TEST_F(ContentViewTest, a_padded_address_reaches_the_model_and_empties_the_field
     EXPECT_EQ(field->text(), QString());
     EXPECT_EQ(view->urlText(), QString());
     ASSERT_TRUE(QTest::qWaitFor([&] { return pagesEnded == 1; }, 5000));
-}
 
-TEST_F(ContentViewTest, return_is_not_held_back_by_a_running_conversion) {
+    // Return is not held back by a running conversion, as the button is.
     startHeldConversion();
-    const quint16 port = LocalHttpServer::closedPort();
     field->setText(u"http://127.0.0.1:%1/"_s.arg(port));
     EXPECT_FALSE(convert->isEnabled());
     QTest::keyClick(field, Qt::Key_Return);
     EXPECT_EQ(model->status(), u"Fetching 127.0.0.1…"_s);
     EXPECT_EQ(field->text(), QString());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pagesEnded == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pagesEnded == 2; }, 5000));
     finishHeldConversion();
 }
 
@@ -317,7 +298,6 @@ TEST_F(ContentViewTest, recents_appear_as_rows_in_list_order) {
     model->addRecent(QUrl::fromLocalFile(second));
     ASSERT_TRUE(QTest::qWaitFor([&] { return rows().size() == 2; }, 2000));
     EXPECT_TRUE(child<QLabel>(*view, u"recentHeading"_s)->isVisible());
-    EXPECT_EQ(child<QLabel>(*view, u"recentHeading"_s)->text(), u"Recent"_s);
     const QList<RecentRow*> shown = rows();
     ASSERT_EQ(shown.size(), 2);
     EXPECT_EQ(shown[0]->recent().path, second);
@@ -330,12 +310,10 @@ TEST_F(ContentViewTest, recents_appear_as_rows_in_list_order) {
 
 TEST_F(ContentViewTest, a_long_name_is_shortened_in_the_middle_and_the_buttons_stay) {
     view->resize(440, 620);
-    showAndWait(*view);
     const QString name = u"A very long report title that keeps going on and on well past any "
                          "reasonable width for a window row.md"_s;
-    model->addRecent(QUrl::fromLocalFile(document(name)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows().size() == 1; }, 2000));
-    RecentRow* row = rows().first();
+    RecentRow* row = showOneRecent(name);
+    ASSERT_TRUE(row);
     const QString shown = child<ElidedLabel>(*row, u"recentName"_s)->shownText();
     EXPECT_NE(shown, name);
     EXPECT_TRUE(shown.contains(u'…'));
@@ -350,11 +328,9 @@ TEST_F(ContentViewTest, a_long_name_is_shortened_in_the_middle_and_the_buttons_s
 }
 
 TEST_F(ContentViewTest, row_buttons_copy_open_and_reveal_their_document) {
-    showAndWait(*view);
-    const QString path = document(u"Notes.md"_s);
-    model->addRecent(QUrl::fromLocalFile(path));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows().size() == 1; }, 2000));
-    RecentRow* row = rows().first();
+    RecentRow* row = showOneRecent(u"Notes.md"_s);
+    ASSERT_TRUE(row);
+    const QString path = out(u"Notes.md"_s);
     auto* copy = child<QToolButton>(*row, u"copyButton"_s);
     auto* open = child<QToolButton>(*row, u"openButton"_s);
     auto* reveal = child<QToolButton>(*row, u"revealButton"_s);
@@ -374,9 +350,8 @@ TEST_F(ContentViewTest, row_buttons_copy_open_and_reveal_their_document) {
 }
 
 TEST_F(ContentViewTest, tab_goes_from_the_zone_to_the_field_the_button_and_the_rows) {
-    model->addRecent(QUrl::fromLocalFile(document(u"One.md"_s)));
-    showAndWait(*view);
-    RecentRow* row = rows().first();
+    RecentRow* row = showOneRecent(u"One.md"_s);
+    ASSERT_TRUE(row);
     EXPECT_EQ(nextFocusable(zone), field);
     EXPECT_EQ(nextFocusable(field), convert);
     EXPECT_EQ(nextFocusable(convert), row->buttons().first());

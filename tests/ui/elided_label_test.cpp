@@ -17,13 +17,6 @@ TEST(ElidedLabel, shows_the_whole_text_when_it_fits) {
     EXPECT_EQ(label.shownText(), u"Report.md"_s);
 }
 
-TEST(ElidedLabel, asks_for_one_line_only) {
-    ElidedLabel label;
-    label.setText(u"a\u00a0long name with spaces that could wrap"_s);
-    EXPECT_LT(label.sizeHint().height(), 2 * label.fontMetrics().height());
-    EXPECT_LT(label.minimumSizeHint().width(), label.sizeHint().width());
-}
-
 } // namespace
 
 // Rows of the label's own rendering that hold ink.

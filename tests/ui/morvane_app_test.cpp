@@ -45,15 +45,6 @@ protected:
     std::unique_ptr<MorvaneApp> app;
 };
 
-TEST_F(MorvaneAppTest, main_window_opens_at_its_default_size_titled_morvane) {
-    makeApp();
-    QMainWindow* window = app->mainWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    EXPECT_EQ(window->objectName(), u"main"_s);
-    EXPECT_EQ(window->windowTitle(), u"Morvane"_s);
-    EXPECT_EQ(window->size(), QSize(580, 620));
-}
-
 TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) {
     for (int i = 0; i < 5; ++i) {
         const QString name = u"Recent document number %1 with a name far too long to fit.md"_s;
@@ -98,14 +89,30 @@ TEST_F(MorvaneAppTest, main_window_never_gets_smaller_than_its_content_minimum) 
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(900, 800); }, 2000));
 }
 
-TEST_F(MorvaneAppTest, application_menu_lists_about_check_settings_and_quit_in_order) {
+TEST_F(MorvaneAppTest, the_window_and_its_menu_of_about_check_settings_and_quit) {
     makeApp();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(app->mainWindow()));
+    EXPECT_EQ(app->mainWindow()->windowTitle(), u"Morvane"_s);
+    EXPECT_EQ(app->mainWindow()->size(), QSize(580, 620));
     EXPECT_EQ(app->applicationMenu()->title(), u"&Morvane"_s);
     EXPECT_EQ(menuTexts(), (QStringList{u"About Morvane"_s, u"Check for Updates…"_s, u"—"_s,
                                         u"Settings…"_s, u"—"_s, u"Quit"_s}));
-    EXPECT_TRUE(app->checkAction()->isEnabled());
     EXPECT_EQ(app->mainWindow()->menuBar()->actions().first(),
               app->applicationMenu()->menuAction());
+
+    QAction* settings = app->applicationMenu()->actions().at(4);
+    EXPECT_EQ(settings->shortcut(), QKeySequence(u"Ctrl+,"_s));
+    settings->trigger();
+    QWidget* window = app->settingsWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    settings->trigger();
+    EXPECT_EQ(app->settingsWindow(), window); // one settings window
+    EXPECT_EQ(window->width(), 460);
+
+    QAction* quit = app->applicationMenu()->actions().last();
+    EXPECT_EQ(quit->shortcut(), QKeySequence(QKeySequence::Quit));
+    quit->trigger();
+    EXPECT_EQ(desktop.quits, 1);
 }
 
 TEST_F(MorvaneAppTest, a_build_the_package_manager_updates_offers_no_update_commands) {
@@ -146,6 +153,8 @@ TEST_F(MorvaneAppTest, files_opened_by_the_desktop_are_one_batch_in_the_given_or
     QObject::connect(
         model.get(), &MorvaneModel::batchEnded,
         [&](const QList<QUrl>& inputs, const QList<QUrl>&) { batches.append(inputs); });
+    app->open({}); // starts nothing
+    EXPECT_TRUE(statuses.isEmpty());
     app->open(files);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !batches.isEmpty() && model->inFlight().isEmpty(); }, 5000));
@@ -153,15 +162,7 @@ TEST_F(MorvaneAppTest, files_opened_by_the_desktop_are_one_batch_in_the_given_or
     EXPECT_EQ(batches.first(), files);
 }
 
-TEST_F(MorvaneAppTest, an_empty_open_request_starts_nothing) {
-    makeApp();
-    app->open({});
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(model->isConverting());
-    EXPECT_TRUE(statuses.isEmpty());
-}
-
-TEST_F(MorvaneAppTest, the_menu_opens_from_the_keyboard) {
+TEST_F(MorvaneAppTest, the_menu_and_settings_open_from_the_keyboard) {
     makeApp();
     QMainWindow* window = app->mainWindow();
     window->activateWindow();
@@ -172,6 +173,14 @@ TEST_F(MorvaneAppTest, the_menu_opens_from_the_keyboard) {
         app->applicationMenu()->close();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !app->applicationMenu()->isVisible(); }, 2000));
     }
+    QTest::keyClick(app->contentView()->focusWidget() ? app->contentView()->focusWidget() : window,
+                    Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app->settingsWindow()->isVisible(); }, 2000));
+    // The settings window has no menu bar; it carries the same shortcuts.
+    const QList<QAction*> carried = app->settingsWindow()->actions();
+    const QList<QAction*> menu = app->applicationMenu()->actions();
+    EXPECT_TRUE(carried.contains(menu.at(4)));
+    EXPECT_TRUE(carried.contains(menu.last()));
 }
 
 TEST_F(MorvaneAppTest, about_shows_icon_name_version_licence_and_links) {
@@ -187,19 +196,6 @@ TEST_F(MorvaneAppTest, about_shows_icon_name_version_licence_and_links) {
     QTest::mouseClick(child<QPushButton>(*about, u"feedbackLink"_s), Qt::LeftButton);
     EXPECT_EQ(desktop.opened,
               (QList<QUrl>{SettingsView::productPage(), SettingsView::feedbackPage()}));
-}
-
-TEST_F(MorvaneAppTest, settings_item_opens_one_settings_window) {
-    makeApp();
-    QAction* settings = app->applicationMenu()->actions().at(4);
-    ASSERT_EQ(settings->text(), u"Settings…"_s);
-    EXPECT_EQ(settings->shortcut(), QKeySequence(u"Ctrl+,"_s));
-    settings->trigger();
-    QWidget* window = app->settingsWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    settings->trigger();
-    EXPECT_EQ(app->settingsWindow(), window);
-    EXPECT_EQ(window->width(), 460);
 }
 
 TEST_F(MorvaneAppTest, settings_and_about_open_centred_and_tied_to_the_main_window) {
@@ -236,29 +232,6 @@ TEST_F(MorvaneAppTest, escape_and_ctrl_w_close_the_settings_window) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 2000))
             << key.toString().toStdString();
     }
-}
-
-TEST_F(MorvaneAppTest, quit_item_quits_through_the_desktop) {
-    makeApp();
-    QAction* quit = app->applicationMenu()->actions().last();
-    EXPECT_EQ(quit->shortcut(), QKeySequence(QKeySequence::Quit));
-    quit->trigger();
-    EXPECT_EQ(desktop.quits, 1);
-}
-
-TEST_F(MorvaneAppTest, shortcuts_reach_settings_and_quit_from_the_main_window) {
-    makeApp();
-    QMainWindow* window = app->mainWindow();
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(app->contentView()->focusWidget() ? app->contentView()->focusWidget() : window,
-                    Qt::Key_Comma, Qt::ControlModifier);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app->settingsWindow()->isVisible(); }, 2000));
-    // The settings window has no menu bar; it carries the same shortcuts.
-    const QList<QAction*> carried = app->settingsWindow()->actions();
-    const QList<QAction*> menu = app->applicationMenu()->actions();
-    EXPECT_TRUE(carried.contains(menu.at(4)));
-    EXPECT_TRUE(carried.contains(menu.last()));
 }
 
 TEST_F(MorvaneAppTest, closing_the_main_window_leaves_an_open_settings_window_running) {
