@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <span>
 #include <utility>
@@ -29,9 +30,16 @@ double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
     constexpr qsizetype shortScan = 8;
     QVarLengthArray<std::pair<double, qint64>, shortScan> histogram;
     QHash<double, qsizetype> index;
+    // Runs of glyphs share a size: the previous glyph's key is kept.
+    double lastSize = std::numeric_limits<double>::quiet_NaN();
+    qsizetype lastAt = -1;
     for (const PDFExtract::Glyph& glyph : glyphs) {
         if (!glyph.hasFont || !std::isfinite(glyph.size))
             continue;
+        if (glyph.size == lastSize) {
+            histogram[lastAt].second += utf16Length(glyph.codePoint);
+            continue;
+        }
         const double key = std::round(glyph.size);
         qsizetype at = -1;
         if (!index.isEmpty()) {
@@ -51,6 +59,8 @@ double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
             }
         }
         histogram[at].second += utf16Length(glyph.codePoint);
+        lastSize = glyph.size;
+        lastAt = at;
     }
     double best = 0;
     qint64 bestWeight = 0;
