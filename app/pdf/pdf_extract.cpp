@@ -27,6 +27,7 @@ extern "C" {
 #include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <latch>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -1126,34 +1127,45 @@ Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limi
                         Content content) {
     Extraction extraction;
     Budget budget(limits);
-    Reader first(budget);
-    if (!first.open(bytes)) {
-        extraction.note = u"not a readable PDF (%1 bytes)"_s.arg(bytes.size());
-        return extraction;
-    }
-    const int pageCount = first.pageCount();
-    const int pagesToRead = qBound(0, limits.pagesRead, pageCount);
-    std::vector<Reader::PageResult> results(static_cast<size_t>(pageCount));
+    int pageCount = 0;
+    int pagesToRead = 0;
+    std::vector<Reader::PageResult> results;
     std::atomic<int> nextPage{0};
     const auto work = [&](Reader& reader) {
         for (int index = nextPage++; index < pagesToRead; index = nextPage++)
             results[static_cast<size_t>(index)] = reader.read(index, content);
     };
-
-    const int threads = qBound(1, workers, qMax(1, pagesToRead));
+    // The helpers open their own copies of the document while the first
+    // reader opens its own and counts the pages, rather than after it.
+    std::latch counted(1);
     std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<size_t>(threads - 1));
-    for (int i = 1; i < threads; ++i) {
-        helpers.emplace_back([&bytes, &budget, &work] {
+    helpers.reserve(static_cast<size_t>(qMax(0, workers - 1)));
+    for (int i = 1; i < workers; ++i) {
+        helpers.emplace_back([&bytes, &budget, &counted, &work] {
             // A helper that cannot open the document leaves its pages to the others.
             Reader reader(budget);
-            if (reader.open(bytes))
+            const bool opened = reader.open(bytes);
+            counted.wait();
+            if (opened)
                 work(reader);
         });
     }
-    work(first);
+    Reader first(budget);
+    const bool opened = first.open(bytes);
+    if (opened) {
+        pageCount = first.pageCount();
+        pagesToRead = qBound(0, limits.pagesRead, pageCount);
+        results.resize(static_cast<size_t>(pageCount));
+    }
+    counted.count_down();
+    if (opened)
+        work(first);
     for (std::thread& helper : helpers)
         helper.join();
+    if (!opened) {
+        extraction.note = u"not a readable PDF (%1 bytes)"_s.arg(bytes.size());
+        return extraction;
+    }
 
     qsizetype textLines = 0;
     qsizetype ocrLines = 0;
