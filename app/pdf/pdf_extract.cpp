@@ -27,10 +27,10 @@ extern "C" {
 #include <climits>
 #include <cmath>
 #include <condition_variable>
-#include <latch>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <latch>
 #include <mutex>
 #include <optional>
 #include <thread>
