@@ -475,11 +475,16 @@ public:
     }
 
     void arm(fz_cookie* cookie, Clock::time_point deadline) {
+        bool sooner = false;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_armed.push_back({cookie, deadline});
+            sooner = deadline < m_waitingUntil;
         }
-        m_wake.notify_one();
+        // Pages are armed one after another, each later than the deadline
+        // already waited for: waking the thread for each cost a page in fifty.
+        if (sooner)
+            m_wake.notify_one();
     }
 
     // After this the cookie is not touched again.
@@ -505,12 +510,14 @@ private:
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stopping) {
             if (m_armed.empty()) {
+                m_waitingUntil = Clock::time_point::max();
                 m_wake.wait(lock);
                 continue;
             }
             // A copy: the list may change while the wait lets go of the lock.
             const Clock::time_point next = earliestDeadline();
             if (Clock::now() < next) {
+                m_waitingUntil = next;
                 m_wake.wait_until(lock, next);
                 continue;
             }
@@ -528,6 +535,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<Armed> m_armed;
+    // When the thread wakes up next by itself, if nobody wakes it before.
+    Clock::time_point m_waitingUntil = Clock::time_point::min();
     bool m_stopping = false;
     std::thread m_thread; // last: it starts once the members it uses exist
 };
