@@ -93,6 +93,10 @@ QString fixLigatures(QStringView text) {
 }
 
 QString fixLigatures(QString&& text) {
+    // Every ligature and tell-tale lies above U+00AE: one plain look is
+    // enough for the many texts without any.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x00AF; }))
+        return std::move(text);
     // Most texts hold neither ligatures nor tell-tales: they need no clusters.
     const bool anyLigature = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
         // Plain Latin text lies below every ligature.
