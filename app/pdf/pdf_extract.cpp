@@ -588,6 +588,9 @@ public:
     Reader& operator=(const Reader&) = delete;
 
     bool open(const QByteArray& bytes) {
+        // A second try, after a failed one, starts from a new context.
+        m_ctx.reset();
+        m_allocator.refused = false;
         m_ctx = newContext(&m_allocator);
         if (!m_ctx)
             return false;
@@ -630,6 +633,9 @@ public:
     }
 
     int pageCount() const { return m_pageCount; }
+
+    // Whether the last open or page ran out of the document's memory.
+    bool refusedMemory() const { return m_allocator.refused; }
 
     // The page's lines from its text layer, then by recognition when that
     // gave none; no lines and no recognition when the document has no page
@@ -1160,17 +1166,31 @@ Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limi
         });
     }
     Reader first(budget);
-    const bool opened = first.open(bytes);
-    if (opened) {
+    bool opened = first.open(bytes);
+    const auto count = [&] {
         pageCount = first.pageCount();
         pagesToRead = qBound(0, limits.pagesRead, pageCount);
         results.resize(static_cast<size_t>(pageCount));
-    }
+    };
+    // Beside the helpers' copies a document near the memory limit may fail
+    // to open, or open wrongly: it is opened again alone once they are gone,
+    // and read by one thread.
+    const bool crowded = !helpers.empty() && first.refusedMemory();
+    if (opened && !crowded)
+        count();
     counted.count_down();
-    if (opened)
+    if (opened && !crowded)
         work(first);
     for (std::thread& helper : helpers)
         helper.join();
+    if (crowded) {
+        opened = first.open(bytes);
+        if (opened) {
+            count();
+            nextPage = 0;
+            work(first);
+        }
+    }
     if (!opened) {
         extraction.note = u"not a readable PDF (%1 bytes)"_s.arg(bytes.size());
         return extraction;
