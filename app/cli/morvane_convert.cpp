@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -230,6 +232,11 @@ std::vector<char*> platformArguments(char* program) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A PDF's pages each allocate and free about the same memory: handing
+    // it back to the system after every page and faulting it in again cost
+    // a sixth of a conversion's time.
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
     QTextStream out(stdout);
     QTextStream err(stderr);
     QStringList given;

@@ -8,6 +8,7 @@
 
 extern "C" {
 #include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
 }
 
 #include <QFile>
@@ -29,6 +30,7 @@ extern "C" {
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <latch>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -164,6 +166,13 @@ FontStyle fontStyle(fz_context* ctx, fz_font* font) {
             fz_font_is_monospaced(ctx, font) ||
                 named({"mono", "nimbusmon", "courier", "consolas", "typewriter", "cmtt", "sftt",
                        "code", "menlo", "monaco", "inconsolata"})};
+}
+
+// The left and right edges of a character's quad, as fz_rect_from_quad
+// finds them, without a call per character.
+std::pair<float, float> horizontalExtent(const fz_quad& q) {
+    return {fz_min(fz_min(q.ll.x, q.lr.x), fz_min(q.ul.x, q.ur.x)),
+            fz_max(fz_max(q.ll.x, q.lr.x), fz_max(q.ul.x, q.ur.x))};
 }
 
 // Strokes thinner than this, in points, across their length are rules.
@@ -466,11 +475,16 @@ public:
     }
 
     void arm(fz_cookie* cookie, Clock::time_point deadline) {
+        bool sooner = false;
         {
             const std::lock_guard<std::mutex> lock(m_mutex);
             m_armed.push_back({cookie, deadline});
+            sooner = deadline < m_waitingUntil;
         }
-        m_wake.notify_one();
+        // Pages are armed one after another, each later than the deadline
+        // already waited for: waking the thread for each cost a page in fifty.
+        if (sooner)
+            m_wake.notify_one();
     }
 
     // After this the cookie is not touched again.
@@ -496,12 +510,14 @@ private:
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stopping) {
             if (m_armed.empty()) {
+                m_waitingUntil = Clock::time_point::max();
                 m_wake.wait(lock);
                 continue;
             }
             // A copy: the list may change while the wait lets go of the lock.
             const Clock::time_point next = earliestDeadline();
             if (Clock::now() < next) {
+                m_waitingUntil = next;
                 m_wake.wait_until(lock, next);
                 continue;
             }
@@ -519,6 +535,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<Armed> m_armed;
+    // When the thread wakes up next by itself, if nobody wakes it before.
+    Clock::time_point m_waitingUntil = Clock::time_point::min();
     bool m_stopping = false;
     std::thread m_thread; // last: it starts once the members it uses exist
 };
@@ -570,6 +588,9 @@ public:
     Reader& operator=(const Reader&) = delete;
 
     bool open(const QByteArray& bytes) {
+        // A second try, after a failed one, starts from a new context.
+        m_ctx.reset();
+        m_allocator.refused = false;
         m_ctx = newContext(&m_allocator);
         if (!m_ctx)
             return false;
@@ -597,17 +618,24 @@ public:
         }
         m_doc = doc;
         m_pageCount = count;
+        m_pageTreeMapped = doc && count <= m_budget.limits.pagesRead && mapPageTree();
         // The count is the file's own claim; one far beyond what its bytes
         // could hold would only make a huge list of empty pages.
         return m_doc && m_pageCount >= 0 && m_pageCount <= qMax<qsizetype>(bytes.size(), 1);
     }
 
     ~Reader() {
-        if (m_doc)
-            fz_drop_document(m_ctx.get(), m_doc);
+        if (!m_doc)
+            return;
+        if (m_pageTreeMapped)
+            pdf_drop_page_tree(m_ctx.get(), pdf_specifics(m_ctx.get(), m_doc));
+        fz_drop_document(m_ctx.get(), m_doc);
     }
 
     int pageCount() const { return m_pageCount; }
+
+    // Whether the last open or page ran out of the document's memory.
+    bool refusedMemory() const { return m_allocator.refused; }
 
     // The page's lines from its text layer, then by recognition when that
     // gave none; no lines and no recognition when the document has no page
@@ -669,6 +697,24 @@ public:
 
 private:
     enum class Run { Done, Failed, OverBudget };
+
+    // Without the map each page is looked up from the tree's root, along
+    // every sibling before it. A broken tree keeps the lookup, and so does
+    // one with more pages than are read: the map covers every page.
+    bool mapPageTree() {
+        fz_context* ctx = m_ctx.get();
+        pdf_document* pdf = pdf_specifics(ctx, m_doc);
+        if (!pdf)
+            return false;
+        volatile bool mapped = true;
+        fz_try(ctx) {
+            pdf_load_page_tree(ctx, pdf);
+        }
+        fz_catch(ctx) {
+            mapped = false;
+        }
+        return mapped;
+    }
 
     // Runs the page into `device` until done, failed, or out of the page's
     // time or the document's memory.
@@ -855,6 +901,21 @@ private:
             }
             raw.append(std::move(piece));
         };
+        const auto glyphOf = [&](const fz_stext_char* ch) {
+            if (ch->font != styledFont) {
+                styledFont = ch->font;
+                style = fontStyle(ctx, ch->font);
+            }
+            const auto [left, right] = horizontalExtent(ch->quad);
+            return PDFExtract::Glyph{static_cast<char32_t>(ch->c < 0 ? 0xFFFD : ch->c),
+                                     ch->size,
+                                     ch->font != nullptr,
+                                     left,
+                                     right,
+                                     style.bold,
+                                     style.italic,
+                                     style.monospaced};
+        };
         int blockIndex = 0;
         for (fz_stext_block* block = text->first_block; block; block = block->next, ++blockIndex) {
             if (block->type != FZ_STEXT_BLOCK_TEXT)
@@ -876,43 +937,45 @@ private:
                 qsizetype count = 0;
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
                     ++count;
+                if (cuts.isEmpty()) {
+                    // Written in place: appending glyph by glyph cost a tenth
+                    // of the page's time.
+                    rawLine.glyphs.resize(count);
+                    PDFExtract::Glyph* out = rawLine.glyphs.data();
+                    for (fz_stext_char* ch = line->first_char; ch; ch = ch->next)
+                        *out++ = glyphOf(ch);
+                    keep(std::move(rawLine));
+                    continue;
+                }
                 rawLine.glyphs.reserve(count);
                 qsizetype piece = 0;
                 float previousRight = bbox.x0;
                 int previousChar = 0;
                 for (fz_stext_char* ch = line->first_char; ch; ch = ch->next) {
-                    const fz_rect area = fz_rect_from_quad(ch->quad);
-                    if (!cuts.isEmpty()) {
-                        const float centre = 0.5f * (area.x0 + area.x1);
-                        const qsizetype at =
-                            std::upper_bound(cuts.begin(), cuts.end(), centre) - cuts.begin();
-                        // A word running over its cell's rule stays whole;
-                        // the next cell's text starts back behind its end.
-                        const float gap = area.x0 - previousRight;
-                        const bool apart = ch->c == ' ' || previousChar == ' ' ||
-                                           gap > 0.3f * ch->size || gap < -0.1f * ch->size;
-                        if (at != piece && apart && !rawLine.glyphs.isEmpty()) {
-                            keep(std::move(rawLine));
-                            rawLine = {};
-                            rawLine.box = {area.x0, bbox.y0, area.x1, bbox.y1};
-                            rawLine.block = blockIndex;
-                            rawLine.baseline = ch->origin.y;
-                        }
-                        if (apart || rawLine.glyphs.isEmpty())
-                            piece = at;
-                        if (rawLine.glyphs.isEmpty())
-                            rawLine.box.x0 = area.x0;
-                        rawLine.box.x1 = area.x1;
-                        previousRight = area.x1;
-                        previousChar = ch->c;
+                    const auto [left, right] = horizontalExtent(ch->quad);
+                    const float centre = 0.5f * (left + right);
+                    const qsizetype at =
+                        std::upper_bound(cuts.begin(), cuts.end(), centre) - cuts.begin();
+                    // A word running over its cell's rule stays whole;
+                    // the next cell's text starts back behind its end.
+                    const float gap = left - previousRight;
+                    const bool apart = ch->c == ' ' || previousChar == ' ' ||
+                                       gap > 0.3f * ch->size || gap < -0.1f * ch->size;
+                    if (at != piece && apart && !rawLine.glyphs.isEmpty()) {
+                        keep(std::move(rawLine));
+                        rawLine = {};
+                        rawLine.box = {left, bbox.y0, right, bbox.y1};
+                        rawLine.block = blockIndex;
+                        rawLine.baseline = ch->origin.y;
                     }
-                    if (ch->font != styledFont) {
-                        styledFont = ch->font;
-                        style = fontStyle(ctx, ch->font);
-                    }
-                    rawLine.glyphs.append({static_cast<char32_t>(ch->c < 0 ? 0xFFFD : ch->c),
-                                           ch->size, ch->font != nullptr, area.x0, area.x1,
-                                           style.bold, style.italic, style.monospaced});
+                    if (apart || rawLine.glyphs.isEmpty())
+                        piece = at;
+                    if (rawLine.glyphs.isEmpty())
+                        rawLine.box.x0 = left;
+                    rawLine.box.x1 = right;
+                    previousRight = right;
+                    previousChar = ch->c;
+                    rawLine.glyphs.append(glyphOf(ch));
                 }
                 keep(std::move(rawLine));
             }
@@ -1004,6 +1067,7 @@ private:
     Context m_ctx;
     fz_document* m_doc = nullptr;
     int m_pageCount = -1;
+    bool m_pageTreeMapped = false;
     std::unique_ptr<PDFExtract::OcrEngine> m_ocr;
     bool m_ocrUnavailable = false;
 };
@@ -1078,34 +1142,59 @@ Extraction extractBytes(const QByteArray& bytes, int workers, const Limits& limi
                         Content content) {
     Extraction extraction;
     Budget budget(limits);
-    Reader first(budget);
-    if (!first.open(bytes)) {
-        extraction.note = u"not a readable PDF (%1 bytes)"_s.arg(bytes.size());
-        return extraction;
-    }
-    const int pageCount = first.pageCount();
-    const int pagesToRead = qBound(0, limits.pagesRead, pageCount);
-    std::vector<Reader::PageResult> results(static_cast<size_t>(pageCount));
+    int pageCount = 0;
+    int pagesToRead = 0;
+    std::vector<Reader::PageResult> results;
     std::atomic<int> nextPage{0};
     const auto work = [&](Reader& reader) {
         for (int index = nextPage++; index < pagesToRead; index = nextPage++)
             results[static_cast<size_t>(index)] = reader.read(index, content);
     };
-
-    const int threads = qBound(1, workers, qMax(1, pagesToRead));
+    // The helpers open their own copies of the document while the first
+    // reader opens its own and counts the pages, rather than after it.
+    std::latch counted(1);
     std::vector<std::thread> helpers;
-    helpers.reserve(static_cast<size_t>(threads - 1));
-    for (int i = 1; i < threads; ++i) {
-        helpers.emplace_back([&bytes, &budget, &work] {
+    helpers.reserve(static_cast<size_t>(qMax(0, workers - 1)));
+    for (int i = 1; i < workers; ++i) {
+        helpers.emplace_back([&bytes, &budget, &counted, &work] {
             // A helper that cannot open the document leaves its pages to the others.
             Reader reader(budget);
-            if (reader.open(bytes))
+            const bool opened = reader.open(bytes);
+            counted.wait();
+            if (opened)
                 work(reader);
         });
     }
-    work(first);
+    Reader first(budget);
+    bool opened = first.open(bytes);
+    const auto count = [&] {
+        pageCount = first.pageCount();
+        pagesToRead = qBound(0, limits.pagesRead, pageCount);
+        results.resize(static_cast<size_t>(pageCount));
+    };
+    // Beside the helpers' copies a document near the memory limit may fail
+    // to open, or open wrongly: it is opened again alone once they are gone,
+    // and read by one thread.
+    const bool crowded = !helpers.empty() && first.refusedMemory();
+    if (opened && !crowded)
+        count();
+    counted.count_down();
+    if (opened && !crowded)
+        work(first);
     for (std::thread& helper : helpers)
         helper.join();
+    if (crowded) {
+        opened = first.open(bytes);
+        if (opened) {
+            count();
+            nextPage = 0;
+            work(first);
+        }
+    }
+    if (!opened) {
+        extraction.note = u"not a readable PDF (%1 bytes)"_s.arg(bytes.size());
+        return extraction;
+    }
 
     qsizetype textLines = 0;
     qsizetype ocrLines = 0;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <span>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -62,6 +64,98 @@ bool mendsHyphen(QStringView previous, QStringView next) {
                Unicode::graphemes(next.first(qMin<qsizetype>(next.size(), 8))).value(0));
 }
 
+// The characters and lines of each size, over some of a document's lines.
+struct SizeCounts {
+    QHash<int, qint64> characters;
+    QHash<int, qint64> lines;
+    qint64 total = 0;
+    qsizetype lineTotal = 0;
+
+    void add(const QList<PDFExtract::Line>& page) {
+        for (const PDFExtract::Line& line : page) {
+            const int key = PDFLayout::sizeKey(line.size);
+            const qsizetype count = Unicode::graphemeCount(line.text);
+            characters[key] += count;
+            total += count;
+            lines[key] += 1;
+        }
+        lineTotal += page.size();
+    }
+
+    void add(std::span<const PDFExtract::Page> pages) {
+        for (const PDFExtract::Page& page : pages)
+            add(page);
+    }
+
+    void add(const SizeCounts& other) {
+        for (auto it = other.characters.cbegin(); it != other.characters.cend(); ++it)
+            characters[it.key()] += it.value();
+        for (auto it = other.lines.cbegin(); it != other.lines.cend(); ++it)
+            lines[it.key()] += it.value();
+        total += other.total;
+        lineTotal += other.lineTotal;
+    }
+
+    PDFLayout::SizeStats stats() const {
+        PDFLayout::SizeStats stats;
+        bool found = false;
+        for (auto it = characters.cbegin(); it != characters.cend(); ++it) {
+            if (static_cast<double>(it.value()) >= 0.1 * static_cast<double>(total) &&
+                (!found || it.key() > stats.bodySize)) {
+                stats.bodySize = it.key();
+                found = true;
+            }
+        }
+        const double all = static_cast<double>(qMax<qsizetype>(lineTotal, 1));
+        for (auto it = lines.cbegin(); it != lines.cend(); ++it) {
+            if (it.key() > stats.bodySize && static_cast<double>(it.value()) / all < 0.08)
+                stats.headingSizes.insert(it.key());
+        }
+        return stats;
+    }
+};
+
+// The headings and paragraphs of each page, in order.
+QStringList blocksOf(std::span<const PDFExtract::Page> pages, const PDFLayout::SizeStats& stats) {
+    QStringList blocks;
+    for (const PDFExtract::Page& page : pages) {
+        QStringList para;
+        for (const PDFExtract::Line& line : page) {
+            const QStringView text = Unicode::trimmed(line.text);
+            if (text.isEmpty())
+                continue;
+            if (PDFLayout::isHeading(text, line.size, stats)) {
+                PDFLayout::flushPara(para, blocks);
+                blocks.append(PDFLayout::headingMarker(line.size, stats.bodySize) + u' ' +
+                              text.toString());
+            } else if (!para.isEmpty() && mendsHyphen(para.last(), text)) {
+                QString& previous = para.last();
+                previous.chop(1);
+                previous.append(text);
+            } else {
+                para.append(text.toString());
+            }
+        }
+        PDFLayout::flushPara(para, blocks);
+    }
+    return blocks;
+}
+
+// Runs `later` on the second half of the pages on a thread of its own while
+// `earlier` runs on the first half here.
+template <typename Earlier, typename Later>
+void inHalves(std::span<const PDFExtract::Page> pages, Earlier earlier, Later later) {
+    qsizetype lines = 0;
+    for (const PDFExtract::Page& page : pages)
+        lines += page.size();
+    size_t split = 0;
+    for (qsizetype before = 0; split < pages.size() && 2 * before < lines; ++split)
+        before += pages[split].size();
+    std::thread helper([&] { later(pages.subspan(split)); });
+    earlier(pages.first(split));
+    helper.join();
+}
+
 } // namespace
 
 namespace PDFLayout {
@@ -78,32 +172,9 @@ int sizeKey(double size) {
 }
 
 SizeStats sizeStats(const QList<PDFExtract::Line>& lines) {
-    QHash<int, qint64> characters;
-    QHash<int, qint64> lineCounts;
-    qint64 total = 0;
-    for (const PDFExtract::Line& line : lines) {
-        const int key = sizeKey(line.size);
-        const qsizetype count = Unicode::graphemeCount(line.text);
-        characters[key] += count;
-        total += count;
-        lineCounts[key] += 1;
-    }
-
-    SizeStats stats;
-    bool found = false;
-    for (auto it = characters.cbegin(); it != characters.cend(); ++it) {
-        if (static_cast<double>(it.value()) >= 0.1 * static_cast<double>(total) &&
-            (!found || it.key() > stats.bodySize)) {
-            stats.bodySize = it.key();
-            found = true;
-        }
-    }
-    const double lineTotal = static_cast<double>(qMax<qsizetype>(lines.size(), 1));
-    for (auto it = lineCounts.cbegin(); it != lineCounts.cend(); ++it) {
-        if (it.key() > stats.bodySize && static_cast<double>(it.value()) / lineTotal < 0.08)
-            stats.headingSizes.insert(it.key());
-    }
-    return stats;
+    SizeCounts counts;
+    counts.add(lines);
+    return counts.stats();
 }
 
 bool isHeading(QStringView text, double size, const SizeStats& stats) {
@@ -138,31 +209,20 @@ void flushPara(QStringList& para, QStringList& blocks) {
 }
 
 QString markdown(const QList<PDFExtract::Page>& pages) {
-    QList<PDFExtract::Line> all;
-    for (const PDFExtract::Page& page : pages)
-        all.append(page);
-    const SizeStats stats = sizeStats(all);
+    // Alone after every page is read, this pass is shared by two threads,
+    // each with half the lines: first to count sizes, then to lay out.
+    const std::span<const PDFExtract::Page> all(pages.constData(), size_t(pages.size()));
+    SizeCounts counts, laterCounts;
+    inHalves(
+        all, [&](auto half) { counts.add(half); }, [&](auto half) { laterCounts.add(half); });
+    counts.add(laterCounts);
+    const SizeStats stats = counts.stats();
 
-    QStringList blocks;
-    for (const PDFExtract::Page& page : pages) {
-        QStringList para;
-        for (const PDFExtract::Line& line : page) {
-            const QStringView text = Unicode::trimmed(line.text);
-            if (text.isEmpty())
-                continue;
-            if (isHeading(text, line.size, stats)) {
-                flushPara(para, blocks);
-                blocks.append(headingMarker(line.size, stats.bodySize) + u' ' + text.toString());
-            } else if (!para.isEmpty() && mendsHyphen(para.last(), text)) {
-                QString& previous = para.last();
-                previous.chop(1);
-                previous.append(text);
-            } else {
-                para.append(text.toString());
-            }
-        }
-        flushPara(para, blocks);
-    }
+    QStringList blocks, laterBlocks;
+    inHalves(
+        all, [&](auto half) { blocks = blocksOf(half, stats); },
+        [&](auto half) { laterBlocks = blocksOf(half, stats); });
+    blocks.append(std::move(laterBlocks));
     return tidy(fixLigatures(blocks.join(u"\n\n"_s)));
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <span>
 #include <utility>
@@ -29,9 +30,16 @@ double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
     constexpr qsizetype shortScan = 8;
     QVarLengthArray<std::pair<double, qint64>, shortScan> histogram;
     QHash<double, qsizetype> index;
+    // Runs of glyphs share a size: the previous glyph's key is kept.
+    double lastSize = std::numeric_limits<double>::quiet_NaN();
+    qsizetype lastAt = -1;
     for (const PDFExtract::Glyph& glyph : glyphs) {
         if (!glyph.hasFont || !std::isfinite(glyph.size))
             continue;
+        if (glyph.size == lastSize) {
+            histogram[lastAt].second += utf16Length(glyph.codePoint);
+            continue;
+        }
         const double key = std::round(glyph.size);
         qsizetype at = -1;
         if (!index.isEmpty()) {
@@ -51,6 +59,8 @@ double sizeOf(std::span<const PDFExtract::Glyph> glyphs) {
             }
         }
         histogram[at].second += utf16Length(glyph.codePoint);
+        lastSize = glyph.size;
+        lastAt = at;
     }
     double best = 0;
     qint64 bestWeight = 0;
@@ -208,6 +218,28 @@ PDFExtract::Placement placement(std::span<const PDFExtract::Glyph> glyphs,
     return place;
 }
 
+// Whether the line holds an accent glyph or right-to-left text; one look at
+// each character, as most lines hold neither.
+struct Needs {
+    bool composing = false;
+    bool rightToLeft = false;
+};
+
+Needs needsOf(std::span<const PDFExtract::Glyph> glyphs) {
+    Needs needs;
+    for (const PDFExtract::Glyph& glyph : glyphs) {
+        const char32_t c = glyph.codePoint;
+        // Below U+0080 only the grave, circumflex and tilde are accents.
+        if (c < 0x80) {
+            needs.composing = needs.composing || c == U'`' || c == U'^' || c == U'~';
+            continue;
+        }
+        needs.composing = needs.composing || markOf(c) != 0;
+        needs.rightToLeft = needs.rightToLeft || readsFromTheRight(c);
+    }
+    return needs;
+}
+
 void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::Glyph> glyphs,
                 const PDFExtract::RawLine& raw) {
     const PDFExtract::Box& box = raw.box;
@@ -217,14 +249,12 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
         glyphs =
             std::span<const PDFExtract::Glyph>(rearranged.constData(), size_t(rearranged.size()));
     };
-    const auto any = [&glyphs](auto test) {
-        return std::any_of(glyphs.begin(), glyphs.end(), [&test](const PDFExtract::Glyph& glyph) {
-            return test(glyph.codePoint);
-        });
-    };
-    if (any(markOf))
+    Needs needs = needsOf(glyphs);
+    if (needs.composing) {
         use(withAccentsComposed(glyphs));
-    const bool rightToLeft = any(readsFromTheRight);
+        needs = needsOf(glyphs);
+    }
+    const bool rightToLeft = needs.rightToLeft;
     if (rightToLeft)
         use(leftToRight(glyphs));
     // Written in place: appending character by character cost more than the
@@ -238,7 +268,9 @@ void appendLine(QList<PDFExtract::PlacedLine>& out, std::span<const PDFExtract::
             seams.append({end - text.constData(), float(glyph.x0), float(glyph.x1)});
         // A font's character map can name a lone surrogate or a value past
         // U+10FFFF; neither is a character, and a lone half is not valid text.
-        if (c > 0x10FFFF || QChar::isSurrogate(c)) {
+        if (c < 0xD800) {
+            *end++ = QChar(char16_t(c));
+        } else if (c > 0x10FFFF || QChar::isSurrogate(c)) {
             *end++ = QChar(QChar::ReplacementCharacter);
         } else if (QChar::requiresSurrogates(c)) {
             *end++ = QChar(QChar::highSurrogate(c));
@@ -279,10 +311,11 @@ double emOf(const PDFExtract::RawLine& line) {
 }
 
 // The gap in ems from `left` to `right` when `right` continues its row.
-std::optional<double> rowGap(const PDFExtract::RawLine& left, const PDFExtract::RawLine& right) {
+std::optional<double> rowGap(const PDFExtract::RawLine& left, double leftEm,
+                             const PDFExtract::RawLine& right, double rightEm) {
     if (left.block != right.block || left.glyphs.isEmpty() || right.glyphs.isEmpty())
         return std::nullopt;
-    const double em = qMax(emOf(left), emOf(right));
+    const double em = qMax(leftEm, rightEm);
     if (!(em > 0) || std::abs(left.baseline - right.baseline) > baselineTolerance * em)
         return std::nullopt;
     const double gap = (right.box.x0 - left.box.x1) / em;
@@ -310,8 +343,11 @@ QList<RawLine> joinRowPieces(const QList<RawLine>& rawLines) {
         const double x = std::isfinite(line.box.x0) ? std::clamp(line.box.x0, -1e6, 1e6) : 0.0;
         return int(std::lround(x)) + shift;
     };
+    std::vector<double> ems(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i)
+        ems[size_t(i)] = emOf(rawLines[i]);
     for (qsizetype i = 0; i + 1 < count; ++i) {
-        gaps[size_t(i)] = rowGap(rawLines[i], rawLines[i + 1]);
+        gaps[size_t(i)] = rowGap(rawLines[i], ems[size_t(i)], rawLines[i + 1], ems[size_t(i + 1)]);
         if (gaps[size_t(i)] && *gaps[size_t(i)] > maxProseGapEms && isProse(rawLines[i]))
             ++wideBreaks[edge(rawLines[i + 1], 0)];
     }

@@ -89,6 +89,14 @@ QString collapseWs(QStringView text) {
 }
 
 QString fixLigatures(QStringView text) {
+    return fixLigatures(text.toString());
+}
+
+QString fixLigatures(QString&& text) {
+    // Every ligature and tell-tale lies above U+00AE: one plain look is
+    // enough for the many texts without any.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x00AF; }))
+        return std::move(text);
     // Most texts hold neither ligatures nor tell-tales: they need no clusters.
     const bool anyLigature = std::any_of(text.cbegin(), text.cend(), [](QChar c) {
         // Plain Latin text lies below every ligature.
@@ -104,7 +112,7 @@ QString fixLigatures(QStringView text) {
             expanded.append(letters.isNull() ? cluster : letters);
         }
     } else {
-        expanded = text.toString();
+        expanded = std::move(text);
     }
     const qsizetype triggerUnits = std::count_if(expanded.cbegin(), expanded.cend(), [](QChar c) {
         return c == u'\u00AF' || c == u'\u00CA' || c == u'\u00C2';
@@ -136,32 +144,35 @@ QString fixLigatures(QStringView text) {
 }
 
 QString tidy(QStringView text) {
-    QString joined;
-    joined.reserve(text.size() + 1);
-    bool first = true;
-    for (QStringView line : text.split(u'\n')) {
-        qsizetype end = line.size();
-        while (end > 0 && (line[end - 1] == u' ' || line[end - 1] == u'\t'))
-            --end;
-        if (!first)
-            joined.append(u'\n');
-        first = false;
-        joined.append(line.first(end));
-    }
+    return tidy(text.toString());
+}
 
-    // Every run of three or more line feeds becomes exactly two.
-    QString collapsed(joined.size(), Qt::Uninitialized);
-    QChar* end = collapsed.data();
-    int feeds = 0;
-    for (QChar c : joined) {
-        feeds = c == u'\n' ? feeds + 1 : 0;
-        if (feeds <= 2)
-            *end++ = c;
+QString tidy(QString&& text) {
+    // One pass in place: nothing is ever longer than what it was made from.
+    QChar* const begin = text.data();
+    const QChar* const input = begin + text.size();
+    QChar* end = begin;
+    const auto stripLine = [&end, begin] {
+        while (end > begin && (end[-1] == u' ' || end[-1] == u'\t'))
+            --end;
+    };
+    for (const QChar* at = begin; at < input; ++at) {
+        if (*at != u'\n') {
+            *end++ = *at;
+            continue;
+        }
+        stripLine();
+        // Every run of three or more line feeds becomes exactly two.
+        if (end - begin < 2 || end[-1] != u'\n' || end[-2] != u'\n')
+            *end++ = u'\n';
     }
-    collapsed.truncate(end - collapsed.constData());
-    QString out = Unicode::trimmed(collapsed).toString();
-    out.append(u'\n');
-    return out;
+    stripLine();
+    const QStringView kept = Unicode::trimmed(QStringView(begin, end));
+    const qsizetype from = kept.isEmpty() ? 0 : kept.data() - begin;
+    text.remove(kept.size() + from, text.size());
+    text.remove(0, from);
+    text.append(u'\n');
+    return std::move(text);
 }
 
 } // namespace PDFLayout

@@ -15,9 +15,13 @@ QString collapseWs(QStringView text);
 // letters, then re-decodes the whole text as Windows-1252 when it shows the
 // marks of having been read as Mac OS Roman.
 QString fixLigatures(QStringView text);
+// The same, reusing the text's own storage when nothing needs repair.
+QString fixLigatures(QString&& text);
 
 // Trailing spaces and tabs off every line, at most one blank line in a row, no
 // blank start or end, and exactly one final line feed.
 QString tidy(QStringView text);
+// The same, in the text's own storage.
+QString tidy(QString&& text);
 
 } // namespace PDFLayout

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -61,6 +62,9 @@ QString layout(const PDFExtract::Extraction& extraction, bool structured) {
 }
 
 int main(int argc, char** argv) {
+    // Memory kept for the next page, as morvane-convert keeps it.
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
     const bool structured = argc >= 2 && std::strcmp(argv[1], "--structured") == 0;
     if (structured) {
         --argc;
