@@ -136,16 +136,22 @@ void budgetFree(void* user, void* pointer) {
     std::free(block);
 }
 
-// Only plain locals live across fz_try: it is setjmp underneath.
-bool registerHandlers(fz_context* ctx) {
-    volatile bool registered = true;
+// Runs `work` under MuPDF's error handling; false where it threw. fz_try is
+// setjmp underneath: kept in here, no local of the caller lives across it.
+template <typename Work>
+bool mupdfTry(fz_context* ctx, Work work) {
+    volatile bool ok = true;
     fz_try(ctx) {
-        fz_register_document_handlers(ctx);
+        work();
     }
     fz_catch(ctx) {
-        registered = false;
+        ok = false;
     }
-    return registered;
+    return ok;
+}
+
+bool registerHandlers(fz_context* ctx) {
+    return mupdfTry(ctx, [ctx] { fz_register_document_handlers(ctx); });
 }
 
 struct FontStyle {
@@ -355,13 +361,8 @@ void keepPicture(fz_context* ctx, DrawingDevice& dev, fz_image* image, fz_matrix
         picture.format = u"jpg"_s;
     } else {
         // An image that cannot be decoded is left out; the page's text stays.
-        fz_buffer* volatile png = nullptr;
-        fz_try(ctx) {
-            png = fz_new_buffer_from_image_as_png(ctx, image, params);
-        }
-        fz_catch(ctx) {
-            png = nullptr;
-        }
+        fz_buffer* png = nullptr;
+        mupdfTry(ctx, [&] { png = fz_new_buffer_from_image_as_png(ctx, image, params); });
         if (!png)
             return;
         unsigned char* data = nullptr;
@@ -654,13 +655,8 @@ public:
             return result;
         result.outcome = Outcome::Read;
         fz_context* ctx = m_ctx.get();
-        fz_page* volatile page = nullptr;
-        fz_try(ctx) {
-            page = fz_load_page(ctx, m_doc, index);
-        }
-        fz_catch(ctx) {
-            page = nullptr;
-        }
+        fz_page* page = nullptr;
+        mupdfTry(ctx, [&] { page = fz_load_page(ctx, m_doc, index); });
         if (!page)
             return result;
         Run run = Run::Done;
@@ -706,14 +702,7 @@ private:
         pdf_document* pdf = pdf_specifics(ctx, m_doc);
         if (!pdf)
             return false;
-        volatile bool mapped = true;
-        fz_try(ctx) {
-            pdf_load_page_tree(ctx, pdf);
-        }
-        fz_catch(ctx) {
-            mapped = false;
-        }
-        return mapped;
+        return mupdfTry(ctx, [&] { pdf_load_page_tree(ctx, pdf); });
     }
 
     // Runs the page into `device` until done, failed, or out of the page's
@@ -745,12 +734,8 @@ private:
     fz_rect pageBounds(fz_page* page) {
         fz_context* ctx = m_ctx.get();
         fz_rect bounds = fz_empty_rect;
-        fz_try(ctx) {
-            bounds = fz_bound_page(ctx, page);
-        }
-        fz_catch(ctx) {
-            bounds = fz_empty_rect;
-        }
+        if (!mupdfTry(ctx, [&] { bounds = fz_bound_page(ctx, page); }))
+            return fz_empty_rect;
         return bounds;
     }
 
@@ -807,16 +792,11 @@ private:
             const Run run = render(page, area, fz_device_rgb(ctx), false, pixmap, scale);
             if (!pixmap)
                 return run;
-            fz_buffer* volatile png = nullptr;
-            fz_var(png);
-            if (run == Run::Done) {
-                fz_try(ctx) {
+            fz_buffer* png = nullptr;
+            if (run == Run::Done)
+                mupdfTry(ctx, [&] {
                     png = fz_new_buffer_from_pixmap_as_png(ctx, pixmap, fz_default_color_params);
-                }
-                fz_catch(ctx) {
-                    png = nullptr;
-                }
-            }
+                });
             fz_drop_pixmap(ctx, pixmap);
             if (run != Run::Done)
                 return run;
@@ -989,13 +969,9 @@ private:
     Run measureInk(fz_page* page, bool& inked) {
         fz_context* ctx = m_ctx.get();
         fz_rect drawn = fz_empty_rect;
-        fz_device* volatile device = nullptr;
-        fz_try(ctx) {
-            device = fz_new_bbox_device(ctx, &drawn);
-        }
-        fz_catch(ctx) {
+        fz_device* device = nullptr;
+        if (!mupdfTry(ctx, [&] { device = fz_new_bbox_device(ctx, &drawn); }))
             return Run::Done;
-        }
         const Run run = runPage(page, device, true);
         fz_drop_device(ctx, device);
         inked = run != Run::Done || !fz_is_empty_rect(drawn);
