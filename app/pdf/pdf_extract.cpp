@@ -8,7 +8,6 @@
 
 extern "C" {
 #include <mupdf/fitz.h>
-#include <mupdf/pdf.h>
 }
 
 #include <QFile>
@@ -619,7 +618,6 @@ public:
         }
         m_doc = doc;
         m_pageCount = count;
-        m_pageTreeMapped = doc && count <= m_budget.limits.pagesRead && mapPageTree();
         // The count is the file's own claim; one far beyond what its bytes
         // could hold would only make a huge list of empty pages.
         return m_doc && m_pageCount >= 0 && m_pageCount <= qMax<qsizetype>(bytes.size(), 1);
@@ -628,8 +626,6 @@ public:
     ~Reader() {
         if (!m_doc)
             return;
-        if (m_pageTreeMapped)
-            pdf_drop_page_tree(m_ctx.get(), pdf_specifics(m_ctx.get(), m_doc));
         fz_drop_document(m_ctx.get(), m_doc);
     }
 
@@ -693,17 +689,6 @@ public:
 
 private:
     enum class Run { Done, Failed, OverBudget };
-
-    // Without the map each page is looked up from the tree's root, along
-    // every sibling before it. A broken tree keeps the lookup, and so does
-    // one with more pages than are read: the map covers every page.
-    bool mapPageTree() {
-        fz_context* ctx = m_ctx.get();
-        pdf_document* pdf = pdf_specifics(ctx, m_doc);
-        if (!pdf)
-            return false;
-        return mupdfTry(ctx, [&] { pdf_load_page_tree(ctx, pdf); });
-    }
 
     // Runs the page into `device` until done, failed, or out of the page's
     // time or the document's memory.
@@ -1043,7 +1028,6 @@ private:
     Context m_ctx;
     fz_document* m_doc = nullptr;
     int m_pageCount = -1;
-    bool m_pageTreeMapped = false;
     std::unique_ptr<PDFExtract::OcrEngine> m_ocr;
     bool m_ocrUnavailable = false;
 };

@@ -95,7 +95,8 @@ TEST(PDFTables, unruled_columns_are_tables_and_running_text_is_not) {
         Page page;
         for (int r = 0; r < 4; ++r)
             page +=
-                {at(left.arg(r), 50, 280, 100 + 14 * r), at(right.arg(r), 300, 550, 100 + 14 * r)};
+                {at(QString(left).replace(u"%1"_s, QString::number(r)), 50, 280, 100 + 14 * r),
+                 at(QString(right).replace(u"%1"_s, QString::number(r)), 300, 550, 100 + 14 * r)};
         return PDFTables::unruledTables(page, {}).isEmpty();
     };
     EXPECT_TRUE(rejected(u"The keeper walks the pier at dawn and %1"_s,
