@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { convert, convertToResult } from '../src/engine.js';
 import { answerAsText, fromTransport } from '../src/transport.js';
-import { call, callFile, decodeAnswer as decode, env, fixture } from './support.mjs';
+import { callFile, decodeAnswer as decode, env, fixture } from './support.mjs';
 
 const bytes = (text) => new TextEncoder().encode(text);
 
@@ -39,9 +39,4 @@ test('an unexpected fault is told with its kind', async () => {
   const broken = { DOMParser: class { parseFromString() { throw new TypeError('no DOM'); } } };
   const result = decode(await convert('html', bytes('<p>x</p>'), 'x', broken));
   assert.equal(result.error, 'html: no DOM');
-});
-
-test('titles never hold a line break', async () => {
-  const result = await call('html', '<title>\n  Two\n  lines\n</title><p>x</p>');
-  assert.equal(result.title, 'Two lines');
 });

@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { call, expectGolden, fixture, pngAssetNames } from './support.mjs';
+import { call, eachCase, expectGolden, fixture, pngAssetNames } from './support.mjs';
 
 const sample = () => fixture('sample.html').toString('utf8');
 
@@ -14,21 +14,33 @@ test('an HTML file becomes Markdown', async () => {
   expectGolden('sample.html.md', result.markdown);
 });
 
-test('without a <title> the first h1 is the title', async () => {
-  const result = await call('html', '<body><p>intro</p><h1>Tide\n  Times</h1><p>text</p></body>');
-  assert.equal(result.title, 'Tide Times');
-  assert.match(result.markdown, /^intro\n\n# Tide Times\n\ntext\n$/);
-});
-
-test('a rule that opens or closes the text goes', async () => {
-  const result = await call('html', '<hr><p>text</p><hr><p>more</p><hr>');
-  assert.equal(result.markdown, 'text\n\n* * *\n\nmore\n');
-});
-
-test('a page without a title has an empty one', async () => {
-  const result = await call('html', '<p>only text</p>');
-  assert.equal(result.title, '');
-  assert.equal(result.markdown, 'only text\n');
+// Small pages: rows [name, kind, html, address, title, markdown].
+test('small pages give their title and Markdown', async (t) => {
+  const docs = '<title>Docs</title><p><a href="guide.html">guide</a> <a href="#top">top</a></p>';
+  const cases = [
+    ['without a <title> the first h1 is the title', 'html', '<body><p>intro</p><h1>Tide\n  Times</h1><p>text</p></body>',
+      'input', 'Tide Times', 'intro\n\n# Tide Times\n\ntext\n'],
+    ['titles never hold a line break', 'html', '<title>\n  Two\n  lines\n</title><p>x</p>', 'input', 'Two lines', 'x\n'],
+    ['a rule that opens or closes the text goes', 'html', '<hr><p>text</p><hr><p>more</p><hr>', 'input', '',
+      'text\n\n* * *\n\nmore\n'],
+    ['a page without a title has an empty one', 'html', '<p>only text</p>', 'input', '', 'only text\n'],
+    ['code keeps the language its wrapper names', 'html', '<div class="highlight-python3 notranslate"><div class="highlight">'
+      + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>', 'input', '',
+    '```python3\nx = 1\n```\n\n```\nplain\n```\n'],
+    ['a page without an article is converted whole', 'url', '<title>Tiny</title><p><a href="x">x</a></p>',
+      'https://a.example/dir/page', 'Tiny', '[x](https://a.example/dir/x)\n'],
+    ['a <base> of the page decides how links resolve', 'url', '<head><base href="/docs/"></head><p><a href="a.html">a</a></p>',
+      'https://b.example/x/y.html', '', '[a](https://b.example/docs/a.html)\n'],
+    ['a directory-like address resolves links inside it', 'url', docs, 'https://b.example/docs/', 'Docs',
+      '[guide](https://b.example/docs/guide.html) [top](#top)\n'],
+    ['one without the slash resolves them beside it', 'url', docs, 'https://b.example/docs', 'Docs',
+      '[guide](https://b.example/guide.html) [top](#top)\n'],
+  ];
+  await eachCase(t, cases, async (kind, html, address, title, markdown) => {
+    const result = await call(kind, html, address);
+    assert.equal(result.error, undefined);
+    assert.deepEqual([result.title, result.markdown], [title, markdown]);
+  });
 });
 
 const article = `<!DOCTYPE html><html><head><title>Lighthouse keepers | Coast News</title></head><body>
@@ -49,18 +61,6 @@ test('a web page is reduced to its article with absolute links', async () => {
   assert.equal(result.error, undefined);
   assert.match(result.title, /^Lighthouse keepers/);
   expectGolden('article.md', result.markdown);
-});
-
-test('a page without an article is converted whole', async () => {
-  const result = await call('url', '<title>Tiny</title><p><a href="x">x</a></p>', 'https://a.example/dir/page');
-  assert.equal(result.title, 'Tiny');
-  assert.equal(result.markdown, '[x](https://a.example/dir/x)\n');
-});
-
-test('a <base> of the page decides how links resolve', async () => {
-  const result = await call('url', '<head><base href="/docs/"></head><p><a href="a.html">a</a></p>',
-    'https://b.example/x/y.html');
-  assert.match(result.markdown, /\(https:\/\/b\.example\/docs\/a\.html\)/);
 });
 
 test('an address that is not absolute leaves links as they are', async () => {
@@ -98,14 +98,6 @@ test('a chapter keeps all its sections, its footnote and no chrome', async () =>
   expectGolden('chapter.md', result.markdown);
 });
 
-test('a directory-like address resolves links inside it, one without the slash beside it', async () => {
-  const page = '<title>Docs</title><p><a href="guide.html">guide</a> <a href="#top">top</a></p>';
-  const inside = await call('url', page, 'https://b.example/docs/');
-  assert.equal(inside.markdown, '[guide](https://b.example/docs/guide.html) [top](#top)\n');
-  const beside = await call('url', page, 'https://b.example/docs');
-  assert.equal(beside.markdown, '[guide](https://b.example/guide.html) [top](#top)\n');
-});
-
 test('pictures keep the address lazy loading or srcset would show, placeholders go', async () => {
   const gif = 'data:image/gif;base64,R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7';
   const result = await call('html', `<p><img src="${gif}" data-src="real.png" alt="lazy"> `
@@ -114,12 +106,6 @@ test('pictures keep the address lazy loading or srcset would show, placeholders 
     + '<img src="t.gif" width="1" height="1"></p>');
   assert.match(result.markdown, /^!\[lazy\]\(real\.png\) !\[set\]\(a-1280\.jpg\) +!\[pic\]\(p2\.webp\)$/m);
   assert.deepEqual(result.assets, []);
-});
-
-test('code keeps the language its wrapper names', async () => {
-  const result = await call('html', '<div class="highlight-python3 notranslate"><div class="highlight">'
-    + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>');
-  assert.equal(result.markdown, '```python3\nx = 1\n```\n\n```\nplain\n```\n');
 });
 
 // Each pass is linear and no list of parts goes through one call.
