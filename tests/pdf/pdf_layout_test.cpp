@@ -55,25 +55,18 @@ TEST(SizeStats, takes_the_largest_size_with_a_tenth_of_the_characters) {
     EXPECT_EQ(stats.bodySize, 10);
     EXPECT_EQ(stats.headingSizes, QSet<int>{20});
 
-    // 14 pt holds 12 % of the characters, 10 pt 80 %: the body is 14.
-    const QList<Line> mixed = {
-        {repeated(u"a"_s, 12), 14}, {repeated(u"b"_s, 80), 10}, {repeated(u"c"_s, 8), 9}};
-    EXPECT_EQ(PDFLayout::sizeStats(mixed).bodySize, 14);
-}
-
-TEST(SizeStats, compares_the_tenth_inclusively) {
-    EXPECT_EQ(
-        PDFLayout::sizeStats({{repeated(u"a"_s, 10), 14}, {repeated(u"b"_s, 90), 10}}).bodySize,
-        14);
-    EXPECT_EQ(
-        PDFLayout::sizeStats({{repeated(u"a"_s, 9), 14}, {repeated(u"b"_s, 91), 10}}).bodySize, 10);
-}
-
-TEST(SizeStats, counts_user_perceived_characters_and_rounded_sizes) {
-    // Ten accented letters of two code points each are ten characters.
+    // The tenth counts inclusively, in user-perceived characters (an accented
+    // letter of two code points is one), at rounded sizes.
     const QString accented = repeated(u"e\u0301"_s, 20);
-    EXPECT_EQ(PDFLayout::sizeStats({{accented, 14.4}, {repeated(u"b"_s, 91), 10}}).bodySize, 10);
-    EXPECT_EQ(PDFLayout::sizeStats({{accented, 13.6}, {repeated(u"b"_s, 90), 10}}).bodySize, 14);
+    for (const auto& [lines, body] :
+         {std::pair{QList<Line>{{repeated(u"a"_s, 12), 14}, {repeated(u"b"_s, 80), 10},
+                                {repeated(u"c"_s, 8), 9}},
+                    14},
+          std::pair{QList<Line>{{repeated(u"a"_s, 10), 14}, {repeated(u"b"_s, 90), 10}}, 14},
+          std::pair{QList<Line>{{repeated(u"a"_s, 9), 14}, {repeated(u"b"_s, 91), 10}}, 10},
+          std::pair{QList<Line>{{accented, 14.4}, {repeated(u"b"_s, 91), 10}}, 10},
+          std::pair{QList<Line>{{accented, 13.6}, {repeated(u"b"_s, 90), 10}}, 14}})
+        EXPECT_EQ(PDFLayout::sizeStats(lines).bodySize, body) << testing::PrintToString(lines);
 }
 
 TEST(SizeStats, keeps_only_sizes_with_less_than_eight_percent_of_lines) {
@@ -192,56 +185,63 @@ INSTANTIATE_TEST_SUITE_P(
                     LevelCase{"thirteen", 13, "###"}, LevelCase{"recognised", 13.6, "###"}),
     caseName);
 
-TEST(Markdown, of_one_size_gives_one_paragraph_per_page) {
-    const QList<Page> pages = {{{u"First line"_s, 11}, {u"  second line  "_s, 11}},
-                               {{u"Next page"_s, 11}}};
-    EXPECT_EQ(PDFLayout::markdown(pages), u"First line second line\n\nNext page\n"_s);
-}
-
-struct HyphenCase {
+struct MarkdownCase {
     const char* name;
-    QString first, second, expected;
+    QList<Page> pages;
+    QString expected;
 };
 
-class MarkdownHyphens : public testing::TestWithParam<HyphenCase> {};
+class Markdown : public testing::TestWithParam<MarkdownCase> {};
 
-TEST_P(MarkdownHyphens, mend_only_lowercase_hyphen_lowercase) {
-    const QList<Page> pages = {{{GetParam().first, 10}, {GetParam().second, 10}}};
-    EXPECT_EQ(PDFLayout::markdown(pages), GetParam().expected + u"\n"_s);
+TEST_P(Markdown, joins_mends_and_repairs_small_pages) {
+    EXPECT_EQ(PDFLayout::markdown(GetParam().pages), GetParam().expected);
+}
+
+// Hyphens mend only lowercase-hyphen-lowercase, within one page.
+MarkdownCase twoLines(const char* name, const QString& first, const QString& second,
+                      const QString& expected) {
+    return {name, {{{first, 10}, {second, 10}}}, expected + u'\n'};
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, MarkdownHyphens,
+    Cases, Markdown,
     testing::Values(
-        HyphenCase{"word_split", u"for more infor-"_s, u"mation is here"_s,
-                   u"for more information is here"_s},
-        HyphenCase{"digit_after", u"COVID-"_s, u"19"_s, u"COVID- 19"_s},
-        HyphenCase{"compound_loses_hyphen", u"well-"_s, u"known"_s, u"wellknown"_s},
-        HyphenCase{"uppercase_after", u"the infor-"_s, u"Mation"_s, u"the infor- Mation"_s},
-        HyphenCase{"hyphen_alone", u"-"_s, u"next"_s, u"- next"_s},
-        HyphenCase{"en_dash_is_not_a_hyphen", u"infor\u2013"_s, u"mation"_s,
-                   u"infor\u2013 mation"_s},
-        HyphenCase{"lowercase_beyond_ascii", u"\u00E6ble-"_s, u"\u00F8ret"_s,
-                   u"\u00E6ble\u00F8ret"_s},
-        HyphenCase{"trailing_space_trimmed_first", u"infor-  "_s, u"  mation"_s, u"information"_s}),
+        twoLines("word_split", u"for more infor-"_s, u"mation is here"_s,
+                 u"for more information is here"_s),
+        twoLines("digit_after", u"COVID-"_s, u"19"_s, u"COVID- 19"_s),
+        twoLines("compound_loses_hyphen", u"well-"_s, u"known"_s, u"wellknown"_s),
+        twoLines("uppercase_after", u"the infor-"_s, u"Mation"_s, u"the infor- Mation"_s),
+        twoLines("hyphen_alone", u"-"_s, u"next"_s, u"- next"_s),
+        twoLines("en_dash_is_not_a_hyphen", u"infor\u2013"_s, u"mation"_s,
+                 u"infor\u2013 mation"_s),
+        twoLines("lowercase_beyond_ascii", u"\u00E6ble-"_s, u"\u00F8ret"_s, u"\u00E6ble\u00F8ret"_s),
+        twoLines("trailing_space_trimmed_first", u"infor-  "_s, u"  mation"_s, u"information"_s),
+        MarkdownCase{"mends_repeatedly", {{{u"a-"_s, 10}, {u"b-"_s, 10}, {u"c"_s, 10}}}, u"abc\n"_s},
+        MarkdownCase{"one_paragraph_per_page",
+                     {{{u"First line"_s, 11}, {u"  second line  "_s, 11}}, {{u"Next page"_s, 11}}},
+                     u"First line second line\n\nNext page\n"_s},
+        MarkdownCase{"no_hyphen_across_pages",
+                     {{{u"the infor-"_s, 10}}, {{u"mation goes on"_s, 10}}},
+                     u"the infor-\n\nmation goes on\n"_s},
+        MarkdownCase{"blank_lines_skipped",
+                     {{{u"one"_s, 10}, {u" \t "_s, 10}, {u"\u00A0"_s, 30}, {u"two"_s, 10}}},
+                     u"one two\n"_s},
+        MarkdownCase{"nothing", {}, u"\n"_s},
+        MarkdownCase{"empty_pages", {{}, {}}, u"\n"_s},
+        MarkdownCase{"only_spaces", {{{u"   "_s, 10}}}, u"\n"_s},
+        // The joined text is repaired after the layout.
+        MarkdownCase{"ligatures", {{{u"\uFB01nal \uFB02ow  "_s, 10}}}, u"final flow\n"_s},
+        MarkdownCase{"code_page",
+                     {{{u"K\u00AFbenhavn \u00CAble p\u00C2"_s, 10}}},
+                     u"K\u00F8benhavn \u00E6ble p\u00E5\n"_s}),
     caseName);
-
-TEST(Markdown, mends_repeatedly_into_the_same_entry) {
-    const QList<Page> pages = {{{u"a-"_s, 10}, {u"b-"_s, 10}, {u"c"_s, 10}}};
-    EXPECT_EQ(PDFLayout::markdown(pages), u"abc\n"_s);
-}
-
-TEST(Markdown, never_continues_a_paragraph_or_hyphen_onto_the_next_page) {
-    const QList<Page> pages = {{{u"the infor-"_s, 10}}, {{u"mation goes on"_s, 10}}};
-    EXPECT_EQ(PDFLayout::markdown(pages), u"the infor-\n\nmation goes on\n"_s);
-}
 
 // Long enough that a few larger lines stay well under a tenth of the text.
 QString bodyLine(int number) {
     return u"body %1 with filler words"_s.arg(number);
 }
 
-TEST(Markdown, closes_the_paragraph_before_a_heading) {
+TEST(MarkdownLayout, closes_the_paragraph_before_a_heading) {
     Page page;
     for (int i = 0; i < 20; ++i)
         page.append({bodyLine(i), 10});
@@ -253,25 +253,13 @@ TEST(Markdown, closes_the_paragraph_before_a_heading) {
     EXPECT_TRUE(body.startsWith(bodyLine(0) + u' ' + bodyLine(1)));
 }
 
-TEST(Markdown, skips_blank_lines_without_splitting_paragraphs) {
-    const QList<Page> pages = {
-        {{u"one"_s, 10}, {u" \t "_s, 10}, {u"\u00A0"_s, 30}, {u"two"_s, 10}}};
-    EXPECT_EQ(PDFLayout::markdown(pages), u"one two\n"_s);
-}
-
-TEST(Markdown, of_nothing_is_a_single_line_feed) {
-    EXPECT_EQ(PDFLayout::markdown({}), u"\n"_s);
-    EXPECT_EQ(PDFLayout::markdown({{}, {}}), u"\n"_s);
-    EXPECT_EQ(PDFLayout::markdown({{{u"   "_s, 10}}}), u"\n"_s);
-}
-
-TEST(Markdown, never_makes_headings_of_size_zero_lines) {
+TEST(MarkdownLayout, never_makes_headings_of_size_zero_lines) {
     QList<Page> pages = titledDocument(0);
     const QString body = PDFLayout::markdown(pages);
     EXPECT_FALSE(body.contains(u'#'));
 }
 
-TEST(Markdown, keeps_large_lines_that_fail_a_test_in_the_paragraph) {
+TEST(MarkdownLayout, keeps_large_lines_that_fail_a_test_in_the_paragraph) {
     Page page;
     for (int i = 0; i < 40; ++i)
         page.append({bodyLine(i), 10});
@@ -283,13 +271,6 @@ TEST(Markdown, keeps_large_lines_that_fail_a_test_in_the_paragraph) {
     EXPECT_TRUE(body.contains(u"words 2024 body"_s));
     EXPECT_TRUE(body.contains(u"words Summary: body"_s));
     EXPECT_TRUE(body.contains(u"words one two three four five six seven eight nine ten body"_s));
-}
-
-TEST(Markdown, repairs_the_joined_text_after_the_layout) {
-    const QList<Page> pages = {{{u"\uFB01nal \uFB02ow  "_s, 10}}};
-    EXPECT_EQ(PDFLayout::markdown(pages), u"final flow\n"_s);
-    const QList<Page> danish = {{{u"K\u00AFbenhavn \u00CAble p\u00C2"_s, 10}}};
-    EXPECT_EQ(PDFLayout::markdown(danish), u"K\u00F8benhavn \u00E6ble p\u00E5\n"_s);
 }
 
 } // namespace
