@@ -1,5 +1,6 @@
 #include "ocr.h"
 
+#include "case_table.h"
 #include "pdf_extract_p.h"
 #include "pdf_test_support.h"
 #include "qt_printers.h"
@@ -36,43 +37,46 @@ TEST(OcrOrder, places_lines_on_the_page_when_its_width_is_known) {
               PDFExtract::Placement{});
 }
 
-TEST(OcrOrder, sorts_by_bottom_edge_highest_first_and_keeps_ties_in_order) {
-    const QList<Line> lines = PDFExtract::ocrOrder({{u"low"_s, 0.2, 0.01},
-                                                    {u"tie first"_s, 0.5, 0.01},
-                                                    {u"tie second"_s, 0.5, 0.01},
-                                                    {u"a hair higher, right"_s, 0.5000001, 0.01},
-                                                    {u"top"_s, 0.9, 0.01}},
-                                                   100);
-    EXPECT_EQ(texts(lines), (QStringList{u"top"_s, u"a hair higher, right"_s, u"tie first"_s,
-                                         u"tie second"_s, u"low"_s}));
+struct OrderCase {
+    const char* name;
+    QList<Recognised> recognised;
+    QStringList expected;
+};
+
+class OcrOrderTexts : public testing::TestWithParam<OrderCase> {};
+
+TEST_P(OcrOrderTexts, come_top_down_without_blank_or_sideways_lines) {
+    EXPECT_EQ(texts(PDFExtract::ocrOrder(GetParam().recognised, 100)), GetParam().expected);
 }
 
-TEST(OcrOrder, interleaves_two_scanned_columns_by_height) {
-    // The recogniser answers column by column; the lines come out by height.
-    const QList<Line> lines = PDFExtract::ocrOrder({{u"left 1"_s, 0.80, 0.01},
-                                                    {u"left 2"_s, 0.70, 0.01},
-                                                    {u"right 1"_s, 0.79, 0.01},
-                                                    {u"right 2"_s, 0.69, 0.01}},
-                                                   100);
-    EXPECT_EQ(texts(lines), (QStringList{u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}));
-}
-
-TEST(OcrOrder, skips_lines_that_are_not_upright) {
-    EXPECT_EQ(texts(PDFExtract::ocrOrder(
-                  {{u"HPA A IAA"_s, 0.2, 0.3, false}, {u"kept"_s, 0.1, 0.01}}, 100)),
-              QStringList{u"kept"_s});
-}
-
-TEST(OcrOrder, keeps_spaces_and_skips_results_of_only_spaces_and_tabs) {
-    const QList<Line> lines = PDFExtract::ocrOrder({{u"  padded  "_s, 0.5, 0.01},
-                                                    {u" \t "_s, 0.4, 0.01},
-                                                    {u""_s, 0.3, 0.01},
-                                                    {u"\u00A0"_s, 0.2, 0.01}},
-                                                   100);
-    ASSERT_EQ(lines.size(), 2);
-    EXPECT_EQ(lines[0].text, u"  padded  "_s);
-    EXPECT_EQ(lines[1].text, u"\u00A0"_s); // only spaces and tabs count as blank here
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OcrOrderTexts,
+    testing::Values(
+        OrderCase{"bottom_edge_highest_first_ties_in_order",
+                  {{u"low"_s, 0.2, 0.01},
+                   {u"tie first"_s, 0.5, 0.01},
+                   {u"tie second"_s, 0.5, 0.01},
+                   {u"a hair higher, right"_s, 0.5000001, 0.01},
+                   {u"top"_s, 0.9, 0.01}},
+                  {u"top"_s, u"a hair higher, right"_s, u"tie first"_s, u"tie second"_s, u"low"_s}},
+        // The recogniser answers column by column; the lines come out by height.
+        OrderCase{"two_columns_interleaved",
+                  {{u"left 1"_s, 0.80, 0.01},
+                   {u"left 2"_s, 0.70, 0.01},
+                   {u"right 1"_s, 0.79, 0.01},
+                   {u"right 2"_s, 0.69, 0.01}},
+                  {u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}},
+        OrderCase{"not_upright_skipped",
+                  {{u"HPA A IAA"_s, 0.2, 0.3, false}, {u"kept"_s, 0.1, 0.01}},
+                  {u"kept"_s}},
+        // Only spaces and tabs count as blank here.
+        OrderCase{"spaces_kept_blank_skipped",
+                  {{u"  padded  "_s, 0.5, 0.01},
+                   {u" \t "_s, 0.4, 0.01},
+                   {u""_s, 0.3, 0.01},
+                   {u"\u00A0"_s, 0.2, 0.01}},
+                  {u"  padded  "_s, u"\u00A0"_s}}),
+    caseName);
 
 // Levenshtein distance over characters, for a character error rate.
 qsizetype editDistance(const QString& a, const QString& b) {

@@ -49,20 +49,14 @@ QList<PlacedLine> twoColumns(bool rowByRow, double offset = 0) {
     return lines;
 }
 
-TEST(ReadingOrder, keeps_two_columns_drawn_column_by_column) {
-    for (double offset : {0.0, -7.0, 7.0}) {
-        const QList<PlacedLine> lines = twoColumns(false, offset);
-        EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines)) << offset;
-        EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
-    }
-}
-
-TEST(ReadingOrder, re_sorts_two_columns_drawn_row_by_row) {
-    // Also when the right column's baselines stand higher or lower.
-    for (double offset : {0.0, -7.0, 7.0}) {
-        const QList<PlacedLine> lines = twoColumns(true, offset);
-        EXPECT_FALSE(PDFExtract::drawnInReadingOrder(lines)) << offset;
-        EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(twoColumns(false)));
+// Also when the right column's baselines stand higher or lower.
+TEST(ReadingOrder, keeps_columns_drawn_column_by_column_and_re_sorts_them_drawn_row_by_row) {
+    for (bool rowByRow : {false, true}) {
+        for (double offset : {0.0, -7.0, 7.0}) {
+            const QList<PlacedLine> lines = twoColumns(rowByRow, offset);
+            EXPECT_EQ(PDFExtract::drawnInReadingOrder(lines), !rowByRow) << offset;
+            EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(twoColumns(false)));
+        }
     }
 }
 
@@ -75,40 +69,23 @@ TEST(ReadingOrder, re_sorts_lines_drawn_bottom_up) {
               (QStringList{u"line 0"_s, u"line 1"_s, u"line 2"_s, u"line 3"_s, u"line 4"_s}));
 }
 
-TEST(ReadingOrder, keeps_a_table_drawn_row_by_row) {
-    QList<PlacedLine> lines;
-    for (int row = 0; row < 4; ++row) {
-        lines.append(prose(u"name %1"_s.arg(row), 72, row, 40));
-        lines.append(prose(u"%1"_s.arg(row * 11), 200, row, 20));
-        lines.append(prose(u"yes"_s, 300, row, 20));
-    }
-    EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines));
-    EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
-}
-
-TEST(ReadingOrder, keeps_numbered_entries_drawn_number_then_text) {
-    QList<PlacedLine> lines;
-    for (int row = 0; row < 8; ++row) {
-        lines.append(prose(u"2.%1"_s.arg(row), 72, row, 20));
-        lines.append(prose(u"Section title with its dot leaders . . . . . . . %1"_s.arg(row), 100,
-                           row, 400));
-    }
-    EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines));
-    EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
-}
-
-TEST(ReadingOrder, keeps_a_page_whose_running_header_is_drawn_last) {
-    QList<PlacedLine> lines;
+TEST(ReadingOrder, keeps_tables_numbered_entries_late_headers_and_short_pages_as_drawn) {
+    QList<PlacedLine> table, entries, header;
+    for (int row = 0; row < 4; ++row)
+        table.append({prose(u"name %1"_s.arg(row), 72, row, 40),
+                      prose(QString::number(row * 11), 200, row, 20), prose(u"yes"_s, 300, row, 20)});
+    for (int row = 0; row < 8; ++row)
+        entries.append({prose(u"2.%1"_s.arg(row), 72, row, 20),
+                        prose(u"Section title with its dot leaders . . . . . . . %1"_s.arg(row),
+                              100, row, 400)});
     for (int row = 2; row < 12; ++row)
-        lines.append(prose(proseText("body", row), 72, row, 400));
-    lines.append(prose(u"Running header"_s, 72, 0, 100));
-    EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines));
-    EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
-}
-
-TEST(ReadingOrder, keeps_short_and_empty_pages) {
-    EXPECT_TRUE(PDFExtract::drawnInReadingOrder({}));
-    EXPECT_TRUE(PDFExtract::drawnInReadingOrder({prose(u"only"_s, 72, 0)}));
+        header.append(prose(proseText("body", row), 72, row, 400));
+    header.append(prose(u"Running header"_s, 72, 0, 100));
+    for (const QList<PlacedLine>& lines :
+         {table, entries, header, QList<PlacedLine>{}, QList<PlacedLine>{prose(u"only"_s, 72, 0)}}) {
+        EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines)) << texts(lines).join(u'|').toStdString();
+        EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
+    }
     EXPECT_TRUE(PDFExtract::columnOrder({}).isEmpty());
 }
 
