@@ -51,31 +51,31 @@ TEST_P(OcrOrderTexts, come_top_down_without_blank_or_sideways_lines) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OcrOrderTexts,
-    testing::Values(
-        OrderCase{"bottom_edge_highest_first_ties_in_order",
-                  {{u"low"_s, 0.2, 0.01},
-                   {u"tie first"_s, 0.5, 0.01},
-                   {u"tie second"_s, 0.5, 0.01},
-                   {u"a hair higher, right"_s, 0.5000001, 0.01},
-                   {u"top"_s, 0.9, 0.01}},
-                  {u"top"_s, u"a hair higher, right"_s, u"tie first"_s, u"tie second"_s, u"low"_s}},
-        // The recogniser answers column by column; the lines come out by height.
-        OrderCase{"two_columns_interleaved",
-                  {{u"left 1"_s, 0.80, 0.01},
-                   {u"left 2"_s, 0.70, 0.01},
-                   {u"right 1"_s, 0.79, 0.01},
-                   {u"right 2"_s, 0.69, 0.01}},
-                  {u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}},
-        OrderCase{"not_upright_skipped",
-                  {{u"HPA A IAA"_s, 0.2, 0.3, false}, {u"kept"_s, 0.1, 0.01}},
-                  {u"kept"_s}},
-        // Only spaces and tabs count as blank here.
-        OrderCase{"spaces_kept_blank_skipped",
-                  {{u"  padded  "_s, 0.5, 0.01},
-                   {u" \t "_s, 0.4, 0.01},
-                   {u""_s, 0.3, 0.01},
-                   {u"\u00A0"_s, 0.2, 0.01}},
-                  {u"  padded  "_s, u"\u00A0"_s}}),
+    testing::Values(OrderCase{"bottom_edge_highest_first_ties_in_order",
+                              {{u"low"_s, 0.2, 0.01},
+                               {u"tie first"_s, 0.5, 0.01},
+                               {u"tie second"_s, 0.5, 0.01},
+                               {u"a hair higher, right"_s, 0.5000001, 0.01},
+                               {u"top"_s, 0.9, 0.01}},
+                              {u"top"_s, u"a hair higher, right"_s, u"tie first"_s, u"tie second"_s,
+                               u"low"_s}},
+                    // The recogniser answers column by column; the lines come out by height.
+                    OrderCase{"two_columns_interleaved",
+                              {{u"left 1"_s, 0.80, 0.01},
+                               {u"left 2"_s, 0.70, 0.01},
+                               {u"right 1"_s, 0.79, 0.01},
+                               {u"right 2"_s, 0.69, 0.01}},
+                              {u"left 1"_s, u"right 1"_s, u"left 2"_s, u"right 2"_s}},
+                    OrderCase{"not_upright_skipped",
+                              {{u"HPA A IAA"_s, 0.2, 0.3, false}, {u"kept"_s, 0.1, 0.01}},
+                              {u"kept"_s}},
+                    // Only spaces and tabs count as blank here.
+                    OrderCase{"spaces_kept_blank_skipped",
+                              {{u"  padded  "_s, 0.5, 0.01},
+                               {u" \t "_s, 0.4, 0.01},
+                               {u""_s, 0.3, 0.01},
+                               {u"\u00A0"_s, 0.2, 0.01}},
+                              {u"  padded  "_s, u"\u00A0"_s}}),
     caseName);
 
 // Levenshtein distance over characters, for a character error rate.

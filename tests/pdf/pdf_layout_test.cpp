@@ -59,7 +59,8 @@ TEST(SizeStats, takes_the_largest_size_with_a_tenth_of_the_characters) {
     // letter of two code points is one), at rounded sizes.
     const QString accented = repeated(u"e\u0301"_s, 20);
     for (const auto& [lines, body] :
-         {std::pair{QList<Line>{{repeated(u"a"_s, 12), 14}, {repeated(u"b"_s, 80), 10},
+         {std::pair{QList<Line>{{repeated(u"a"_s, 12), 14},
+                                {repeated(u"b"_s, 80), 10},
                                 {repeated(u"c"_s, 8), 9}},
                     14},
           std::pair{QList<Line>{{repeated(u"a"_s, 10), 14}, {repeated(u"b"_s, 90), 10}}, 14},
@@ -212,11 +213,12 @@ INSTANTIATE_TEST_SUITE_P(
         twoLines("compound_loses_hyphen", u"well-"_s, u"known"_s, u"wellknown"_s),
         twoLines("uppercase_after", u"the infor-"_s, u"Mation"_s, u"the infor- Mation"_s),
         twoLines("hyphen_alone", u"-"_s, u"next"_s, u"- next"_s),
-        twoLines("en_dash_is_not_a_hyphen", u"infor\u2013"_s, u"mation"_s,
-                 u"infor\u2013 mation"_s),
-        twoLines("lowercase_beyond_ascii", u"\u00E6ble-"_s, u"\u00F8ret"_s, u"\u00E6ble\u00F8ret"_s),
+        twoLines("en_dash_is_not_a_hyphen", u"infor\u2013"_s, u"mation"_s, u"infor\u2013 mation"_s),
+        twoLines("lowercase_beyond_ascii", u"\u00E6ble-"_s, u"\u00F8ret"_s,
+                 u"\u00E6ble\u00F8ret"_s),
         twoLines("trailing_space_trimmed_first", u"infor-  "_s, u"  mation"_s, u"information"_s),
-        MarkdownCase{"mends_repeatedly", {{{u"a-"_s, 10}, {u"b-"_s, 10}, {u"c"_s, 10}}}, u"abc\n"_s},
+        MarkdownCase{
+            "mends_repeatedly", {{{u"a-"_s, 10}, {u"b-"_s, 10}, {u"c"_s, 10}}}, u"abc\n"_s},
         MarkdownCase{"one_paragraph_per_page",
                      {{{u"First line"_s, 11}, {u"  second line  "_s, 11}}, {{u"Next page"_s, 11}}},
                      u"First line second line\n\nNext page\n"_s},
@@ -226,8 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
         MarkdownCase{"blank_lines_skipped",
                      {{{u"one"_s, 10}, {u" \t "_s, 10}, {u"\u00A0"_s, 30}, {u"two"_s, 10}}},
                      u"one two\n"_s},
-        MarkdownCase{"nothing", {}, u"\n"_s},
-        MarkdownCase{"empty_pages", {{}, {}}, u"\n"_s},
+        MarkdownCase{"nothing", {}, u"\n"_s}, MarkdownCase{"empty_pages", {{}, {}}, u"\n"_s},
         MarkdownCase{"only_spaces", {{{u"   "_s, 10}}}, u"\n"_s},
         // The joined text is repaired after the layout.
         MarkdownCase{"ligatures", {{{u"\uFB01nal \uFB02ow  "_s, 10}}}, u"final flow\n"_s},

@@ -73,7 +73,8 @@ TEST(ReadingOrder, keeps_tables_numbered_entries_late_headers_and_short_pages_as
     QList<PlacedLine> table, entries, header;
     for (int row = 0; row < 4; ++row)
         table.append({prose(u"name %1"_s.arg(row), 72, row, 40),
-                      prose(QString::number(row * 11), 200, row, 20), prose(u"yes"_s, 300, row, 20)});
+                      prose(QString::number(row * 11), 200, row, 20),
+                      prose(u"yes"_s, 300, row, 20)});
     for (int row = 0; row < 8; ++row)
         entries.append({prose(u"2.%1"_s.arg(row), 72, row, 20),
                         prose(u"Section title with its dot leaders . . . . . . . %1"_s.arg(row),
@@ -81,9 +82,10 @@ TEST(ReadingOrder, keeps_tables_numbered_entries_late_headers_and_short_pages_as
     for (int row = 2; row < 12; ++row)
         header.append(prose(proseText("body", row), 72, row, 400));
     header.append(prose(u"Running header"_s, 72, 0, 100));
-    for (const QList<PlacedLine>& lines :
-         {table, entries, header, QList<PlacedLine>{}, QList<PlacedLine>{prose(u"only"_s, 72, 0)}}) {
-        EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines)) << texts(lines).join(u'|').toStdString();
+    for (const QList<PlacedLine>& lines : {table, entries, header, QList<PlacedLine>{},
+                                           QList<PlacedLine>{prose(u"only"_s, 72, 0)}}) {
+        EXPECT_TRUE(PDFExtract::drawnInReadingOrder(lines))
+            << texts(lines).join(u'|').toStdString();
         EXPECT_EQ(texts(PDFExtract::readingOrder(lines)), texts(lines));
     }
     EXPECT_TRUE(PDFExtract::columnOrder({}).isEmpty());

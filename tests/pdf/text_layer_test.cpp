@@ -22,42 +22,24 @@ QList<Glyph> glyphs(const QString& text, double size, bool hasFont = true) {
     return out;
 }
 
-TEST(DominantSize, weighs_sizes_by_character_count) {
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"0123456789"_s, 12) +
-                                       glyphs(u"abcdefghijklmnopqrstuvwxyz1234"_s, 9)),
-              9);
-}
-
-TEST(DominantSize, rounds_sizes_before_counting) {
-    // 11.6 and 12.4 are both 12 and together outweigh the 13.
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"aaa"_s, 11.6) + glyphs(u"bbb"_s, 12.4) +
-                                       glyphs(u"cccc"_s, 12.5)),
-              12);
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"a"_s, 12.5)), 13);
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"a"_s, 12.49)), 12);
-}
-
-TEST(DominantSize, keeps_the_earlier_size_on_a_tie) {
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"xxxxx"_s, 10) + glyphs(u"yyyyy"_s, 14)), 10);
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"yyyyy"_s, 14) + glyphs(u"xxxxx"_s, 10)), 14);
-    // Also among more sizes than a line usually has.
-    QList<Glyph> many;
+// Sizes weigh by UTF-16 length, count rounded, and the earlier wins a tie;
+// glyphs without a font have no size.
+TEST(DominantSize, weighs_rounded_sizes_by_length) {
+    QList<Glyph> many; // more sizes than a line usually has
     for (int size = 30; size > 10; --size)
         many += glyphs(u"m"_s, size);
-    EXPECT_EQ(PDFExtract::dominantSize(many), 30);
-    EXPECT_EQ(PDFExtract::dominantSize(many + glyphs(u"m"_s, 15)), 15);
-}
-
-TEST(DominantSize, weighs_by_utf16_length) {
-    // Two characters outside the BMP weigh four, three BMP characters three.
-    EXPECT_EQ(
-        PDFExtract::dominantSize(glyphs(u"\U0001D400\U0001D401"_s, 10) + glyphs(u"abc"_s, 12)), 10);
-}
-
-TEST(DominantSize, is_zero_without_any_font) {
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"text"_s, 12, false)), 0);
-    EXPECT_EQ(PDFExtract::dominantSize({}), 0);
-    EXPECT_EQ(PDFExtract::dominantSize(glyphs(u"ab"_s, 12, false) + glyphs(u"c"_s, 7)), 7);
+    for (const auto& [line, size] :
+         {std::pair{glyphs(u"0123456789"_s, 12) + glyphs(u"abcdefghijklmnopqrstuvwxyz1234"_s, 9),
+                    9},
+          std::pair{glyphs(u"aaa"_s, 11.6) + glyphs(u"bbb"_s, 12.4) + glyphs(u"cccc"_s, 12.5), 12},
+          std::pair{glyphs(u"a"_s, 12.5), 13}, std::pair{glyphs(u"a"_s, 12.49), 12},
+          std::pair{glyphs(u"xxxxx"_s, 10) + glyphs(u"yyyyy"_s, 14), 10},
+          std::pair{glyphs(u"yyyyy"_s, 14) + glyphs(u"xxxxx"_s, 10), 14}, std::pair{many, 30},
+          std::pair{many + glyphs(u"m"_s, 15), 15},
+          std::pair{glyphs(u"\U0001D400\U0001D401"_s, 10) + glyphs(u"abc"_s, 12), 10},
+          std::pair{glyphs(u"text"_s, 12, false), 0}, std::pair{QList<Glyph>{}, 0},
+          std::pair{glyphs(u"ab"_s, 12, false) + glyphs(u"c"_s, 7), 7}})
+        EXPECT_EQ(PDFExtract::dominantSize(line), size) << line.size() << " glyphs";
 }
 
 TEST(TextLines, split_at_every_line_terminator_and_drop_blank_lines) {
