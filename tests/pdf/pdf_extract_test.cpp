@@ -143,67 +143,69 @@ TEST(PdfExtract, makes_headings_and_paragraphs_of_a_whole_document) {
 
 struct BudgetCase {
     const char* name;
+    const char* pdf;
+    int workers;
     PDFExtract::Limits limits;
+    qsizetype pages;
+    QString note;
 };
 
-class NestedForms : public testing::TestWithParam<BudgetCase> {};
+class Budgets : public testing::TestWithParam<BudgetCase> {};
 
-TEST_P(NestedForms, end_as_an_empty_page_over_budget) {
+TEST_P(Budgets, end_pages_over_budget_and_name_them_in_the_note) {
     const PDFExtract::Extraction extraction =
-        PDFExtract::extract(fixture("nested_forms.pdf"), 2, GetParam().limits);
-    ASSERT_EQ(extraction.pages.size(), 3);
-    EXPECT_EQ(texts(extraction.pages[0]), QStringList{u"Before the nest"_s});
-    EXPECT_TRUE(extraction.pages[1].isEmpty());
-    EXPECT_EQ(texts(extraction.pages[2]), QStringList{u"After the nest"_s});
-    EXPECT_EQ(extraction.note, u"3p \u00B7 2 lines (text 2, ocr 0 on 0p) \u00B7 over budget: p2"_s);
+        PDFExtract::extract(fixture(GetParam().pdf), GetParam().workers, GetParam().limits);
+    EXPECT_EQ(extraction.pages.size(), GetParam().pages);
+    EXPECT_EQ(extraction.note, GetParam().note);
 }
 
-PDFExtract::Limits limits(std::chrono::milliseconds pageTime, size_t memoryBytes) {
-    PDFExtract::Limits limits;
-    limits.pageTime = pageTime;
-    limits.memoryBytes = memoryBytes;
-    return limits;
-}
+using std::chrono::milliseconds;
 
+// A page over its time or memory is an empty entry; past the document's time
+// or the page limits the rest is not read. Blank pages have nothing to
+// recognise.
 INSTANTIATE_TEST_SUITE_P(
-    Budgets, NestedForms,
-    testing::Values(BudgetCase{"time", limits(std::chrono::milliseconds(300), size_t(1) << 30)},
-                    BudgetCase{"memory", limits(std::chrono::minutes(5), size_t(96) << 20)}),
+    Limits, Budgets,
+    testing::Values(
+        BudgetCase{"page_time",
+                   "nested_forms.pdf",
+                   2,
+                   {.pageTime = milliseconds(300), .memoryBytes = size_t(1) << 30},
+                   3,
+                   u"3p \u00B7 2 lines (text 2, ocr 0 on 0p) \u00B7 over budget: p2"_s},
+        BudgetCase{"memory",
+                   "nested_forms.pdf",
+                   2,
+                   {.pageTime = std::chrono::minutes(5), .memoryBytes = size_t(96) << 20},
+                   3,
+                   u"3p \u00B7 2 lines (text 2, ocr 0 on 0p) \u00B7 over budget: p2"_s},
+        BudgetCase{"document_time",
+                   "nested_forms.pdf",
+                   1,
+                   {.documentTime = milliseconds(300)},
+                   3,
+                   u"3p \u00B7 1 lines (text 1, ocr 0 on 0p) \u00B7 over budget: p2 "
+                   u"\u00B7 not read: p3"_s},
+        BudgetCase{"reused_tree",
+                   "reused_tree.pdf",
+                   2,
+                   {},
+                   1000,
+                   u"1000p \u00B7 0 lines (text 0, ocr 0 on 0p)"_s},
+        BudgetCase{"reused_tree_million",
+                   "reused_tree_million.pdf",
+                   2,
+                   {},
+                   1000000,
+                   u"1000000p \u00B7 0 lines (text 0, ocr 0 on 0p) \u00B7 not read: "
+                   u"p10001\u20131000000"_s},
+        BudgetCase{"not_recognised",
+                   "scanned.pdf",
+                   1,
+                   {.pagesRecognised = 0},
+                   2,
+                   u"2p \u00B7 0 lines (text 0, ocr 0 on 0p) \u00B7 not recognised: p1"_s}),
     caseName);
-
-TEST(PdfExtract, ends_the_document_with_what_it_has_when_its_time_is_up) {
-    PDFExtract::Limits limits;
-    limits.documentTime = std::chrono::milliseconds(300);
-    const PDFExtract::Extraction extraction =
-        PDFExtract::extract(fixture("nested_forms.pdf"), 1, limits);
-    ASSERT_EQ(extraction.pages.size(), 3);
-    EXPECT_EQ(texts(extraction.pages[0]), QStringList{u"Before the nest"_s});
-    EXPECT_EQ(extraction.note, u"3p \u00B7 1 lines (text 1, ocr 0 on 0p) \u00B7 over budget: p2 "
-                               u"\u00B7 not read: p3"_s);
-}
-
-TEST(PdfExtract, reads_a_reused_page_tree_within_the_page_limits) {
-    // Blank pages have nothing to recognise.
-    const PDFExtract::Extraction thousand = PDFExtract::extract(fixture("reused_tree.pdf"), 2);
-    EXPECT_EQ(thousand.pages.size(), 1000);
-    EXPECT_EQ(thousand.note, u"1000p \u00B7 0 lines (text 0, ocr 0 on 0p)"_s);
-
-    const PDFExtract::Extraction million =
-        PDFExtract::extract(fixture("reused_tree_million.pdf"), 2);
-    EXPECT_EQ(million.pages.size(), 1000000);
-    EXPECT_EQ(million.note, u"1000000p \u00B7 0 lines (text 0, ocr 0 on 0p) \u00B7 not read: "
-                            u"p10001\u20131000000"_s);
-}
-
-TEST(PdfExtract, names_the_pages_it_did_not_recognise) {
-    PDFExtract::Limits none;
-    none.pagesRecognised = 0;
-    const PDFExtract::Extraction extraction = PDFExtract::extract(fixture("scanned.pdf"), 1, none);
-    ASSERT_EQ(extraction.pages.size(), 2);
-    EXPECT_TRUE(extraction.pages[0].isEmpty());
-    EXPECT_EQ(extraction.note,
-              u"2p \u00B7 0 lines (text 0, ocr 0 on 0p) \u00B7 not recognised: p1"_s);
-}
 
 TEST(PageList, numbers_pages_from_one_and_joins_neighbours) {
     EXPECT_EQ(PDFExtract::pageList({1}), u"p2"_s);
