@@ -6,8 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <set>

@@ -2,9 +2,6 @@
 
 #include "unicode.h"
 
-#include <cstddef>
-#include <cstdint>
-
 using FuzzInput::check;
 
 // Strict decoding with any character-set name: never crashes, gives only

@@ -1,12 +1,10 @@
+#include "fuzz_input.h"
+
 #include "convert_result.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
 
 using namespace Qt::StringLiterals;
 
@@ -34,7 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!result)
         return 0;
     const auto again = ConvertResult::fromJson(encode(*result));
-    if (!again || !(*again == *result))
-        std::abort();
+    FuzzInput::check(again && *again == *result, "fromJson: a round trip keeps the result");
     return 0;
 }

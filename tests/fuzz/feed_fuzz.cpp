@@ -5,9 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cstddef>
-#include <cstdint>
-
 using namespace Qt::StringLiterals;
 using FuzzInput::check;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -111,6 +112,18 @@ inline bool isValidUtf16(QStringView text) {
 inline void check(bool holds, const char* rule) {
     if (!holds)
         fail(rule);
+}
+
+// What the layouts' final tidying promises of a whole text.
+inline void checkTidy(QStringView text, bool validInput) {
+    check(text.endsWith(u'\n'), "tidy: ends with a line feed");
+    check(!text.endsWith(u"\n\n"), "tidy: exactly one final line feed");
+    check(!text.contains(u"\n\n\n"), "tidy: at most one blank line in a row");
+    check(text == u"\n" || !text.startsWith(u'\n'), "tidy: no blank start");
+    for (QStringView line : text.split(u'\n'))
+        check(!line.endsWith(u' ') && !line.endsWith(u'\t'), "tidy: no trailing space or tab");
+    if (validInput)
+        check(isValidUtf16(text), "tidy: valid UTF-16 stays valid");
 }
 
 } // namespace FuzzInput

@@ -3,9 +3,6 @@
 #include "unicode.h"
 #include "web_page.h"
 
-#include <cstddef>
-#include <cstdint>
-
 using FuzzInput::check;
 
 // The page decoding with any Content-Type (the input's first line) and body

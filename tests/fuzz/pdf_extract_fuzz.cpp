@@ -7,8 +7,6 @@
 #include <QSet>
 
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
 
 using namespace Qt::StringLiterals;
 using FuzzInput::check;
@@ -41,10 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               u"%1p \u00B7 %2 lines "_s.arg(extraction.pages.size()).arg(lines)),
           "extractBytes: the note counts the pages and lines");
 
-    const QString markdown = PDFLayout::markdown(extraction.pages);
-    check(markdown.endsWith(u'\n') && !markdown.endsWith(u"\n\n"),
-          "markdown: exactly one final line feed");
-    check(FuzzInput::isValidUtf16(markdown), "markdown: valid UTF-16");
+    FuzzInput::checkTidy(PDFLayout::markdown(extraction.pages), true);
     check(extraction.drawings.size() == extraction.pages.size(),
           "extractBytes: one drawing per page");
     const StructuredLayout::Document document = StructuredLayout::document(extraction);
@@ -54,9 +49,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "document: assets with bytes and names of their own");
         names.insert(asset.name);
     }
-    const QString& structured = document.markdown;
-    check(structured.endsWith(u'\n') && !structured.endsWith(u"\n\n"),
-          "structured markdown: exactly one final line feed");
-    check(FuzzInput::isValidUtf16(structured), "structured markdown: valid UTF-16");
+    FuzzInput::checkTidy(document.markdown, true);
     return 0;
 }

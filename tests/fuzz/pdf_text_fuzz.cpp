@@ -10,13 +10,10 @@
 #include <QHash>
 
 #include <algorithm>
-
 #include <cmath>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 using FuzzInput::check;
+using FuzzInput::checkTidy;
 using FuzzInput::isValidUtf16;
 
 namespace {
@@ -31,18 +28,6 @@ QString withoutCollapsible(QStringView text) {
         if (!isCollapsible(c))
             kept.append(c);
     return kept;
-}
-
-// What tidy() promises, which the layout's result must keep too.
-void checkTidy(QStringView text, bool validInput) {
-    check(text.endsWith(u'\n'), "tidy: ends with a line feed");
-    check(!text.endsWith(u"\n\n"), "tidy: exactly one final line feed");
-    check(!text.contains(u"\n\n\n"), "tidy: at most one blank line in a row");
-    check(text == u"\n" || !text.startsWith(u'\n'), "tidy: no blank start");
-    for (QStringView line : text.split(u'\n'))
-        check(!line.endsWith(u' ') && !line.endsWith(u'\t'), "tidy: no trailing space or tab");
-    if (validInput)
-        check(isValidUtf16(text), "tidy: valid UTF-16 stays valid");
 }
 
 void checkRepairs(QStringView text) {
@@ -150,9 +135,7 @@ Decoded decode(FuzzInput::Reader& in) {
 // The text repairs on the whole input as UTF-16, then the layout on lines and
 // engine lines decoded from it: each keeps its documented guarantees.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    QString text(static_cast<qsizetype>(size / 2), Qt::Uninitialized);
-    std::memcpy(text.data(), data, size / 2 * 2);
-    checkRepairs(text);
+    checkRepairs(FuzzInput::Reader(data, size).utf16(size / 2));
 
     FuzzInput::Reader in(data, size);
     const Decoded decoded = decode(in);

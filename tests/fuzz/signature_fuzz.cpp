@@ -7,8 +7,6 @@
 #include <sodium.h>
 
 #include <array>
-#include <cstddef>
-#include <cstdint>
 
 using FuzzInput::check;
 

@@ -5,10 +5,6 @@
 
 #include <QList>
 
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
-
 using namespace Qt::StringLiterals;
 using FuzzInput::check;
 
@@ -64,8 +60,7 @@ std::optional<QString> frontMatterTitle(QStringView block) {
 // Arbitrary UTF-16 (lone surrogates included) to slug and document. The input
 // is also cut at U+0000 into title, source, date and body for the assembly.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    QString text(static_cast<qsizetype>(size / 2), Qt::Uninitialized);
-    std::memcpy(text.data(), data, size / 2 * 2);
+    const QString text = FuzzInput::Reader(data, size).utf16(size / 2);
 
     const QString slug = Convert::slug(text, u"fallback"_s);
     checkSlug(slug);
