@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { collapseWhiteSpace, tidyMarkdown } from '../src/markdown.js';
+import { tidyMarkdown } from '../src/markdown.js';
 import { eachCase, markdownOf } from './support.mjs';
 
 const convert = markdownOf;
@@ -15,11 +15,6 @@ test('tidy Markdown', async (t) => {
     ['blank lines inside code stay', '```\nx\n\n\ny\n```\n\n\nz', '```\nx\n\n\ny\n```\n\nz\n'],
   ];
   await eachCase(t, cases, (input, expected) => assert.equal(tidyMarkdown(input), expected));
-});
-
-test('titles collapse white space', () => {
-  assert.equal(collapseWhiteSpace(' Harbour \n\t Survey  '), 'Harbour Survey');
-  assert.equal(collapseWhiteSpace(undefined), '');
 });
 
 test('blocks become tidy Markdown', async (t) => {

@@ -2,9 +2,9 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import JSZip from 'jszip';
 import { deflateRawSync } from 'node:zlib';
-import { EngineError, openPackage, TOO_LARGE } from '../src/office.js';
+import { EngineError, openPackage, parseXml, TOO_LARGE } from '../src/office.js';
 import { oneEntryZip } from './fixtures/raw-zip.mjs';
-import { callFile, fixture } from './support.mjs';
+import { callFile, env, fixture } from './support.mjs';
 
 const MB = 1024 * 1024;
 
@@ -54,17 +54,11 @@ test('the real limit lets real documents through and stops a bomb with its error
   assert.equal(slides.error, TOO_LARGE);
 });
 
-test('parts that declare a document type are refused before any parser sees them', async (t) => {
-  const { parseXml } = await import('../src/office.js');
-  const { env } = await import('./support.mjs');
-  await t.test('an entity declaration', () => {
-    assert.throws(() => parseXml(env, '<?xml version="1.0"?><!DOCTYPE a [<!ENTITY x "y">]><a>&x;</a>', 'slide 1'),
+// In any case, while a plain part parses.
+test('parts that declare a document type are refused before any parser sees them', () => {
+  for (const xml of ['<?xml version="1.0"?><!DOCTYPE a [<!ENTITY x "y">]><a>&x;</a>', '<!doctype a><a/>']) {
+    assert.throws(() => parseXml(env, xml, 'slide 1'),
       (error) => error instanceof EngineError && error.message === 'slide 1: unreadable XML');
-  });
-  await t.test('in any case', () => {
-    assert.throws(() => parseXml(env, '<!doctype a><a/>', 'slide 1'), EngineError);
-  });
-  await t.test('while a plain part parses', () => {
-    assert.equal(parseXml(env, '<a><b/></a>', 'slide 1').documentElement.localName, 'a');
-  });
+  }
+  assert.equal(parseXml(env, '<a><b/></a>', 'slide 1').documentElement.localName, 'a');
 });
