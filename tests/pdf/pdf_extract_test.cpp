@@ -83,13 +83,6 @@ TEST(PdfExtract, reports_a_file_it_cannot_read) {
     }
 }
 
-TEST(PdfExtract, replaces_the_last_note_even_when_the_second_call_fails) {
-    PDFExtract::pages(fixture("sizes.pdf"));
-    EXPECT_EQ(PDFExtract::lastNote(), u"1p \u00B7 5 lines (text 5, ocr 0 on 0p)"_s);
-    PDFExtract::pages(fixture("garbage.pdf"));
-    EXPECT_EQ(PDFExtract::lastNote(), u"not a readable PDF (25 bytes)"_s);
-}
-
 TEST(PdfExtract, keeps_each_note_with_its_own_call_when_calls_overlap) {
     const QList<std::pair<QString, QString>> cases = {
         {fixture("sizes.pdf"), u"1p \u00B7 5 lines (text 5, ocr 0 on 0p)"_s},
