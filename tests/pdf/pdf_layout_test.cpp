@@ -1,4 +1,5 @@
 #include "case_table.h"
+#include "golden.h"
 #include "pdf_layout.h"
 
 #include "pdf_test_support.h"
@@ -164,28 +165,6 @@ TEST(FlushPara, joins_collapses_and_empties_the_paragraph) {
     EXPECT_EQ(blocks.size(), 2);
 }
 
-struct LevelCase {
-    const char* name;
-    double titleSize;
-    const char* marker;
-};
-
-class MarkdownTitles : public testing::TestWithParam<LevelCase> {};
-
-TEST_P(MarkdownTitles, become_headings_of_their_level) {
-    const QString body = PDFLayout::markdown(titledDocument(GetParam().titleSize));
-    const QString expected = QString::fromLatin1(GetParam().marker) + u" Title number 2 here\n\n"_s;
-    EXPECT_TRUE(body.contains(expected)) << body.toStdString();
-    EXPECT_EQ(body.count(u"Title number"_s), 4);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Levels, MarkdownTitles,
-    testing::Values(LevelCase{"twenty", 20, "#"}, LevelCase{"nineteen", 19, "#"},
-                    LevelCase{"fifteen", 15, "##"}, LevelCase{"fourteen", 14, "##"},
-                    LevelCase{"thirteen", 13, "###"}, LevelCase{"recognised", 13.6, "###"}),
-    caseName);
-
 struct MarkdownCase {
     const char* name;
     QList<Page> pages;
@@ -242,36 +221,26 @@ QString bodyLine(int number) {
     return u"body %1 with filler words"_s.arg(number);
 }
 
-TEST(MarkdownLayout, closes_the_paragraph_before_a_heading) {
-    Page page;
+// Titles at each level and at size zero (never a heading), a heading amid
+// body lines closing the paragraph before it, and large lines that fail a
+// heading test kept in their paragraph.
+TEST(MarkdownLayout, matches_the_reviewed_layouts) {
+    Page heading, failing;
     for (int i = 0; i < 20; ++i)
-        page.append({bodyLine(i), 10});
-    page.insert(10, {u"Middle  heading"_s, 20});
-    const QString body = PDFLayout::markdown({page});
-    EXPECT_TRUE(body.contains(bodyLine(9) + u"\n\n# Middle  heading\n\n"_s + bodyLine(10) + u' ' +
-                              bodyLine(11)))
-        << body.toStdString();
-    EXPECT_TRUE(body.startsWith(bodyLine(0) + u' ' + bodyLine(1)));
-}
-
-TEST(MarkdownLayout, never_makes_headings_of_size_zero_lines) {
-    QList<Page> pages = titledDocument(0);
-    const QString body = PDFLayout::markdown(pages);
-    EXPECT_FALSE(body.contains(u'#'));
-}
-
-TEST(MarkdownLayout, keeps_large_lines_that_fail_a_test_in_the_paragraph) {
-    Page page;
+        heading.append({bodyLine(i), 10});
+    heading.insert(10, {u"Middle  heading"_s, 20});
     for (int i = 0; i < 40; ++i)
-        page.append({bodyLine(i), 10});
-    page.insert(5, {u"2024"_s, 20});
-    page.insert(15, {u"Summary:"_s, 20});
-    page.insert(25, {u"one two three four five six seven eight nine ten"_s, 20});
-    const QString body = PDFLayout::markdown({page});
-    EXPECT_FALSE(body.contains(u'#'));
-    EXPECT_TRUE(body.contains(u"words 2024 body"_s));
-    EXPECT_TRUE(body.contains(u"words Summary: body"_s));
-    EXPECT_TRUE(body.contains(u"words one two three four five six seven eight nine ten body"_s));
+        failing.append({bodyLine(i), 10});
+    failing.insert(5, {u"2024"_s, 20});
+    failing.insert(15, {u"Summary:"_s, 20});
+    failing.insert(25, {u"one two three four five six seven eight nine ten"_s, 20});
+    QString dump;
+    for (double size : {20.0, 19.0, 15.0, 14.0, 13.6, 13.0, 0.0})
+        dump += u"== titles at "_s + QString::number(size) + u'\n' +
+                PDFLayout::markdown(titledDocument(size));
+    dump += u"== heading amid body\n"_s + PDFLayout::markdown({heading});
+    dump += u"== large lines failing a test\n"_s + PDFLayout::markdown({failing});
+    expectGolden(QStringLiteral(MORVANE_PDF_GOLDEN) + u"/layouts.md"_s, dump);
 }
 
 } // namespace
