@@ -4,7 +4,7 @@ import JSZip from 'jszip';
 import { deflateRawSync } from 'node:zlib';
 import { EngineError, openPackage, parseXml, TOO_LARGE } from '../src/office.js';
 import { oneEntryZip } from './fixtures/raw-zip.mjs';
-import { callFile, env, fixture } from './support.mjs';
+import { callFile, eachCase, env, fixture } from './support.mjs';
 
 const MB = 1024 * 1024;
 
@@ -23,26 +23,22 @@ function lyingZip(actual, claimed) {
 }
 
 test('packages that unpack past the limit are refused', async (t) => {
-  await t.test('by the sizes they declare', async () => {
-    const bomb = await zipOf({ 'a.xml': Buffer.alloc(3 * MB), 'b.xml': Buffer.alloc(3 * MB) });
-    assert.ok(bomb.length < 100 * 1024);
-    await assert.rejects(openPackage(bomb, 'not a Word document', 5 * MB),
-      (error) => error instanceof EngineError && error.message === TOO_LARGE);
-  });
-  await t.test('by what they inflate to when they claim less', async () => {
-    await assert.rejects(openPackage(lyingZip(8 * MB, 1000), 'not a Word document', 5 * MB),
-      (error) => error instanceof EngineError && error.message === TOO_LARGE);
-  });
-  await t.test('a part that inflates to other than its claim is damaged, not read', async () => {
-    await assert.rejects(openPackage(lyingZip(4000, 1000), 'not a Word document', 5 * MB),
-      (error) => error instanceof EngineError && /damaged/.test(error.message));
+  const cases = [
+    ['by the sizes they declare', () => zipOf({ 'a.xml': Buffer.alloc(3 * MB), 'b.xml': Buffer.alloc(3 * MB) }),
+      TOO_LARGE],
+    ['by what they inflate to when they claim less', () => lyingZip(8 * MB, 1000), TOO_LARGE],
+    ['a part that inflates to other than its claim is damaged, not read', () => lyingZip(4000, 1000),
+      'a part of the document is damaged'],
+  ];
+  await eachCase(t, cases, async (make, message) => {
+    await assert.rejects(openPackage(await make(), 'not a Word document', 5 * MB),
+      (error) => error instanceof EngineError && error.message === message);
   });
   await t.test('while a package just under it opens', async () => {
     const zip = await openPackage(await zipOf({ 'a.xml': Buffer.alloc(4 * MB) }), 'no', 5 * MB);
     assert.ok(zip.file('a.xml'));
   });
 });
-
 test('the real limit lets real documents through and stops a bomb with its error', async () => {
   const normal = await callFile('docx', fixture('sample.docx'));
   assert.equal(normal.error, undefined);

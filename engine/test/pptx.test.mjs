@@ -18,13 +18,6 @@ test('a presentation becomes Markdown', async () => {
   expectGolden('sample.pptx.md', result.markdown);
 });
 
-test('the title property wins', async () => {
-  const bytes = await rezip(sample(), {
-    'docProps/core.xml': (xml) => xml.replace('<dc:title></dc:title>', '<dc:title> Sea\n trials </dc:title>'),
-  });
-  assert.equal((await callFile('pptx', bytes)).title, 'Sea trials');
-});
-
 test('slides follow the presentation\'s order, not their file names', async () => {
   const bytes = await rezip(sample(), {
     'ppt/presentation.xml': (xml) => xml.replace(/<p:sldIdLst>.*<\/p:sldIdLst>/,
@@ -110,7 +103,8 @@ const slide4 = (from, to) => (xml) => xml.replace(from, to);
 const relation = (id, type, target) => (xml) => xml.replace('</Relationships>', `<Relationship Id="${id}" `
   + `Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/${type}" ${target}/></Relationships>`);
 
-// Rows [name, changes to slide 4 (or more parts), what the Markdown holds].
+// Rows [name, changes to slide 4 (or more parts), what the Markdown holds,
+// the title].
 test('edited slides convert as edited', async (t) => {
   const cases = [
     ['a slide without a title is named by its number', slide4('<a:t>Next steps</a:t>', '<a:t></a:t>'),
@@ -136,11 +130,14 @@ test('edited slides convert as edited', async (t) => {
     }, /^Passengers by month\n\n\| {2}\| Ferry \| Water taxi \|\n\| --- \| --- \| --- \|\n\| Jan \| 120 \| 30 \|\n\| Feb \| 95 \| {2}\|\n\| Mar \| 140 \| 41 \|$/m],
     ['slide text is escaped only where a reader would misread it', slide4('<a:t>Cast off at noon</a:t>',
       '<a:t>1. run file_name -C &lt;commit&gt; now!</a:t>'), /^- 1\\\. run file_name -C \\<commit> now!$/m],
+    ['the title property wins', { 'docProps/core.xml': (xml) => xml.replace('<dc:title></dc:title>',
+      '<dc:title> Sea\n trials </dc:title>') }, /^## Welcome aboard$/m, 'Sea trials'],
   ];
-  await eachCase(t, cases, async (changes, expected) => {
+  await eachCase(t, cases, async (changes, expected, title = 'Welcome aboard') => {
     const parts = typeof changes === 'function' ? { 'ppt/slides/slide4.xml': changes } : changes;
     const result = await callFile('pptx', await rezip(sample(), parts));
     assert.equal(result.error, undefined);
     assert.match(result.markdown, expected);
+    assert.equal(result.title, title);
   });
 });

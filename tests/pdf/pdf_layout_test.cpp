@@ -155,16 +155,6 @@ INSTANTIATE_TEST_SUITE_P(Ratios, HeadingMarker,
                                          MarkerCase{"no_body_size", 40, 0, "###"}),
                          caseName);
 
-TEST(FlushPara, joins_collapses_and_empties_the_paragraph) {
-    QStringList para{u"one  two"_s, u"three\tfour"_s};
-    QStringList blocks{u"# Before"_s};
-    PDFLayout::flushPara(para, blocks);
-    EXPECT_EQ(blocks, (QStringList{u"# Before"_s, u"one two three four"_s}));
-    EXPECT_TRUE(para.isEmpty());
-    PDFLayout::flushPara(para, blocks);
-    EXPECT_EQ(blocks.size(), 2);
-}
-
 struct MarkdownCase {
     const char* name;
     QList<Page> pages;
