@@ -29,16 +29,23 @@ namespace {
 // small fixtures: a page with only spaces or missing is an empty entry, rows
 // drawn in any order or in pieces read as columns, accents compose, right to
 // left reads logically, half a surrogate pair becomes U+FFFD, ligatures and
-// code pages are mended, and a truncated file gives only empty pages.
+// code pages are mended, a truncated file gives only empty pages, and one
+// that cannot be opened none with its size in the note.
 TEST(PdfExtract, reads_the_fixtures_as_reviewed) {
     QString dump;
     for (const char* name :
-         {"sizes.pdf", "three_pages.pdf", "missing_page.pdf", "zero_pages.pdf", "owner_only.pdf",
-          "truncated.pdf", "columns.pdf", "rows.pdf", "offset_rows.pdf", "bottom_up.pdf",
-          "fragments.pdf", "table.pdf", "ligatures.pdf", "mac_roman.pdf", "accents.pdf",
-          "arabic.pdf", "to_unicode.pdf"}) {
+         {"sizes.pdf",       "three_pages.pdf", "missing_page.pdf", "zero_pages.pdf",
+          "owner_only.pdf",  "truncated.pdf",   "columns.pdf",      "rows.pdf",
+          "offset_rows.pdf", "bottom_up.pdf",   "fragments.pdf",    "table.pdf",
+          "ligatures.pdf",   "mac_roman.pdf",   "accents.pdf",      "arabic.pdf",
+          "to_unicode.pdf",  "garbage.pdf",     "empty_file.pdf",   "locked.pdf",
+          "huge_count.pdf"}) {
         const PDFExtract::Extraction extraction = PDFExtract::pages(fixture(name));
-        dump += u"== "_s + QLatin1String(name) + u": "_s + extraction.note + u'\n';
+        EXPECT_EQ(PDFExtract::lastNote(), extraction.note);
+        // Byte counts vary with the tool that made the fixtures.
+        const QString size = u"(%1 bytes)"_s.arg(QFileInfo(fixture(name)).size());
+        dump += u"== "_s + QLatin1String(name) + u": "_s +
+                QString(extraction.note).replace(size, u"(N bytes)"_s) + u'\n';
         for (qsizetype page = 0; page < extraction.pages.size(); ++page) {
             dump += u"-- page "_s + QString::number(page + 1) + u'\n';
             for (const Line& line : extraction.pages[page])
@@ -48,23 +55,6 @@ TEST(PdfExtract, reads_the_fixtures_as_reviewed) {
     }
     expectGolden(QStringLiteral(MORVANE_PDF_GOLDEN) + u"/extraction.md"_s, dump);
 }
-
-class UnreadablePdf : public testing::TestWithParam<const char*> {};
-
-TEST_P(UnreadablePdf, gives_no_pages_and_the_byte_count) {
-    const QString path = fixture(GetParam());
-    const PDFExtract::Extraction extraction = PDFExtract::pages(path);
-    EXPECT_TRUE(extraction.pages.isEmpty());
-    EXPECT_EQ(extraction.note, u"not a readable PDF (%1 bytes)"_s.arg(QFileInfo(path).size()));
-    EXPECT_EQ(PDFExtract::lastNote(), extraction.note);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, UnreadablePdf,
-    testing::Values("garbage.pdf", "empty_file.pdf", "locked.pdf", "huge_count.pdf"),
-    [](const testing::TestParamInfo<const char*>& info) {
-        return QString::fromLatin1(info.param).section(u'.', 0, 0).toStdString();
-    });
 
 TEST(PdfExtract, reports_a_file_it_cannot_read) {
     QTemporaryDir directory;
