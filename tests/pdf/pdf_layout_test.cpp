@@ -72,24 +72,17 @@ TEST(SizeStats, takes_the_largest_size_with_a_tenth_of_the_characters) {
 }
 
 TEST(SizeStats, keeps_only_sizes_with_less_than_eight_percent_of_lines) {
-    QList<Line> lines;
-    for (int i = 0; i < 92; ++i)
-        lines.append({u"body"_s, 10});
-    for (int i = 0; i < 8; ++i)
-        lines.append({u"big"_s, 20});
-    EXPECT_TRUE(PDFLayout::sizeStats(lines).headingSizes.isEmpty());
-    lines.removeLast();
-    lines.append({u"body"_s, 10});
-    EXPECT_EQ(PDFLayout::sizeStats(lines).headingSizes, QSet<int>{20});
-}
-
-TEST(SizeStats, of_no_lines_or_one_size_has_no_heading_sizes) {
-    const PDFLayout::SizeStats empty = PDFLayout::sizeStats({});
-    EXPECT_EQ(empty.bodySize, 0);
-    EXPECT_TRUE(empty.headingSizes.isEmpty());
-    const PDFLayout::SizeStats single = PDFLayout::sizeStats({{u"a"_s, 11}, {u"b"_s, 11}});
-    EXPECT_EQ(single.bodySize, 11);
-    EXPECT_TRUE(single.headingSizes.isEmpty());
+    const QList<Line> body(92, {u"body"_s, 10});
+    const QList<Line> big(7, {u"big"_s, 20});
+    for (const auto& [lines, bodySize, headingSizes] :
+         {std::tuple{QList<Line>{}, 0, QSet<int>{}},
+          std::tuple{QList<Line>{{u"a"_s, 11}, {u"b"_s, 11}}, 11, QSet<int>{}},
+          std::tuple{body + big + QList<Line>{{u"big"_s, 20}}, 10, QSet<int>{}},
+          std::tuple{body + big + QList<Line>{{u"body"_s, 10}}, 10, QSet<int>{20}}}) {
+        const PDFLayout::SizeStats stats = PDFLayout::sizeStats(lines);
+        EXPECT_EQ(stats.bodySize, bodySize) << lines.size() << " lines";
+        EXPECT_EQ(stats.headingSizes, headingSizes) << lines.size() << " lines";
+    }
 }
 
 struct HeadingCase {

@@ -42,28 +42,32 @@ TEST(DominantSize, weighs_rounded_sizes_by_length) {
         EXPECT_EQ(PDFExtract::dominantSize(line), size) << line.size() << " glyphs";
 }
 
+// Pieces keep their untrimmed text and a size each; glyphs without a font
+// have none.
 TEST(TextLines, split_at_every_line_terminator_and_drop_blank_lines) {
     const PDFExtract::Box box{1, 2, 3, 4};
-    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
+    const QList<PDFExtract::PlacedLine> split = PDFExtract::textLines(
         {{glyphs(u"one\r\ntwo\rthree\u2028four\u2029five\u0085six\n\n \t\n"_s, 10), box},
          {glyphs(u"  "_s, 10), box},
          {glyphs(u"\u00A0\u3000"_s, 10), box}});
-    QStringList texts;
-    for (const PDFExtract::PlacedLine& line : lines) {
-        texts.append(line.line.text);
+    QList<Line> found;
+    for (const PDFExtract::PlacedLine& line : split) {
+        found.append(line.line);
         EXPECT_EQ(line.box, box);
     }
-    EXPECT_EQ(texts, (QStringList{u"one"_s, u"two"_s, u"three"_s, u"four"_s, u"five"_s, u"six"_s}));
-}
-
-TEST(TextLines, keep_the_untrimmed_text_and_a_size_per_piece) {
-    const QList<PDFExtract::PlacedLine> lines = PDFExtract::textLines(
-        {{glyphs(u"  padded  "_s, 9) + glyphs(u"\n"_s, 9) + glyphs(u"big"_s, 20), {}},
-         {glyphs(u"no font"_s, 12, false), {}, 1}});
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0].line, (PDFExtract::Line{u"  padded  "_s, 9}));
-    EXPECT_EQ(lines[1].line, (PDFExtract::Line{u"big"_s, 20}));
-    EXPECT_EQ(lines[2].line, (PDFExtract::Line{u"no font"_s, 0}));
+    for (const PDFExtract::PlacedLine& line : PDFExtract::textLines(
+             {{glyphs(u"  padded  "_s, 9) + glyphs(u"\n"_s, 9) + glyphs(u"big"_s, 20), {}},
+              {glyphs(u"no font"_s, 12, false), {}, 1}}))
+        found.append(line.line);
+    EXPECT_EQ(found, (QList<Line>{{u"one"_s, 10},
+                                  {u"two"_s, 10},
+                                  {u"three"_s, 10},
+                                  {u"four"_s, 10},
+                                  {u"five"_s, 10},
+                                  {u"six"_s, 10},
+                                  {u"  padded  "_s, 9},
+                                  {u"big"_s, 20},
+                                  {u"no font"_s, 0}}));
 }
 
 TEST(TextLines, put_right_to_left_text_into_reading_order_however_drawn) {
