@@ -20,21 +20,15 @@ using PDFExtract::Recognised;
 
 namespace {
 
-TEST(OcrOrder, sizes_lines_by_box_height_in_points) {
-    const QList<Line> lines = PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03}}, 800);
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_DOUBLE_EQ(lines[0].size, 24);
-    // Not rounded: the layout rounds when it counts.
-    EXPECT_DOUBLE_EQ(PDFExtract::ocrOrder({{u"x"_s, 0.5, 0.017}}, 800)[0].size, 13.6);
-}
-
-TEST(OcrOrder, places_lines_on_the_page_when_its_width_is_known) {
-    const Line line =
-        PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03, true, 0.1, 0.5}}, 800, 600).value(0);
+TEST(OcrOrder, sizes_lines_by_box_height_in_points_and_places_them_when_the_width_is_known) {
+    const Recognised title{u"Title"_s, 0.9, 0.03, true, 0.1, 0.5};
+    const Line line = PDFExtract::ocrOrder({title}, 800, 600).value(0);
+    EXPECT_DOUBLE_EQ(line.size, 24);
     EXPECT_EQ((std::array{line.place.x0, line.place.y0, line.place.x1, line.place.y1}),
               (std::array{60.0f, 56.0f, 300.0f, 80.0f}));
-    EXPECT_EQ(PDFExtract::ocrOrder({{u"Title"_s, 0.9, 0.03, true, 0.1, 0.5}}, 800).value(0).place,
-              PDFExtract::Placement{});
+    EXPECT_EQ(PDFExtract::ocrOrder({title}, 800).value(0).place, PDFExtract::Placement{});
+    // Not rounded: the layout rounds when it counts.
+    EXPECT_DOUBLE_EQ(PDFExtract::ocrOrder({{u"x"_s, 0.5, 0.017}}, 800)[0].size, 13.6);
 }
 
 struct OrderCase {
