@@ -70,38 +70,27 @@ TEST(TextLines, split_at_every_line_terminator_and_drop_blank_lines) {
                                   {u"no font"_s, 0}}));
 }
 
-TEST(TextLines, put_right_to_left_text_into_reading_order_however_drawn) {
-    // Glyphs at left edges 100, 105, 110…, given in the order drawn.
-    const auto line = [](std::initializer_list<std::pair<char32_t, int>> drawn) {
-        QList<Glyph> glyphs;
-        for (const auto& [codePoint, slot] : drawn)
-            glyphs.append({codePoint, 10, true, 100.0 + 5 * slot, 105.0 + 5 * slot});
-        return PDFExtract::textLines({{glyphs, {}}}).value(0).line.text;
-    };
-    // "با" drawn from the left (as it looks), from the right (as it reads),
-    // and after a number that stands to its left but was drawn last.
-    EXPECT_EQ(line({{0x0627, 0}, {0x0628, 1}}), u"\u0628\u0627"_s);
-    EXPECT_EQ(line({{0x0628, 1}, {0x0627, 0}}), u"\u0628\u0627"_s);
-    EXPECT_EQ(line({{0x0627, 3}, {0x0628, 4}, {U'4', 0}, {U'2', 1}, {U' ', 2}}),
-              u"\u0628\u0627 42"_s);
-}
-
-TEST(TextLines, compose_an_accent_with_the_letter_it_stands_over) {
-    // Glyph, left edge, width: the mark's middle over the letter before or
-    // after it, or over no letter.
-    const auto line = [](std::initializer_list<std::tuple<char32_t, double, double>> drawn) {
-        QList<Glyph> out;
+TEST(TextLines, read_right_to_left_however_drawn_and_compose_accents_with_their_letters) {
+    using Drawn = QList<std::tuple<char32_t, double, double>>; // glyph, left edge, width
+    for (const auto& [drawn, expected] : std::initializer_list<std::pair<Drawn, QString>>{
+             // "با" drawn from the left (as it looks), from the right (as it
+             // reads), and after a number that stands to its left but was drawn last.
+             {{{0x0627, 100, 5}, {0x0628, 105, 5}}, u"\u0628\u0627"_s},
+             {{{0x0628, 105, 5}, {0x0627, 100, 5}}, u"\u0628\u0627"_s},
+             {{{0x0627, 115, 5}, {0x0628, 120, 5}, {U'4', 100, 5}, {U'2', 105, 5}, {U' ', 110, 5}},
+              u"\u0628\u0627 42"_s},
+             // The mark's middle over the letter before or after it, or over none.
+             {{{U'c', 0, 5}, {0x20DD, -2, 9}, {U'R', 10, 6}, {0x20DD, 8, 10}}, u"\u00A9\u00AE"_s},
+             {{{U'o', 0, 5}, {0x0308, 1, 3}, {U'x', 5, 5}}, u"\u00F6x"_s},
+             {{{U'x', 0, 5}, {0x02C7, 5, 3}, {U'-', 5, 5}}, u"x\u02C7-"_s},
+             {{{U'q', 0, 5}, {0x00B4, 1, 3}}, u"q\u00B4"_s}, // no composed q
+             // A combining grave of no width at the edge of the next letter.
+             {{{U' ', 0, 5}, {0x0300, 5, 0}, {U'e', 5, 5}}, u" \u0300e"_s}}) {
+        QList<Glyph> line;
         for (const auto& [codePoint, x, width] : drawn)
-            out.append({codePoint, 10, true, x, x + width});
-        return PDFExtract::textLines({{out, {}}}).value(0).line.text;
-    };
-    EXPECT_EQ(line({{U'c', 0, 5}, {0x20DD, -2, 9}, {U'R', 10, 6}, {0x20DD, 8, 10}}),
-              u"\u00A9\u00AE"_s);
-    EXPECT_EQ(line({{U'o', 0, 5}, {0x0308, 1, 3}, {U'x', 5, 5}}), u"\u00F6x"_s);
-    EXPECT_EQ(line({{U'x', 0, 5}, {0x02C7, 5, 3}, {U'-', 5, 5}}), u"x\u02C7-"_s);
-    EXPECT_EQ(line({{U'q', 0, 5}, {0x00B4, 1, 3}}), u"q\u00B4"_s); // no composed q
-    // A combining grave of no width at the edge of the next letter.
-    EXPECT_EQ(line({{U' ', 0, 5}, {0x0300, 5, 0}, {U'e', 5, 5}}), u" \u0300e"_s);
+            line.append({codePoint, 10, true, x, x + width});
+        EXPECT_EQ(PDFExtract::textLines({{line, {}}}).value(0).line.text, expected);
+    }
 }
 
 TEST(TextLines, replace_code_points_that_are_not_characters) {
