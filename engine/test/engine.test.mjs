@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { convert, convertToResult } from '../src/engine.js';
 import { answerAsText, fromTransport } from '../src/transport.js';
-import { callFile, decodeAnswer as decode, env, fixture } from './support.mjs';
+import { callFile, decodeAnswer as decode, eachCase, env, fixture } from './support.mjs';
 
 const bytes = (text) => new TextEncoder().encode(text);
 
@@ -27,12 +27,10 @@ test('faults become results with an error, never a rejection', async (t) => {
     ['payload not bytes', 'html', 'text', 'payload is not bytes'],
     ['unknown kind', 'pdf', bytes('x'), 'unknown kind: pdf'],
   ];
-  for (const [name, kind, payload, error] of cases) {
-    await t.test(name, async () => {
-      const result = decode(await convert(kind, payload, 'x', env));
-      assert.deepEqual(result, { markdown: '', title: '', assets: [], warnings: [], error });
-    });
-  }
+  await eachCase(t, cases, async (kind, payload, error) => {
+    const result = decode(await convert(kind, payload, 'x', env));
+    assert.deepEqual(result, { markdown: '', title: '', assets: [], warnings: [], error });
+  });
 });
 
 test('an unexpected fault is told with its kind', async () => {
