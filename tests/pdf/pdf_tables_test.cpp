@@ -12,19 +12,6 @@ using PDFExtract::Rule;
 
 namespace {
 
-// A 10-point line from x0 to x1 with its top at `top`, on a 600 x 800 page.
-Line at(const QString& text, float x0, float x1, float top) {
-    PDFExtract::Placement place;
-    place.x0 = x0;
-    place.x1 = x1;
-    place.y0 = top;
-    place.y1 = top + 10;
-    place.baseline = top + 8;
-    place.pageWidth = 600;
-    place.pageHeight = 800;
-    return Line(text, 10, place);
-}
-
 QList<QStringList> rowsOf(const QList<PDFTables::Table>& tables) {
     return tables.isEmpty() ? QList<QStringList>{} : tables.first().rows;
 }

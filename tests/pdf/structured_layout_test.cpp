@@ -63,20 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
                     MarkerCase{"marker_alone", u"3."_s, {}, 0}),
     caseName);
 
-// A line of 10-point text 228 points wide on a page of 600 by 800 points.
-Line placed(const QString& text, float x, float top, bool code = false) {
-    PDFExtract::Placement place;
-    place.x0 = x;
-    place.x1 = x + 228;
-    place.y0 = top;
-    place.y1 = top + 10;
-    place.baseline = top + 8;
-    place.pageWidth = 600;
-    place.pageHeight = 800;
-    place.monospaced = code;
-    return Line(text, 10, place);
-}
-
 TEST(StructuredLayout, knows_page_numbers_and_normalises_band_text) {
     for (const QString& number :
          {u"17"_s, u"- 17 -"_s, u"Page 3"_s, u"page 3 of 40"_s, u"3 / 40"_s, u"xiv"_s, u"[12]"_s})
@@ -104,14 +90,14 @@ TEST(StructuredLayout, drops_only_repeated_band_lines_and_page_numbers) {
     // body, a footer and a number; a table head set close to the body; on
     // the first page a footer of its own beside the number, on the second a
     // table's last number above it.
-    const auto at = [](const QString& text, float top) { return placed(text, 72, top); };
+    const auto line = [](const QString& text, float top) { return at(text, 72, 300, top); };
     QList<Page> pages;
     for (int n = 1; n <= 3; ++n)
-        pages.append({at(u"Field notes"_s, 30), at(u"Name Size"_s, 76), at(u"Same body line"_s, 90),
-                      at(u"Same body line"_s, 400), at(u"Printed %1 May"_s.arg(n), 760),
-                      at(QString::number(n), 775)});
-    pages[0].append(at(u"Short chapter"_s, 775));
-    pages[1].insert(4, at(u"4"_s, 745));
+        pages.append({line(u"Field notes"_s, 30), line(u"Name Size"_s, 76),
+                      line(u"Same body line"_s, 90), line(u"Same body line"_s, 400),
+                      line(u"Printed %1 May"_s.arg(n), 760), line(QString::number(n), 775)});
+    pages[0].append(line(u"Short chapter"_s, 775));
+    pages[1].insert(4, line(u"4"_s, 745));
     const QList<Page> kept = StructuredLayout::withoutFurniture(pages);
     ASSERT_EQ(kept.size(), 3);
     const QStringList body{u"Name Size"_s, u"Same body line"_s, u"Same body line"_s};
@@ -138,12 +124,14 @@ TEST(StructuredLayout, of_lines_without_a_place_makes_paragraphs_and_lists) {
 
 TEST(StructuredLayout, keeps_hostile_places_to_bounded_text) {
     // Lines at infinity, twenty ever deeper bullets, code far to the right.
-    Page page{placed(u"nowhere"_s, std::numeric_limits<float>::infinity(), 100),
-              placed(u"nothing"_s, std::nanf(""), std::nanf(""))};
+    Page page{at(u"nowhere"_s, std::numeric_limits<float>::infinity(),
+                 std::numeric_limits<float>::infinity(), 100),
+              at(u"nothing"_s, std::nanf(""), std::nanf(""), std::nanf(""))};
     for (int depth = 0; depth < 20; ++depth)
-        page.append(placed(u"\u2022 level %1"_s.arg(depth), 72 + 20 * depth, 200 + 12 * depth));
-    page.append(placed(u"int a;"_s, 72, 500, true));
-    page.append(placed(u"int b;"_s, 1e9f, 512, true));
+        page.append(at(u"\u2022 level %1"_s.arg(depth), 72 + 20 * depth, 300 + 20 * depth,
+                       200 + 12 * depth));
+    page.append(at(u"int a;"_s, 72, 300, 500, true));
+    page.append(at(u"int b;"_s, 1e9f, 1e9f + 228, 512, true));
     const QString markdown = StructuredLayout::markdown({page});
     for (const QString& word : {u"nowhere"_s, u"nothing"_s, u"level 19"_s, u"int b;"_s})
         EXPECT_TRUE(markdown.contains(word)) << word.toStdString();
