@@ -123,30 +123,16 @@ INSTANTIATE_TEST_SUITE_P(
         HeadingCase{"seventy_accented_characters", repeated(u"e\u0301"_s, 140), 20, true}),
     caseName);
 
-struct MarkerCase {
-    const char* name;
-    double size;
-    int bodySize;
-    const char* marker;
-};
-
-class HeadingMarker : public testing::TestWithParam<MarkerCase> {};
-
-TEST_P(HeadingMarker, follows_the_unrounded_ratio) {
-    EXPECT_EQ(PDFLayout::headingMarker(GetParam().size, GetParam().bodySize),
-              QString::fromLatin1(GetParam().marker));
+TEST(HeadingMarker, follows_the_unrounded_ratio) {
+    // Two, exactly 1.9, just below, 1.5, exactly 1.4, 1.36 (a recognised
+    // size), 1.3, and no body size.
+    for (const auto& [size, bodySize, marker] :
+         {std::tuple{20.0, 10, "#"}, std::tuple{19.0, 10, "#"}, std::tuple{18.99, 10, "##"},
+          std::tuple{15.0, 10, "##"}, std::tuple{14.0, 10, "##"}, std::tuple{13.6, 10, "###"},
+          std::tuple{13.0, 10, "###"}, std::tuple{40.0, 0, "###"}})
+        EXPECT_EQ(PDFLayout::headingMarker(size, bodySize), QString::fromLatin1(marker))
+            << size << " over " << bodySize;
 }
-
-INSTANTIATE_TEST_SUITE_P(Ratios, HeadingMarker,
-                         testing::Values(MarkerCase{"two", 20, 10, "#"},
-                                         MarkerCase{"exactly_1_9", 19, 10, "#"},
-                                         MarkerCase{"just_below_1_9", 18.99, 10, "##"},
-                                         MarkerCase{"one_and_a_half", 15, 10, "##"},
-                                         MarkerCase{"exactly_1_4", 14, 10, "##"},
-                                         MarkerCase{"recognised_1_36", 13.6, 10, "###"},
-                                         MarkerCase{"one_point_three", 13, 10, "###"},
-                                         MarkerCase{"no_body_size", 40, 0, "###"}),
-                         caseName);
 
 struct MarkdownCase {
     const char* name;
