@@ -18,18 +18,14 @@ test('a Word document becomes Markdown', async () => {
 
 test('faults of the document come back as short errors', async (t) => {
   const cases = [
-    ['not a zip', async () => Buffer.from('plain text, not a zip'), 'not a Word document'],
-    ['a zip without a Word document', async () => rezip(fixture('sample.pptx'), {}), 'not a Word document'],
+    ['not a zip', async () => Buffer.from('plain text, not a zip'), /^not a Word document$/],
+    ['a zip without a Word document', async () => rezip(fixture('sample.pptx'), {}), /^not a Word document$/],
     ['a broken document part', async () => rezip(sample(), { 'word/document.xml': '<w:document><w:body><w:p>' }),
       /^unreadable Word document: /],
   ];
   await eachCase(t, cases, async (make, expected) => {
     const result = await callFile('docx', await make());
-    if (expected instanceof RegExp) {
-      assert.match(result.error, expected);
-    } else {
-      assert.equal(result.error, expected);
-    }
+    assert.match(result.error, expected);
     assert.equal(result.markdown, '');
     assert.ok(result.error.length < 200);
   });
