@@ -274,18 +274,12 @@ void ConvertEngine::close() {
     m_page->disconnect(this);
     // Answered through the event loop: a caller resumed from inside this call
     // could be the owner now destroying the engine, and run on its members.
-    const auto waiters = std::exchange(m_waiters, {});
-    const auto calls = std::exchange(m_calls, {});
-    for (const auto& waiter : waiters)
-        fill(waiter, std::optional<QString>(engineClosed), Resume::later);
-    for (const Call& call : calls)
-        fill(call.slot, Outcome{Outcome::hostError, {}, {}, engineClosed}, Resume::later);
+    failAll(engineClosed, Resume::later);
     m_state = State::failed;
     m_failure = engineClosed;
     // The page goes before the profile it was made with.
     m_page.reset();
     m_profile.reset();
-    m_payloads.clear();
 }
 
 bool ConvertEngine::isLoaded() const {
@@ -364,14 +358,14 @@ void ConvertEngine::onRenderProcessEnded() {
         Q_EMIT loadedChanged();
 }
 
-void ConvertEngine::failAll(const QString& error) {
+void ConvertEngine::failAll(const QString& error, Resume resume) {
     const auto waiters = std::exchange(m_waiters, {});
     const auto calls = std::exchange(m_calls, {});
     m_payloads.clear();
     for (const auto& waiter : waiters)
-        fill(waiter, std::optional<QString>(error));
+        fill(waiter, std::optional<QString>(error), resume);
     for (const Call& call : calls)
-        fill(call.slot, Outcome{Outcome::hostError, {}, {}, error});
+        fill(call.slot, Outcome{Outcome::hostError, {}, {}, error}, resume);
 }
 
 void ConvertEngine::expire(int id) {

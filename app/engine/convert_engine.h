@@ -124,7 +124,7 @@ private:
     void expire(int id);
     void onLoadFinished(bool ok);
     void onRenderProcessEnded();
-    void failAll(const QString& error);
+    void failAll(const QString& error, Resume resume = Resume::now);
     void receivePart(int id, const QString& text);
     void receiveAnswer(int id, const QString& outcome, const QString& text);
     void takeBytes(int id);
