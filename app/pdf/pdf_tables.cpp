@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using PDFExtract::Line;
@@ -40,6 +41,16 @@ constexpr float pageColumnShare = 0.3f;
 struct Segment {
     float at = 0, from = 0, to = 0; // y and x extent for a horizontal rule
 };
+
+// Where rules of one direction, none missing, begin and end along it.
+std::pair<float, float> extent(const QList<Segment>& rules) {
+    float from = rules.first().from, to = rules.first().to;
+    for (const Segment& rule : rules) {
+        from = std::min(from, rule.from);
+        to = std::max(to, rule.to);
+    }
+    return {from, to};
+}
 
 // Pieces of one rule, drawn apart or overlapping, as one segment.
 QList<Segment> merged(QList<Segment> segments) {
@@ -406,18 +417,12 @@ QList<Table> ruledTables(const Page& page, const QList<Rule>& rules) {
         ys = clustered(ys);
         xs = clustered(xs);
         // Grids drawn without outer borders end where their rules do.
-        addEdge(xs, std::min_element(hs.begin(), hs.end(), [](auto& a, auto& b) {
-                        return a.from < b.from;
-                    })->from);
-        addEdge(xs, std::max_element(hs.begin(), hs.end(), [](auto& a, auto& b) {
-                        return a.to < b.to;
-                    })->to);
-        addEdge(ys, std::min_element(vs.begin(), vs.end(), [](auto& a, auto& b) {
-                        return a.from < b.from;
-                    })->from);
-        addEdge(ys, std::max_element(vs.begin(), vs.end(), [](auto& a, auto& b) {
-                        return a.to < b.to;
-                    })->to);
+        const auto [left, right] = extent(hs);
+        const auto [bottom, top] = extent(vs);
+        addEdge(xs, left);
+        addEdge(xs, right);
+        addEdge(ys, bottom);
+        addEdge(ys, top);
         const qsizetype rows = ys.size() - 1, columns = xs.size() - 1;
         if (rows < 2 || columns < 2)
             continue;
