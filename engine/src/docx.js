@@ -6,7 +6,7 @@ import { Assets, extensionForType } from './assets.js';
 import { ommlToLatex } from './omml.js';
 import { collapseWhiteSpace, createTurndown, toMarkdown, MARK_OPEN, MARK_CLOSE } from './markdown.js';
 import { packageFile } from './mammoth_unzip.js';
-import { documentTitle, EngineError, hasDocumentType, openPackage } from './office.js';
+import { documentTitle, EngineError, openPackage, readXml } from './office.js';
 import { elements, first } from './xml.js';
 
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
@@ -45,12 +45,11 @@ async function rewriteEquations(parts, env, warnings) {
       continue;
     }
     const xml = await parts.text(path);
-    if (!xml.includes(MATH_NS) || hasDocumentType(xml)) {
-      continue; // a part with a document type is left to mammoth, which refuses it
-    }
-    const document = new env.DOMParser().parseFromString(xml, 'application/xml');
-    if (document.getElementsByTagName('parsererror').length > 0) {
-      continue; // mammoth reports the broken part itself
+    // A part with a document type, or broken, is left to mammoth, which
+    // reports it itself.
+    const document = xml.includes(MATH_NS) ? readXml(env, xml) : null;
+    if (!document) {
+      continue;
     }
     const replace = (element, display) => {
       const mark = `${display ? 'D' : 'I'}${equations.size}`;
@@ -114,15 +113,9 @@ async function markListNumbers(parts, env) {
   if (!parts.exists('word/numbering.xml') || !parts.exists('word/document.xml')) {
     return false;
   }
-  const [numberingXml, documentXml] = [await parts.text('word/numbering.xml'), await parts.text('word/document.xml')];
-  if (hasDocumentType(numberingXml) || hasDocumentType(documentXml)) {
-    return false;
-  }
-  const parser = new env.DOMParser();
-  const numberingDocument = parser.parseFromString(numberingXml, 'application/xml');
-  const document = parser.parseFromString(documentXml, 'application/xml');
-  if (numberingDocument.getElementsByTagName('parsererror').length > 0
-      || document.getElementsByTagName('parsererror').length > 0) {
+  const numberingDocument = readXml(env, await parts.text('word/numbering.xml'));
+  const document = readXml(env, await parts.text('word/document.xml'));
+  if (!numberingDocument || !document) {
     return false;
   }
   const { abstracts, lists } = readNumbering(numberingDocument);

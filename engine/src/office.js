@@ -69,12 +69,21 @@ export function hasDocumentType(xml) {
   return /<!DOCTYPE/i.test(xml);
 }
 
-export function parseXml(env, xml, what) {
+// The part's document, or null where it has a document type or does not parse.
+export function readXml(env, xml) {
   if (hasDocumentType(xml)) {
-    throw new EngineError(`${what}: unreadable XML`);
+    return null;
   }
   const document = new env.DOMParser().parseFromString(xml, 'application/xml');
   if (!document.documentElement || document.getElementsByTagName('parsererror').length > 0) {
+    return null;
+  }
+  return document;
+}
+
+export function parseXml(env, xml, what) {
+  const document = readXml(env, xml);
+  if (!document) {
     throw new EngineError(`${what}: unreadable XML`);
   }
   return document;
