@@ -1,6 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { callFile, eachCase, expectGolden, fixture, pngAssetNames, rezip } from './support.mjs';
+import { call, eachCase, expectGolden, fixture, pngAssetNames, rezip } from './support.mjs';
 
 const M = 'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math"';
 
@@ -9,7 +9,7 @@ const sample = () => fixture('sample.docx');
 // Title, headings, marks, links, nested and numbered lists, notes, a table
 // with merged cells and pictures with their alt text: see golden/sample.docx.md.
 test('a Word document becomes Markdown', async () => {
-  const result = await callFile('docx', sample());
+  const result = await call('docx', sample());
   assert.equal(result.error, undefined);
   assert.equal(result.title, 'Harbour Survey 2024');
   assert.deepEqual(pngAssetNames(result), ['image1.png', 'image2.png']);
@@ -24,7 +24,7 @@ test('faults of the document come back as short errors', async (t) => {
       /^unreadable Word document: /],
   ];
   await eachCase(t, cases, async (make, expected) => {
-    const result = await callFile('docx', await make());
+    const result = await call('docx', await make());
     assert.match(result.error, expected);
     assert.equal(result.markdown, '');
     assert.ok(result.error.length < 200);
@@ -35,7 +35,7 @@ const inline = `<w:p><w:r><w:t xml:space="preserve">Energy is </w:t></w:r><m:oMa
   + '<m:sSup><m:e><m:r><m:t>c</m:t></m:r></m:e><m:sup><m:r><m:t>2</m:t></m:r></m:sup></m:sSup></m:oMath>'
   + '<w:r><w:t xml:space="preserve"> exactly_so.</w:t></w:r></w:p>';
 const display = `<w:p><m:oMathPara ${M}><m:oMath><m:f><m:num><m:r><m:t>a_1</m:t></m:r></m:num>`
-  + '<m:den><m:r><m:t>b</m:t></m:r></m:den></m:f></m:oMath></m:oMathPara></w:p>';
+  + '<m:den><m:r><m:t>b</m:t></m:r></m:den></m:f></m:oMath><m:oMath><m:r><m:t>c=2</m:t></m:r></m:oMath></m:oMathPara></w:p>';
 const core = (title) => ({ 'docProps/core.xml': (xml) => xml.replace('<dc:title></dc:title>', `<dc:title>${title}</dc:title>`) });
 // The document with `paragraphs` put before the paragraph holding `marker`.
 const before = (marker, paragraphs) => ({
@@ -46,7 +46,7 @@ const before = (marker, paragraphs) => ({
 });
 
 // Rows [name, changes to the sample, title, patterns the Markdown matches
-// (a string: the warnings), patterns it must not match].
+// (a string: the warnings)].
 test('edited documents convert as edited', async (t) => {
   const cases = [
     ['the title property wins and the Title paragraph then stays', core('Port   of\nCall'), 'Port of Call',
@@ -56,9 +56,9 @@ test('edited documents convert as edited', async (t) => {
     ['without a title property or Title paragraph the first level-one heading is the title', {
       'word/document.xml': (xml) => xml.replace('<w:pStyle w:val="Title"/>', '<w:pStyle w:val="Normal"/>')
         .replace(/Harbour\s*Survey\s*2024/, ''),
-    }, 'Findings', [/^## Checklist$/m], [/^# Findings$/m]],
+    }, 'Findings', [/^The \*\*eastern quay\*\*/]],
     ['equations become LaTeX math', before('Last word marker', inline + display), 'Harbour Survey 2024',
-      [/^Energy is \$E=m\{c\}\^\{2\}\$ exactly_so\.$/m, /^\$\$\\frac\{a\\_1\}\{b\}\$\$$/m,
+      [/^Energy is \$E=m\{c\}\^\{2\}\$ exactly_so\.$/m, /^\$\$\\frac\{a\\_1\}\{b\} \\\\ c=2\$\$$/m,
         /^Last word marker quayside\.\[\^2\]$/m]],
     ['a numbered list interrupted by a paragraph keeps counting',
       before('Refill', '<w:p><w:r><w:t>Wait for the tide.</w:t></w:r></w:p>'), 'Harbour Survey 2024',
@@ -69,8 +69,8 @@ test('edited documents convert as edited', async (t) => {
         '<w:style w:type="paragraph" w:styleId="Fancy"><w:name w:val="Fancy Words"/></w:style></w:styles>'),
     }, 'Harbour Survey 2024', [/^Findings$/m, 'Fancy Words']],
   ];
-  await eachCase(t, cases, async (changes, title, present, absent = []) => {
-    const result = await callFile('docx', await rezip(sample(), changes));
+  await eachCase(t, cases, async (changes, title, present) => {
+    const result = await call('docx', await rezip(sample(), changes));
     assert.equal(result.error, undefined);
     assert.equal(result.title, title);
     for (const pattern of present) {
@@ -79,9 +79,6 @@ test('edited documents convert as edited', async (t) => {
       } else {
         assert.match(result.markdown, pattern);
       }
-    }
-    for (const pattern of absent) {
-      assert.doesNotMatch(result.markdown, pattern);
     }
   });
 });

@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { convert, convertToResult } from '../src/engine.js';
 import { answerAsText, fromTransport } from '../src/transport.js';
-import { callFile, decodeAnswer as decode, eachCase, env, fixture } from './support.mjs';
+import { call, decodeAnswer as decode, eachCase, env, fixture } from './support.mjs';
 
 const bytes = (text) => new TextEncoder().encode(text);
 
@@ -19,22 +19,18 @@ test('the text contract: the payload under two base64 layers in, the base64 of t
   assert.equal(fromTransport('docx', base64('not base64!')), null);
   assert.equal(fromTransport('html', 'w6k'), null);
   const answer = JSON.parse(Buffer.from(answerAsText(await convertToResult('docx', bytes, 'a.docx', env)), 'base64'));
-  assert.deepEqual(answer, await callFile('docx', docx, 'a.docx'));
+  assert.deepEqual(answer, await call('docx', docx, 'a.docx'));
 });
 
-test('faults become results with an error, never a rejection', async (t) => {
+test('faults become results with an error, never a rejection; unexpected ones tell their kind', async (t) => {
+  const broken = { DOMParser: class { parseFromString() { throw new TypeError('no DOM'); } } };
   const cases = [
     ['payload not bytes', 'html', 'text', 'payload is not bytes'],
     ['unknown kind', 'pdf', bytes('x'), 'unknown kind: pdf'],
+    ['a fault of the DOM', 'html', bytes('<p>x</p>'), 'html: no DOM', broken],
   ];
-  await eachCase(t, cases, async (kind, payload, error) => {
-    const result = decode(await convert(kind, payload, 'x', env));
+  await eachCase(t, cases, async (kind, payload, error, dom = env) => {
+    const result = decode(await convert(kind, payload, 'x', dom));
     assert.deepEqual(result, { markdown: '', title: '', assets: [], warnings: [], error });
   });
-});
-
-test('an unexpected fault is told with its kind', async () => {
-  const broken = { DOMParser: class { parseFromString() { throw new TypeError('no DOM'); } } };
-  const result = decode(await convert('html', bytes('<p>x</p>'), 'x', broken));
-  assert.equal(result.error, 'html: no DOM');
 });

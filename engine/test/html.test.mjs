@@ -20,15 +20,11 @@ test('small pages give their title and Markdown', async (t) => {
   const cases = [
     ['without a <title> the first h1 is the title', 'html', '<body><p>intro</p><h1>Tide\n  Times</h1><p>text</p></body>',
       'input', 'Tide Times', 'intro\n\n# Tide Times\n\ntext\n'],
-    ['titles never hold a line break', 'html', '<title>\n  Two\n  lines\n</title><p>x</p>', 'input', 'Two lines', 'x\n'],
     ['a rule that opens or closes the text goes', 'html', '<hr><p>text</p><hr><p>more</p><hr>', 'input', '',
       'text\n\n* * *\n\nmore\n'],
-    ['a page without a title has an empty one', 'html', '<p>only text</p>', 'input', '', 'only text\n'],
     ['code keeps the language its wrapper names', 'html', '<div class="highlight-python3 notranslate"><div class="highlight">'
       + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>', 'input', '',
     '```python3\nx = 1\n```\n\n```\nplain\n```\n'],
-    ['a page without an article is converted whole', 'url', '<title>Tiny</title><p><a href="x">x</a></p>',
-      'https://a.example/dir/page', 'Tiny', '[x](https://a.example/dir/x)\n'],
     ['a <base> of the page decides how links resolve', 'url', '<head><base href="/docs/"></head><p><a href="a.html">a</a></p>',
       'https://b.example/x/y.html', '', '[a](https://b.example/docs/a.html)\n'],
     ['a directory-like address resolves links inside it', 'url', docs, 'https://b.example/docs/', 'Docs',

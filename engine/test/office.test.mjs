@@ -4,7 +4,7 @@ import JSZip from 'jszip';
 import { deflateRawSync } from 'node:zlib';
 import { EngineError, openPackage, parseXml, TOO_LARGE } from '../src/office.js';
 import { oneEntryZip } from './fixtures/raw-zip.mjs';
-import { callFile, eachCase, env, fixture } from './support.mjs';
+import { call, eachCase, env } from './support.mjs';
 
 const MB = 1024 * 1024;
 
@@ -39,14 +39,13 @@ test('packages that unpack past the limit are refused', async (t) => {
     assert.ok(zip.file('a.xml'));
   });
 });
-test('the real limit lets real documents through and stops a bomb with its error', async () => {
-  const normal = await callFile('docx', fixture('sample.docx'));
-  assert.equal(normal.error, undefined);
+// Real documents pass the real limit: see the golden tests.
+test('the real limit stops a bomb with its error', async () => {
   const bomb = lyingZip(600 * MB, 600 * MB);
-  const result = await callFile('docx', bomb);
+  const result = await call('docx', bomb);
   assert.equal(result.error, TOO_LARGE);
   assert.equal(result.markdown, '');
-  const slides = await callFile('pptx', bomb, 'bomb.pptx');
+  const slides = await call('pptx', bomb, 'bomb.pptx');
   assert.equal(slides.error, TOO_LARGE);
 });
 

@@ -36,10 +36,3 @@ test('OMML becomes LaTeX', async (t) => {
   ];
   await eachCase(t, cases, (inner, expected) => assert.equal(latex(inner), expected));
 });
-
-test('an equation paragraph joins its equations', () => {
-  const document = new env.DOMParser().parseFromString(
-    `<m:oMathPara ${M}><m:oMath>${r('a=1')}</m:oMath><m:oMath>${r('b=2')}</m:oMath></m:oMathPara>`,
-    'application/xml');
-  assert.equal(ommlToLatex(document.documentElement), 'a=1 \\\\ b=2');
-});

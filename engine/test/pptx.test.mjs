@@ -1,17 +1,13 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { callFile, eachCase, expectGolden, fixture, pngAssetNames, rezip } from './support.mjs';
+import { call, eachCase, expectGolden, fixture, pngAssetNames, rezip } from './support.mjs';
 
 const sample = () => fixture('sample.pptx');
-
-function headings(markdown) {
-  return markdown.split('\n').filter((line) => line.startsWith('## '));
-}
 
 // Slides as headings without the hidden one, nested bullets, shapes in
 // reading order, pictures and speaker notes: see golden/sample.pptx.md.
 test('a presentation becomes Markdown', async () => {
-  const result = await callFile('pptx', sample());
+  const result = await call('pptx', sample());
   assert.equal(result.error, undefined);
   assert.equal(result.title, 'Welcome aboard'); // the first slide's, without a title property
   assert.deepEqual(pngAssetNames(result), ['image1.png']);
@@ -24,8 +20,8 @@ test('slides follow the presentation\'s order, not their file names', async () =
       '<p:sldIdLst><p:sldId id="259" r:id="rId7"/><p:sldId id="256" r:id="rId4"/>'
       + '<p:sldId id="258" r:id="rId6"/></p:sldIdLst>'),
   });
-  const result = await callFile('pptx', bytes);
-  assert.deepEqual(headings(result.markdown), ['## Next steps', '## Welcome aboard', '## Tide table']);
+  const result = await call('pptx', bytes);
+  assert.deepEqual(result.markdown.match(/^## .*$/gm), ['## Next steps', '## Welcome aboard', '## Tide table']);
   assert.equal(result.title, 'Next steps');
 });
 
@@ -40,7 +36,7 @@ test('faults of the presentation come back as short errors', async (t) => {
       'presentation: unreadable XML'],
   ];
   await eachCase(t, cases, async (make, expected) => {
-    const result = await callFile('pptx', await make());
+    const result = await call('pptx', await make());
     assert.equal(result.error, expected);
     assert.equal(result.markdown, '');
   });
@@ -76,7 +72,7 @@ test('merged cells leave every value in its grid column', async (t) => {
     const bytes = await rezip(sample(), {
       'ppt/slides/slide3.xml': (slide) => slide.replace(/<a:tbl>.*<\/a:tbl>/s, xml),
     });
-    const result = await callFile('pptx', bytes);
+    const result = await call('pptx', bytes);
     assert.ok(result.markdown.includes(`\n${expected}\n`), result.markdown);
   });
 });
@@ -135,7 +131,7 @@ test('edited slides convert as edited', async (t) => {
   ];
   await eachCase(t, cases, async (changes, expected, title = 'Welcome aboard') => {
     const parts = typeof changes === 'function' ? { 'ppt/slides/slide4.xml': changes } : changes;
-    const result = await callFile('pptx', await rezip(sample(), parts));
+    const result = await call('pptx', await rezip(sample(), parts));
     assert.equal(result.error, undefined);
     assert.match(result.markdown, expected);
     assert.equal(result.title, title);

@@ -39,13 +39,11 @@ export function decodeAnswer(parts) {
   return result;
 }
 
-// One call as the host makes it; the answer decoded back into an object.
-export async function callFile(kind, bytes, name = `input.${kind}`) {
+// One call as the host makes it, text sent as its UTF-8; the answer decoded
+// back into an object.
+export async function call(kind, input, name = 'input') {
+  const bytes = typeof input === 'string' ? Buffer.from(input, 'utf8') : input;
   return decodeAnswer(await convert(kind, new Uint8Array(bytes), name, env));
-}
-
-export async function call(kind, text, name = 'input') {
-  return callFile(kind, Buffer.from(text, 'utf8'), name);
 }
 
 let fixtures = null;
