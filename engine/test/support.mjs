@@ -57,8 +57,7 @@ export function fixture(name) {
       fixtures = given;
     } else {
       fixtures = makeFixtures(mkdtempSync(join(tmpdir(), 'morvane-engine-fixtures-')));
-      const made = fixtures;
-      process.on('exit', () => rmSync(made, { recursive: true, force: true }));
+      process.on('exit', () => rmSync(fixtures, { recursive: true, force: true }));
     }
   }
   return readFileSync(join(fixtures, name));
