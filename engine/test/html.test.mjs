@@ -1,11 +1,8 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
 import { call, eachCase, expectGolden, fixture, pngAssetNames } from './support.mjs';
 
 const sample = () => fixture('sample.html').toString('utf8');
-// A page kept as written beside the generated fixtures.
-const page = (name) => readFileSync(new URL(`fixtures/${name}`, import.meta.url), 'utf8');
 
 // No script, style, template or noscript; links, lists, a table, fenced code
 // with its language, data: pictures as assets: see golden/sample.html.md.
@@ -42,10 +39,20 @@ test('small pages give their title and Markdown', async (t) => {
   });
 });
 
+const article = `<!DOCTYPE html><html><head><title>Lighthouse keepers | Coast News</title></head><body>
+<nav><a href="/">Home</a> <a href="/about">About</a> navmarker</nav>
+<article>
+<h1>Lighthouse keepers</h1>
+${'<p>The last keepers of the northern light left in 1987, after the lamp was automated. They kept a log of every ship that passed, every storm and every repair, and the log now rests in the town museum, open to visitors on weekdays. </p>'.repeat(4)}
+<p>See <a href="../archive/log.html">the archive</a> and <img src="/img/lamp.png" alt="The lamp">.</p>
+<aside class="footnote">Footnote: the lamp still turns.</aside>
+</article>
+<footer>footermarker</footer>
+</body></html>`;
+
 // No navigation or footer, no repeated title, links and pictures absolute,
-// the aside kept: fixtures/article.html gives golden/article.md.
+// the aside kept: see golden/article.md.
 test('a web page is reduced to its article with absolute links', async () => {
-  const article = page('article.html');
   const result = await call('url', article, 'https://coast.example/news/2024/keepers.html');
   assert.equal(result.error, undefined);
   assert.match(result.title, /^Lighthouse keepers/);
@@ -55,14 +62,31 @@ test('a web page is reduced to its article with absolute links', async () => {
   assert.match(unresolved.markdown, /\[the archive\]\(\.\.\/archive\/log\.html\)/);
 });
 
-// A documentation chapter as XHTML tools write it, in fixtures/chapter.html:
-// every heading holds a self-closing anchor and a permalink mark, a footnote
-// sits in an <aside>, and the page around it has the usual chrome. Every
-// section with its heading and text, the footnote, no sidebar, log-in or
+// A documentation chapter as XHTML tools write it: every heading holds a
+// self-closing anchor, each has a permalink mark, a footnote sits in an
+// <aside>, and the page around it has the usual chrome.
+const sections = Array.from({ length: 8 }, (_, i) => `<div class="section">
+<h2 class="title"><a id="s${i + 1}"/>${i + 1}. Topic ${'ABCDEFGH'[i]}<a class="headerlink" href="#s${i + 1}" title="Permalink">¶</a></h2>
+<p>Paragraph ${i + 1} explains the tides of bay ${i + 1} in plain words for the reader.</p>
+<ul><li><a href="#s${(i + 1) % 8 + 1}">Section ${(i + 1) % 8 + 1}</a> (next topic)</li>
+<li><a href="../other.html">Other chapter</a> (further reading)</li></ul></div>`).join('\n');
+const chapter = `<!DOCTYPE html><html><head><title>Chapter 1. Tides</title></head><body>
+<header class="site-header"><nav><a href="/">Home</a> <a href="/login">Log in</a> <a href="/join">Create account</a></nav></header>
+<div class="sidebar"><button>move to sidebar</button><label for="lang">42 languages</label><input id="lang" type="checkbox">
+<ul><li><a href="/de">Deutsch</a></li><li><a href="/fr">Français</a></li></ul></div>
+<div class="chapter"><h1 class="title"><a id="top"/>Chapter 1. Tides</h1>
+${sections}
+<p>Water rises twice a day.<aside class="footnote">Footnote: in most seas, not all of them.</aside></p>
+<p><img src="img/bay.png" alt="The bay"> and <a href="other.html#x">more</a>.</p>
+</div>
+<footer><a href="/privacy">Privacy</a> <a href="/terms">Terms</a></footer>
+</body></html>`;
+
+// Every section with its heading and text, the footnote, no sidebar, log-in or
 // footer links, no permalink marks, same-page anchors kept and the rest
 // resolved against the address: see golden/chapter.md.
 test('a chapter keeps all its sections, its footnote and no chrome', async () => {
-  const result = await call('url', page('chapter.html'), 'http://docs.example/dir/sub/page.html');
+  const result = await call('url', chapter, 'http://docs.example/dir/sub/page.html');
   assert.equal(result.error, undefined);
   expectGolden('chapter.md', result.markdown);
 });
