@@ -113,9 +113,7 @@ TEST(UnicodeDecodeStrict, uses_the_named_character_set) {
 }
 
 TEST(UnicodeDecodeStrict, refuses_invalid_bytes_and_unknown_names) {
-    EXPECT_FALSE(Unicode::decodeStrict("a\x81"
-                                       "b",
-                                       "windows-1252")); // undefined in 1252
+    EXPECT_FALSE(Unicode::decodeStrict("a\x81z", "windows-1252")); // undefined in 1252
     EXPECT_FALSE(Unicode::decodeStrict("caf\xe9", "utf-8"));
     EXPECT_FALSE(Unicode::decodeStrict("\x93", "Shift_JIS")); // truncated
     EXPECT_FALSE(Unicode::decodeStrict("abc", "no-such-charset"));
