@@ -89,9 +89,7 @@ TEST(UnicodeTrimmed, removes_white_space_at_both_ends_only) {
 }
 
 TEST(UnicodeDecodeUtf8Strict, accepts_valid_text_and_drops_a_bom) {
-    EXPECT_EQ(Unicode::decodeUtf8Strict("Sm\xc3\xb8rrebr\xc3\xb8"
-                                        "d"),
-              u"Smørrebrød"_s);
+    EXPECT_EQ(Unicode::decodeUtf8Strict("Gr\xc3\xb8nland"), u"Grønland"_s);
     EXPECT_EQ(Unicode::decodeUtf8Strict("\xef\xbb\xbfhi"), u"hi"_s);
     EXPECT_EQ(Unicode::decodeUtf8Strict("\xf0\x9f\x98\x80"), u"😀"_s);
     EXPECT_EQ(Unicode::decodeUtf8Strict(""), u""_s);
