@@ -12,14 +12,8 @@ namespace {
 
 TEST(UnicodeGraphemes, splits_into_user_perceived_characters) {
     const QString text = u"e\u0301a👍🏽🇩🇰\r\nx"_s;
-    const QList<QStringView> clusters = Unicode::graphemes(text);
-    ASSERT_EQ(clusters.size(), 6);
-    EXPECT_EQ(clusters[0], u"e\u0301");
-    EXPECT_EQ(clusters[1], u"a");
-    EXPECT_EQ(clusters[2], u"👍🏽");
-    EXPECT_EQ(clusters[3], u"🇩🇰");
-    EXPECT_EQ(clusters[4], u"\r\n");
-    EXPECT_EQ(clusters[5], u"x");
+    EXPECT_EQ(Unicode::graphemes(text),
+              (QList<QStringView>{u"e\u0301", u"a", u"👍🏽", u"🇩🇰", u"\r\n", u"x"}));
     EXPECT_TRUE(Unicode::graphemes(QString()).isEmpty());
 }
 
@@ -95,9 +89,7 @@ TEST(UnicodeTrimmed, removes_white_space_at_both_ends_only) {
 }
 
 TEST(UnicodeDecodeUtf8Strict, accepts_valid_text_and_drops_a_bom) {
-    EXPECT_EQ(Unicode::decodeUtf8Strict("Sm\xc3\xb8rrebr\xc3\xb8"
-                                        "d"),
-              u"Smørrebrød"_s);
+    EXPECT_EQ(Unicode::decodeUtf8Strict("Gr\xc3\xb8nland"), u"Grønland"_s);
     EXPECT_EQ(Unicode::decodeUtf8Strict("\xef\xbb\xbfhi"), u"hi"_s);
     EXPECT_EQ(Unicode::decodeUtf8Strict("\xf0\x9f\x98\x80"), u"😀"_s);
     EXPECT_EQ(Unicode::decodeUtf8Strict(""), u""_s);
@@ -119,9 +111,7 @@ TEST(UnicodeDecodeStrict, uses_the_named_character_set) {
 }
 
 TEST(UnicodeDecodeStrict, refuses_invalid_bytes_and_unknown_names) {
-    EXPECT_FALSE(Unicode::decodeStrict("a\x81"
-                                       "b",
-                                       "windows-1252")); // undefined in 1252
+    EXPECT_FALSE(Unicode::decodeStrict("a\x81z", "windows-1252")); // undefined in 1252
     EXPECT_FALSE(Unicode::decodeStrict("caf\xe9", "utf-8"));
     EXPECT_FALSE(Unicode::decodeStrict("\x93", "Shift_JIS")); // truncated
     EXPECT_FALSE(Unicode::decodeStrict("abc", "no-such-charset"));

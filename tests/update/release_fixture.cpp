@@ -14,14 +14,6 @@ namespace fs = std::filesystem;
 
 namespace ReleaseFixture {
 
-namespace {
-
-QString packagingScript(const char* name) {
-    return QStringLiteral(MORVANE_SOURCE_DIR "/packaging/") + QString::fromLatin1(name);
-}
-
-} // namespace
-
 bool run(const QString& program, const QStringList& arguments, QByteArray* output) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -37,6 +29,10 @@ QByteArray SigningKey::publicKey() const {
 }
 
 namespace {
+
+QString packagingScript(const char* name) {
+    return QStringLiteral(MORVANE_SOURCE_DIR "/packaging/") + QString::fromLatin1(name);
+}
 
 SigningKey makeKey(const char* name) {
     static QTemporaryDir keys;

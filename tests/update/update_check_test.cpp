@@ -24,7 +24,11 @@ std::optional<UpdateInfo> checkOnce(const QUrl& manifest, const QString& current
     return QCoro::waitFor(Updater::check(manifest, currentVersion, &session, timeout));
 }
 
-const QByteArray newerFeed = R"({"version":"2.0","url":"https://updates.example.com/a.zip"})";
+const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
+                     u"Faster tables."_s};
+const QByteArray goodFeed =
+    R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
+    R"("notes":"Faster tables."})";
 
 HttpAnswer jsonAnswer(const QByteArray& body, int delayMs = 0, const QByteArray& extraHeader = {}) {
     HttpAnswer answer{200, {"Content-Type: application/json"}, body};
@@ -58,12 +62,6 @@ TEST_P(UpdaterCheckFeed, applies_the_feed_rules_to_any_answer) {
     EXPECT_EQ(server.requests.size(), 1);
 }
 
-const UpdateInfo two{u"2.0"_s, QUrl(u"https://updates.example.com/Morvane-2.0.zip"_s),
-                     u"Faster tables."_s};
-const QByteArray goodFeed =
-    R"({"version":"2.0","url":"https://updates.example.com/Morvane-2.0.zip",)"
-    R"("notes":"Faster tables."})";
-
 INSTANTIATE_TEST_SUITE_P(
     Feeds, UpdaterCheckFeed,
     testing::Values(
@@ -77,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UpdaterCheck, yields_nothing_without_a_trusted_answer_in_time) {
     LocalHttpServer server(LocalHttpServer::Scheme::https);
-    server.answers[feedPath] = jsonAnswer(newerFeed, 1500);
+    server.answers[feedPath] = jsonAnswer(goodFeed, 1500);
     QNetworkAccessManager session;
     QUrl otherHost = server.url(feedPath);
     otherHost.setHost(u"localhost"_s); // the certificate is for 127.0.0.1 only
@@ -98,7 +96,7 @@ TEST(UpdaterCheck, yields_nothing_without_a_trusted_answer_in_time) {
 TEST(UpdaterCheck, asks_the_server_again_despite_a_cacheable_answer) {
     LocalHttpServer server(LocalHttpServer::Scheme::https);
     const QByteArray cacheable = "Cache-Control: max-age=3600";
-    server.answers[feedPath] = jsonAnswer(newerFeed, 0, cacheable);
+    server.answers[feedPath] = jsonAnswer(goodFeed, 0, cacheable);
     QNetworkAccessManager session;
     QTemporaryDir cacheFolder;
     auto* cache = new QNetworkDiskCache(&session);
