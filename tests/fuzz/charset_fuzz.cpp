@@ -17,13 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArrayView bytes(data + 1 + nameLength,
                                static_cast<qsizetype>(size - 1 - nameLength));
     if (const auto text = Unicode::decodeStrict(bytes, name))
-        check(FuzzInput::isValidUtf16(*text), "decodeStrict: valid UTF-16");
+        check(text->isValidUtf16(), "decodeStrict: valid UTF-16");
     if (const auto text = Unicode::decodeUtf8Strict(bytes)) {
         QByteArray expected = bytes.toByteArray();
         if (expected.startsWith("\xef\xbb\xbf"))
             expected.remove(0, 3);
         check(text->toUtf8() == expected, "decodeUtf8Strict: round trip");
-        check(FuzzInput::isValidUtf16(*text), "decodeUtf8Strict: valid UTF-16");
+        check(text->isValidUtf16(), "decodeUtf8Strict: valid UTF-16");
     }
     return 0;
 }

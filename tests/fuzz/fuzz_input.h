@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 
 // Helpers shared by the fuzz targets: reading structured values off the input
@@ -59,27 +60,16 @@ public:
 
     // A size in points, with the values that break arithmetic among them.
     double size() {
+        static constexpr double awkward[] = {0,
+                                             std::numeric_limits<double>::quiet_NaN(),
+                                             std::numeric_limits<double>::infinity(),
+                                             -std::numeric_limits<double>::infinity(),
+                                             1e300,
+                                             -12,
+                                             2147483647.5,
+                                             std::numeric_limits<double>::denorm_min()};
         const uint8_t selector = byte();
-        switch (selector) {
-        case 0:
-            return 0;
-        case 1:
-            return std::numeric_limits<double>::quiet_NaN();
-        case 2:
-            return std::numeric_limits<double>::infinity();
-        case 3:
-            return -std::numeric_limits<double>::infinity();
-        case 4:
-            return 1e300;
-        case 5:
-            return -12;
-        case 6:
-            return 2147483647.5;
-        case 7:
-            return std::numeric_limits<double>::denorm_min();
-        default:
-            return selector / 4.0 + byte() / 1024.0;
-        }
+        return selector < std::size(awkward) ? awkward[selector] : selector / 4.0 + byte() / 1024.0;
     }
 
 private:
@@ -87,21 +77,6 @@ private:
     size_t m_size;
     size_t m_offset = 0;
 };
-
-// Every surrogate is half of a pair, in order.
-inline bool isValidUtf16(QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c.isHighSurrogate()) {
-            if (i + 1 >= text.size() || !text[i + 1].isLowSurrogate())
-                return false;
-            ++i;
-        } else if (c.isLowSurrogate()) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Aborts so that libFuzzer keeps the input, with the broken rule on stderr.
 [[noreturn]] inline void fail(const char* rule) {
@@ -123,7 +98,7 @@ inline void checkTidy(QStringView text, bool validInput) {
     for (QStringView line : text.split(u'\n'))
         check(!line.endsWith(u' ') && !line.endsWith(u'\t'), "tidy: no trailing space or tab");
     if (validInput)
-        check(isValidUtf16(text), "tidy: valid UTF-16 stays valid");
+        check(text.isValidUtf16(), "tidy: valid UTF-16 stays valid");
 }
 
 } // namespace FuzzInput

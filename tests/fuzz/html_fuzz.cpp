@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray body = in.rest();
 
     const QString text = WebPage::decodeHTML(body, contentType);
-    check(FuzzInput::isValidUtf16(text), "decodeHTML: valid UTF-16");
+    check(text.isValidUtf16(), "decodeHTML: valid UTF-16");
     if (contentType.toLower().contains("charset"))
         return 0;
     const auto utf8 = Unicode::decodeUtf8Strict(body);

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qsizetype lines = 0;
     for (const PDFExtract::Page& page : extraction.pages) {
         for (const PDFExtract::Line& line : page) {
-            check(FuzzInput::isValidUtf16(line.text), "extractBytes: valid UTF-16 lines");
+            check(line.text.isValidUtf16(), "extractBytes: valid UTF-16 lines");
             check(std::isfinite(line.size), "extractBytes: finite sizes");
         }
         lines += page.size();

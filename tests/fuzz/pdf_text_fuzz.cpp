@@ -14,7 +14,6 @@
 
 using FuzzInput::check;
 using FuzzInput::checkTidy;
-using FuzzInput::isValidUtf16;
 
 namespace {
 
@@ -31,7 +30,7 @@ QString withoutCollapsible(QStringView text) {
 }
 
 void checkRepairs(QStringView text) {
-    const bool valid = isValidUtf16(text);
+    const bool valid = text.isValidUtf16();
 
     const QString collapsed = PDFLayout::collapseWs(text);
     check(!collapsed.contains(u'\t') && !collapsed.contains(u'\n') && !collapsed.contains(u'\r'),
@@ -44,7 +43,7 @@ void checkRepairs(QStringView text) {
 
     const QString repaired = PDFLayout::fixLigatures(text);
     if (valid)
-        check(isValidUtf16(repaired), "fixLigatures: valid UTF-16 stays valid");
+        check(repaired.isValidUtf16(), "fixLigatures: valid UTF-16 stays valid");
     const bool plain = std::none_of(text.begin(), text.end(), [](QChar c) {
         const char16_t u = c.unicode();
         return (u >= 0xFB00 && u <= 0xFB06) || u == 0x019F || u == 0x01A9 || u == 0x0147 ||
@@ -142,14 +141,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool validLines = true;
     for (const PDFExtract::Page& page : decoded.pages)
         for (const PDFExtract::Line& line : page)
-            validLines = validLines && isValidUtf16(line.text);
+            validLines = validLines && line.text.isValidUtf16();
     checkTidy(PDFLayout::markdown(decoded.pages), validLines);
 
     QList<PDFExtract::Page> extracted;
     for (const QList<PDFExtract::RawLine>& rawPage : decoded.rawPages) {
         const QList<PDFExtract::PlacedLine> placed = PDFExtract::textLines(rawPage);
         for (const PDFExtract::PlacedLine& line : placed) {
-            check(isValidUtf16(line.line.text), "textLines: valid UTF-16");
+            check(line.line.text.isValidUtf16(), "textLines: valid UTF-16");
             check(!Unicode::isBlank(line.line.text), "textLines: no blank line");
             check(std::none_of(line.line.text.begin(), line.line.text.end(), isLineTerminator),
                   "textLines: no line terminator inside a line");

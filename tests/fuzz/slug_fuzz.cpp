@@ -32,7 +32,7 @@ void checkSlug(const QString& slug) {
           "slug: no filler at either end");
     check(slug != u"." && slug != u"..", "slug: not a dot name");
     check(slug.toUtf8().size() + 16 <= 255, "slug: fits a file name with its suffixes");
-    check(FuzzInput::isValidUtf16(slug), "slug: valid UTF-16");
+    check(slug.isValidUtf16(), "slug: valid UTF-16");
 }
 
 // The quoted title line, unescaped; nothing when it is not there.
