@@ -162,8 +162,16 @@ TEST_F(MorvaneAppTest, files_opened_by_the_desktop_are_one_batch_in_the_given_or
     EXPECT_EQ(batches.first(), files);
 }
 
-TEST_F(MorvaneAppTest, the_menu_and_settings_open_from_the_keyboard) {
+TEST_F(MorvaneAppTest, settings_closes_and_the_menu_and_settings_open_from_the_keyboard) {
     makeApp();
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(u"Ctrl+W"_s)}) {
+        app->showSettings();
+        QWidget* settings = app->settingsWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(settings));
+        QTest::keySequence(settings, key);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !settings->isVisible(); }, 2000))
+            << key.toString().toStdString();
+    }
     QMainWindow* window = app->mainWindow();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
@@ -219,18 +227,6 @@ TEST_F(MorvaneAppTest, settings_and_about_open_centred_and_tied_to_the_main_wind
                                   frame.bottom() == screen.bottom();
         EXPECT_TRUE(offset.manhattanLength() <= 2 || keptOnScreen)
             << window->objectName().toStdString();
-    }
-}
-
-TEST_F(MorvaneAppTest, escape_and_ctrl_w_close_the_settings_window) {
-    makeApp();
-    for (const QKeySequence& key : {QKeySequence(Qt::Key_Escape), QKeySequence(u"Ctrl+W"_s)}) {
-        app->showSettings();
-        QWidget* window = app->settingsWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-        QTest::keySequence(window, key);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 2000))
-            << key.toString().toStdString();
     }
 }
 
@@ -306,20 +302,18 @@ TEST_P(MenuStates, update_commands_follow_the_model) {
     EXPECT_EQ(actions.indexOf(app->checkAction()), 2);
 }
 
+const QString check = u"Check for Updates…"_s, checking = u"Checking for Updates…"_s;
+const QString update = u"Update to 2.3…"_s, installing = u"Installing update…"_s;
+
 INSTANTIATE_TEST_SUITE_P(
     MorvaneApp, MenuStates,
-    testing::Values(
-        MenuRow{"idle", false, false, false, false, {}, false, u"Check for Updates…"_s, true},
-        MenuRow{
-            "checking", false, false, true, false, {}, false, u"Checking for Updates…"_s, false},
-        MenuRow{"update_found", true, false, false, true, u"Update to 2.3…"_s, true,
-                u"Check for Updates…"_s, true},
-        MenuRow{"update_found_checking_again", true, false, true, true, u"Update to 2.3…"_s, true,
-                u"Checking for Updates…"_s, false},
-        MenuRow{"installing", true, true, false, true, u"Installing update…"_s, false,
-                u"Check for Updates…"_s, false},
-        MenuRow{"installing_while_checking", true, true, true, true, u"Installing update…"_s, false,
-                u"Checking for Updates…"_s, false}),
+    testing::ValuesIn(std::vector<MenuRow>{
+        {"idle", false, false, false, false, {}, false, check, true},
+        {"checking", false, false, true, false, {}, false, checking, false},
+        {"update_found", true, false, false, true, update, true, check, true},
+        {"update_found_checking_again", true, false, true, true, update, true, checking, false},
+        {"installing", true, true, false, true, installing, false, check, false},
+        {"installing_while_checking", true, true, true, true, installing, false, checking, false}}),
     caseName);
 
 TEST_F(MorvaneAppTest, update_item_opens_the_prompt_rather_than_installing) {
