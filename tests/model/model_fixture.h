@@ -20,11 +20,10 @@
 
 using namespace Qt::StringLiterals;
 
-// A writer whose document writes fail, or clash once as if another process
-// had taken the name first.
+// A writer whose writes clash once as if another process had taken the name
+// first.
 class ScriptedWriter : public FileWriter {
 public:
-    bool failDocuments = false;
     QString takeFirst;       // created by "someone else" just before our write
     QString takeFolderFirst; // likewise, for a folder
 
@@ -37,8 +36,6 @@ public:
     }
 
     Outcome createNew(const QString& path, QByteArrayView bytes) override {
-        if (failDocuments)
-            return Outcome::failed;
         if (!takeFirst.isEmpty() && path == takeFirst) {
             writeFile(path, "someone else's");
             takeFirst.clear();

@@ -1,4 +1,5 @@
 #include "fake_updates.h"
+#include "golden.h"
 #include "model_fixture.h"
 #include "qt_printers.h"
 
@@ -16,20 +17,14 @@ protected:
     }
 
     void TearDown() override {
-        finishChecks();
+        settle();
         ModelTest::TearDown();
-    }
-
-    // A check still sleeping would wake in a service that is gone.
-    void finishChecks() {
-        if (updates) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return updates->settled(); }, 5000));
-        }
     }
 
     // A fresh model and update service over the same preferences.
     void relaunch() {
-        finishChecks();
+        if (updates)
+            settle();
         auto service = std::make_unique<FakeUpdates>();
         updates = service.get();
         ModelServices services;
@@ -38,10 +33,20 @@ protected:
     }
 
     // Until every check has ended and its caller has gone on; a fixed sleep
-    // was too short on a loaded machine.
+    // was too short on a loaded machine, and a check still sleeping would
+    // wake in a service that is gone.
     void settle() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return updates->settled(); }, 5000));
         QCoreApplication::processEvents();
+    }
+
+    // The alerts shown so far against golden/NAME.txt.
+    void expectAlerts(const QString& name) const {
+        QString shown;
+        for (const Alert& alert : desktop.alerts)
+            shown += alert.title + u'\n' + alert.text + u"\n["_s + alert.buttons.join(u", "_s) +
+                     u"]\n\n"_s;
+        expectGolden(QStringLiteral(MORVANE_MODEL_GOLDEN "/") + name + u".txt"_s, shown);
     }
 
     FakeUpdates* updates = nullptr;
@@ -70,10 +75,7 @@ TEST_F(UpdateFlowTest, no_newer_version_is_silent_at_launch_and_up_to_date_from_
     settle();
     EXPECT_EQ(updates->checks, 2);
     EXPECT_FALSE(model->isCheckingForUpdate());
-    ASSERT_EQ(desktop.alerts.size(), 1);
-    EXPECT_EQ(desktop.alerts[0].title, u"You're up to date");
-    EXPECT_EQ(desktop.alerts[0].text, u"Morvane 0.1.0 is the latest version.");
-    EXPECT_TRUE(desktop.alerts[0].buttons.isEmpty());
+    expectAlerts(u"up_to_date"_s);
     EXPECT_EQ(desktop.activations, 1);
 }
 
@@ -82,11 +84,7 @@ TEST_F(UpdateFlowTest, declined_version_is_not_prompted_at_launch_but_is_from_th
     desktop.alertAnswers = {1}; // Later
     model->start();
     settle();
-    ASSERT_EQ(desktop.alerts.size(), 1);
-    EXPECT_EQ(desktop.alerts[0].title, u"A new version of Morvane is available");
-    EXPECT_EQ(desktop.alerts[0].text,
-              u"Morvane 2.0 is ready — you have 0.1.0. It will update itself and relaunch.");
-    EXPECT_EQ(desktop.alerts[0].buttons, (QStringList{u"Install"_s, u"Later"_s}));
+    expectAlerts(u"update_prompt"_s);
     EXPECT_EQ(QSettings(u"Ombrix"_s, u"Morvane"_s)
                   .value(u"ombrix.morvane.update.promptedVersion"_s)
                   .toString(),
@@ -131,21 +129,13 @@ TEST_F(UpdateFlowTest, read_only_and_other_failures_have_their_alerts_and_reenab
     desktop.alertAnswers = {0};
     model->checkForUpdatesManually();
     settle();
-    ASSERT_EQ(desktop.alerts.size(), 2);
-    EXPECT_EQ(desktop.alerts[1].title, u"Move Morvane to Applications");
-    EXPECT_EQ(desktop.alerts[1].text,
-              u"It's running from a read-only location (a disk image or Downloads). Move it to "
-              "Applications, reopen, then check again.");
     EXPECT_FALSE(model->isUpdating());
     EXPECT_EQ(model->availableUpdate(), two);
 
     updates->outcome = UpdateService::InstallOutcome::failed;
     model->installUpdate();
     settle();
-    ASSERT_EQ(desktop.alerts.size(), 3);
-    EXPECT_EQ(desktop.alerts[2].title, u"Update failed");
-    EXPECT_EQ(desktop.alerts[2].text, u"Couldn't install the update. Try again later, or download "
-                                      "it from updates.example.com/morvane.");
+    expectAlerts(u"install_failures"_s); // the prompt, then one alert for each failure
     EXPECT_FALSE(model->isUpdating());
     EXPECT_EQ(desktop.quits, 0);
 }

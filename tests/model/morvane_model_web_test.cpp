@@ -56,12 +56,15 @@ TEST_F(WebTest, a_page_is_fetched_converted_saved_and_revealed) {
         "(KHTML, like Gecko) Version/17.0 Safari/605.1.15\r\n"));
 }
 
-TEST_F(WebTest, a_scheme_is_added_only_when_there_is_none) {
-    // No server speaks https here, so an added scheme shows as a failed fetch
-    // of the https address.
+TEST_F(WebTest, a_scheme_is_added_only_when_there_is_none_and_unanswered_fetches_fail) {
+    // Refused at once, long before the usual idle time-out.
+    convert(u"http://127.0.0.1:"_s + QString::number(LocalHttpServer::closedPort()) + u"/"_s);
+    EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
     ModelServices services;
     services.pageIdleTimeout = std::chrono::milliseconds(500);
     makeModel(nullptr, std::move(services));
+    // No server speaks https here, so an added scheme shows as a failed fetch
+    // of the https address.
     convert(u"127.0.0.1:"_s + QString::number(server.port()) + u"/x"_s);
     EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
     server.answers["/x"] = {200, {}, "<p>x</p>"};
@@ -69,6 +72,10 @@ TEST_F(WebTest, a_scheme_is_added_only_when_there_is_none) {
     convert(server.url("/x").toString());
     EXPECT_EQ(statuses.last(), u"Converted ✓");
     EXPECT_EQ(server.requests.size(), 1);
+    server.answers["/hang"] = {200, {}, {}, true};
+    convert(server.url("/hang").toString());
+    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
+    EXPECT_FALSE(model->isConverting());
 }
 
 TEST_F(WebTest, redirects_are_followed_and_links_resolve_where_the_page_is) {
@@ -83,19 +90,6 @@ TEST_F(WebTest, redirects_are_followed_and_links_resolve_where_the_page_is) {
     // The document still names the address that was asked for.
     EXPECT_TRUE(
         readFile(out(u"127-0-0-1.md"_s)).contains("source: " + server.url("/a").toEncoded()));
-}
-
-TEST_F(WebTest, refused_and_silent_servers_fail_the_fetch) {
-    convert(u"http://127.0.0.1:"_s + QString::number(LocalHttpServer::closedPort()) + u"/"_s);
-    EXPECT_EQ(statuses.last(), u"Couldn't fetch the page");
-
-    ModelServices services;
-    services.pageIdleTimeout = std::chrono::milliseconds(300);
-    makeModel(nullptr, std::move(services));
-    server.answers["/hang"] = {200, {}, {}, true};
-    convert(server.url("/hang").toString());
-    EXPECT_EQ(model->status(), u"Couldn't fetch the page");
-    EXPECT_FALSE(model->isConverting());
 }
 
 TEST_F(WebTest, a_trickling_server_is_cut_off_at_the_deadline) {

@@ -78,8 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
                     BadSettings{"only_flag", R"({"openAfterConvert":false})"},
                     BadSettings{"folder_number", R"({"folderPath":1,"openAfterConvert":false})"},
                     BadSettings{"flag_string", R"({"folderPath":"/x","openAfterConvert":"no"})"},
-                    BadSettings{"flag_number", R"({"folderPath":"/x","openAfterConvert":0})"},
-                    BadSettings{"folder_null", R"({"folderPath":null,"openAfterConvert":true})"},
                     BadSettings{"folder_empty", R"({"folderPath":"","openAfterConvert":true})"},
                     BadSettings{"folder_relative",
                                 R"({"folderPath":"out","openAfterConvert":true})"}),

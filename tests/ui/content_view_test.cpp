@@ -68,8 +68,6 @@ protected:
         return dropped.isAccepted();
     }
 
-    QColor statusColour() const { return status->palette().color(QPalette::WindowText); }
-
     QList<RecentRow*> rows() const {
         QList<RecentRow*> found = view->findChildren<RecentRow*>();
         std::sort(found.begin(), found.end(),
@@ -209,10 +207,8 @@ TEST_P(ConvertEnabled, follows_the_trimmed_text_and_the_conversion) {
 INSTANTIATE_TEST_SUITE_P(
     ContentView, ConvertEnabled,
     testing::Values(EnabledRow{"empty", u""_s, false, false},
-                    EnabledRow{"spaces_only", u"   "_s, false, false},
                     EnabledRow{"spaces_and_tabs", u" \t \t"_s, false, false},
                     EnabledRow{"a_line_break_is_kept", u" \n "_s, false, true},
-                    EnabledRow{"an_address", u"example.com"_s, false, true},
                     EnabledRow{"a_padded_address", u"  example.com\t"_s, false, true},
                     EnabledRow{"an_address_while_converting", u"example.com"_s, true, false}),
     caseName);
@@ -249,13 +245,13 @@ TEST_F(ContentViewTest, status_line_is_secondary_and_busy_while_converting_and_p
     startHeldConversion();
     EXPECT_TRUE(status->isVisible());
     EXPECT_EQ(status->text(), u"Converting held.pdf…"_s);
-    EXPECT_EQ(statusColour(), Look::secondary(view->palette()));
+    EXPECT_EQ(status->palette().color(QPalette::WindowText), Look::secondary(view->palette()));
     EXPECT_TRUE(busy->isVisible());
     EXPECT_TRUE(busy->isTurning());
     EXPECT_LT(busy->geometry().right(), status->geometry().left());
     finishHeldConversion();
     EXPECT_FALSE(status->text().isEmpty());
-    EXPECT_EQ(statusColour(), Look::primary(view->palette()));
+    EXPECT_EQ(status->palette().color(QPalette::WindowText), Look::primary(view->palette()));
     EXPECT_NE(Look::primary(view->palette()), Look::secondary(view->palette()));
     EXPECT_TRUE(busy->isHidden());
     EXPECT_FALSE(busy->isTurning());
@@ -327,7 +323,7 @@ TEST_F(ContentViewTest, a_long_name_is_shortened_in_the_middle_and_the_buttons_s
     EXPECT_LE(row->geometry().right(), view->width() - 20);
 }
 
-TEST_F(ContentViewTest, row_buttons_copy_open_and_reveal_their_document) {
+TEST_F(ContentViewTest, row_buttons_copy_open_and_reveal_and_tab_reaches_them_after_the_field) {
     RecentRow* row = showOneRecent(u"Notes.md"_s);
     ASSERT_TRUE(row);
     const QString path = out(u"Notes.md"_s);
@@ -347,11 +343,7 @@ TEST_F(ContentViewTest, row_buttons_copy_open_and_reveal_their_document) {
     EXPECT_EQ(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(path)});
     QTest::mouseClick(reveal, Qt::LeftButton);
     EXPECT_EQ(desktop.reveals, QList<QList<QUrl>>{{QUrl::fromLocalFile(path)}});
-}
 
-TEST_F(ContentViewTest, tab_goes_from_the_zone_to_the_field_the_button_and_the_rows) {
-    RecentRow* row = showOneRecent(u"One.md"_s);
-    ASSERT_TRUE(row);
     EXPECT_EQ(nextFocusable(zone), field);
     EXPECT_EQ(nextFocusable(field), convert);
     EXPECT_EQ(nextFocusable(convert), row->buttons().first());

@@ -32,9 +32,13 @@ protected:
     std::unique_ptr<SettingsView> view;
 };
 
-TEST_F(SettingsViewTest, sections_and_texts) {
+TEST_F(SettingsViewTest, sections_texts_and_links_to_the_product_and_feedback_pages) {
     expectTexts(*view, u"settings_view"_s);
-    EXPECT_EQ(view->width(), 460);
+    click("websiteLink");
+    click("feedbackLink");
+    EXPECT_EQ(desktop.opened, (QList<QUrl>{QUrl(u"https://updates.example.com/morvane"_s),
+                                           QUrl(u"https://"_s + UpdateSettings::feedbackHost() +
+                                                u"/?app=morvane"_s)}));
 }
 
 TEST_F(SettingsViewTest, the_path_is_shown_without_a_trailing_slash_on_one_line) {
@@ -118,14 +122,6 @@ TEST_F(SettingsViewTest, the_pdf_layout_is_stored_apart_from_the_settings_and_us
     fakes->pdf.insert(pdf, PdfText{u"Enough text to keep."_s, {}});
     runBatch({QUrl::fromLocalFile(pdf)});
     EXPECT_EQ(fakes->pdfLayouts, QList<PdfLayoutChoice>{PdfLayoutChoice::structured});
-}
-
-TEST_F(SettingsViewTest, links_open_the_product_and_feedback_pages) {
-    click("websiteLink");
-    click("feedbackLink");
-    EXPECT_EQ(desktop.opened, (QList<QUrl>{QUrl(u"https://updates.example.com/morvane"_s),
-                                           QUrl(u"https://"_s + UpdateSettings::feedbackHost() +
-                                                u"/?app=morvane"_s)}));
 }
 
 } // namespace
