@@ -1,5 +1,6 @@
 #include "pdf_tables.h"
 
+#include "markdown_escape.h"
 #include "pdf_layout.h"
 #include "structured_layout.h"
 #include "text_repair.h"
@@ -779,7 +780,7 @@ QString markdown(const Table& table) {
     const auto row = [](const QStringList& cells) {
         QString out = u"|"_s;
         for (const QString& cell : cells) {
-            QString text = cell;
+            QString text = MarkdownEscape::inlineText(cell);
             text.replace(u'|', u"\\|"_s);
             out += u' ' + text + u" |"_s;
         }

@@ -29,7 +29,7 @@ QList<Table> ruledTables(const PDFExtract::Page& page, const QList<PDFExtract::R
 QList<Table> unruledTables(const PDFExtract::Page& page, const QList<bool>& taken,
                            const QList<PDFExtract::Rule>& rules = {});
 
-// A GFM table: header row, separator row, pipes in cells escaped.
+// A GFM table: header row, separator row, cells escaped as inline text.
 QString markdown(const Table& table);
 
 // The second table of Markdown appended to the first when both have the same

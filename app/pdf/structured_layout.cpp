@@ -1,5 +1,6 @@
 #include "structured_layout.h"
 
+#include "markdown_escape.h"
 #include "pdf_layout.h"
 #include "pdf_tables.h"
 #include "text_repair.h"
@@ -535,7 +536,7 @@ public:
         case Open::nothing:
             break;
         case Open::paragraph:
-            add(PDFLayout::collapseWs(m_text));
+            add(MarkdownEscape::blockText(PDFLayout::collapseWs(m_text)));
             break;
         case Open::list:
             finishItem();
@@ -574,13 +575,14 @@ private:
 
     void flushNotes() {
         for (const QString& note : std::as_const(m_notes))
-            add(note);
+            add(MarkdownEscape::blockText(note));
         m_notes.clear();
     }
 
     void finishItem() {
         const QString text = PDFLayout::collapseWs(m_text);
-        m_items.append(text.isEmpty() ? m_prefix.trimmed() : m_prefix + text);
+        m_items.append(text.isEmpty() ? m_prefix.trimmed()
+                                      : m_prefix + MarkdownEscape::blockText(text));
         m_text.clear();
     }
 
@@ -749,8 +751,52 @@ Step step(const Item* previous, const Item& item, const Item* next, double pitch
 }
 
 bool isHeadingLine(const Item& item, const PDFLayout::SizeStats& stats) {
-    return stats.headingSizes.contains(item.key) && !item.place.monospaced &&
-           wordCount(item.text) <= 9 && Unicode::graphemeCount(item.text) <= 70;
+    return stats.headingSizes.contains(item.key) && wordCount(item.text) <= 9 &&
+           Unicode::graphemeCount(item.text) <= 70;
+}
+
+// A heading may be set in a code font (the name of a function); a run of
+// such lines at one size is code set large.
+bool isCodeHeading(const QList<Item>& items, qsizetype i, const PDFLayout::SizeStats& stats) {
+    const Item& item = items[i];
+    const auto codeBeside = [&item](const Item& other) {
+        return other.place.monospaced && other.key == item.key && other.page == item.page;
+    };
+    return item.place.monospaced && isHeadingLine(item, stats) &&
+           !(i > 0 && codeBeside(items[i - 1])) &&
+           !(i + 1 < items.size() && codeBeside(items[i + 1]));
+}
+
+// Where the next line of the open paragraph or list item would stand: not
+// indented past the line before, and right of the item's marker.
+bool inProseColumn(const Builder& builder, const Item& previous, const Item& item) {
+    if (!previous.located || !item.located)
+        return true;
+    const double size = qMax(item.size, 1.0);
+    if (builder.open() != Builder::Open::list)
+        return item.place.x0 <= previous.place.x0 + 0.8 * size;
+    // The item's first line starts at its marker; its text stands right of it.
+    const double marker = builder.itemMarkerX();
+    const bool firstLine = previous.place.x0 <= marker + 0.3 * size;
+    return item.place.x0 > marker + 0.3 * size &&
+           (item.place.x0 <= previous.place.x0 + 0.8 * size ||
+            (firstLine && item.place.x0 < marker + 4 * size));
+}
+
+// A line, in whatever font, that starts the open list's next item.
+bool startsNextItem(const Builder& builder, const Item& item) {
+    return builder.open() == Builder::Open::list && StructuredLayout::listMarker(item.text) &&
+           (!item.located || item.place.x0 < builder.itemMarkerX() + 0.5 * qMax(item.size, 1.0));
+}
+
+// How many lines in a code font follow each other on the page from `i` on,
+// up to the open list's next item.
+qsizetype codeRun(const Builder& builder, const QList<Item>& items, qsizetype i) {
+    qsizetype end = i + 1;
+    while (end < items.size() && items[end].place.monospaced && items[end].page == items[i].page &&
+           !startsNextItem(builder, items[end]))
+        ++end;
+    return end - i;
 }
 
 // Lines of one heading: same size and style, close together on one page.
@@ -977,19 +1023,29 @@ QString markdown(const QList<Page>& pages) {
         const bool boundary = !previous || previousClosed || relation.newParagraph(previous->text);
         previousClosed = false;
 
-        // Code: a run of monospaced lines; one such line inside a paragraph
-        // is a word set in code, not a block, and a bulleted one is an item.
-        if (item.place.monospaced && !isBulletGlyph(Unicode::firstCodePoint(item.text))) {
+        // Code: a run of monospaced lines. A line or two that a sentence runs
+        // through are words set in code, a bulleted one or one at the list's
+        // marker is an item, and one alone at a heading's size is a heading.
+        if (item.place.monospaced && !isBulletGlyph(Unicode::firstCodePoint(item.text)) &&
+            !isCodeHeading(items, i, facts.stats)) {
             const bool nextMono = i + 1 < items.size() && items[i + 1].place.monospaced &&
                                   items[i + 1].page == item.page;
+            const bool prose =
+                builder.open() == Builder::Open::paragraph || builder.open() == Builder::Open::list;
+            // As a list item's lines go on: its hanging lines stand indented.
+            const bool goesOn = builder.open() == Builder::Open::list
+                                    ? !relation.gap && !relation.sizeChange &&
+                                          !(relation.broken && endsSentence(previous->text))
+                                    : prose && !boundary;
             // The rest of a sentence, with a name set in code, goes on.
             const bool endsSentenceInCode =
-                builder.open() == Builder::Open::paragraph && !boundary &&
-                !endsSentence(previous->text) &&
-                Unicode::isLowercase(Unicode::firstCodePoint(item.text));
+                goesOn && !endsSentence(previous->text) &&
+                ((builder.open() == Builder::Open::paragraph &&
+                  Unicode::isLowercase(Unicode::firstCodePoint(item.text))) ||
+                 (codeRun(builder, items, i) <= 2 && inProseColumn(builder, *previous, item)));
             if (builder.open() == Builder::Open::code ||
-                ((nextMono || boundary || builder.open() != Builder::Open::paragraph) &&
-                 !endsSentenceInCode)) {
+                ((nextMono || boundary || !prose) && !endsSentenceInCode &&
+                 !(startsNextItem(builder, item) && !relation.gap))) {
                 builder.codeLine(item, relation.gap);
                 previous = &item;
                 finishPages(++i);
@@ -1007,7 +1063,8 @@ QString markdown(const QList<Page>& pages) {
                 ++end;
             }
             if (hasLetter(text) && endsLikeHeading(items[end - 1].text)) {
-                builder.heading(PDFLayout::headingMarker(item.size, bodySize) + u' ' + text);
+                builder.heading(PDFLayout::headingMarker(item.size, bodySize) + u' ' +
+                                MarkdownEscape::headingText(text));
                 previous = &items[end - 1];
                 previousClosed = true;
                 i = end;
@@ -1017,7 +1074,8 @@ QString markdown(const QList<Page>& pages) {
         }
         if (!facts.boldHeadingMarker.isEmpty() && boundary && isBoldHeading(items, i, bodySize) &&
             !facts.boldLabels.contains(item.text)) {
-            builder.heading(facts.boldHeadingMarker + u' ' + item.text);
+            builder.heading(facts.boldHeadingMarker + u' ' +
+                            MarkdownEscape::headingText(item.text));
             previous = &item;
             previousClosed = true;
             finishPages(++i);
