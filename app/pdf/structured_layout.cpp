@@ -789,11 +789,13 @@ bool startsNextItem(const Builder& builder, const Item& item) {
            (!item.located || item.place.x0 < builder.itemMarkerX() + 0.5 * qMax(item.size, 1.0));
 }
 
-// How many lines in a code font follow each other on the page from `i` on,
-// up to the open list's next item.
-qsizetype codeRun(const Builder& builder, const QList<Item>& items, qsizetype i) {
+// How many lines in a code font follow each other closely from `i` on, up
+// to the open list's next item.
+qsizetype codeRun(const Builder& builder, const QList<Item>& items, qsizetype i, double pitch,
+                  int bodySize) {
     qsizetype end = i + 1;
     while (end < items.size() && items[end].place.monospaced && items[end].page == items[i].page &&
+           !step(&items[end - 1], items[end], nullptr, pitch, bodySize).gap &&
            !startsNextItem(builder, items[end]))
         ++end;
     return end - i;
@@ -1042,7 +1044,7 @@ QString markdown(const QList<Page>& pages) {
                 goesOn && !endsSentence(previous->text) &&
                 ((builder.open() == Builder::Open::paragraph &&
                   Unicode::isLowercase(Unicode::firstCodePoint(item.text))) ||
-                 (codeRun(builder, items, i) <= 2 && inProseColumn(builder, *previous, item)));
+                 (codeRun(builder, items, i, facts.pitch, bodySize) <= 2 && inProseColumn(builder, *previous, item)));
             if (builder.open() == Builder::Open::code ||
                 ((nextMono || boundary || !prose) && !endsSentenceInCode &&
                  !(startsNextItem(builder, item) && !relation.gap))) {
