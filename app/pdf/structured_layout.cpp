@@ -1044,7 +1044,8 @@ QString markdown(const QList<Page>& pages) {
                 goesOn && !endsSentence(previous->text) &&
                 ((builder.open() == Builder::Open::paragraph &&
                   Unicode::isLowercase(Unicode::firstCodePoint(item.text))) ||
-                 (codeRun(builder, items, i, facts.pitch, bodySize) <= 2 && inProseColumn(builder, *previous, item)));
+                 (codeRun(builder, items, i, facts.pitch, bodySize) <= 2 &&
+                  inProseColumn(builder, *previous, item)));
             if (builder.open() == Builder::Open::code ||
                 ((nextMono || boundary || !prose) && !endsSentenceInCode &&
                  !(startsNextItem(builder, item) && !relation.gap))) {
