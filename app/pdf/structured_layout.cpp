@@ -762,8 +762,8 @@ bool isCodeHeading(const QList<Item>& items, qsizetype i, const PDFLayout::SizeS
     const auto codeBeside = [&item](const Item& other) {
         return other.place.monospaced && other.key == item.key && other.page == item.page;
     };
-    return item.place.monospaced && isHeadingLine(item, stats) &&
-           !(i > 0 && codeBeside(items[i - 1])) &&
+    return item.place.monospaced && isHeadingLine(item, stats) && hasLetter(item.text) &&
+           endsLikeHeading(item.text) && !(i > 0 && codeBeside(items[i - 1])) &&
            !(i + 1 < items.size() && codeBeside(items[i + 1]));
 }
 
@@ -1040,14 +1040,14 @@ QString markdown(const QList<Page>& pages) {
                                           !(relation.broken && endsSentence(previous->text))
                                     : prose && !boundary;
             // The rest of a sentence, with a name set in code, goes on.
-            const bool endsSentenceInCode =
+            const bool sentenceGoesOn =
                 goesOn && !endsSentence(previous->text) &&
                 ((builder.open() == Builder::Open::paragraph &&
                   Unicode::isLowercase(Unicode::firstCodePoint(item.text))) ||
                  (codeRun(builder, items, i, facts.pitch, bodySize) <= 2 &&
                   inProseColumn(builder, *previous, item)));
             if (builder.open() == Builder::Open::code ||
-                ((nextMono || boundary || !prose) && !endsSentenceInCode &&
+                ((nextMono || boundary || !prose) && !sentenceGoesOn &&
                  !(startsNextItem(builder, item) && !relation.gap))) {
                 builder.codeLine(item, relation.gap);
                 previous = &item;
