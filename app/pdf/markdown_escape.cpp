@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QRegularExpression>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -52,7 +53,7 @@ QList<bool> escapes(QStringView text, bool blockStart) {
     const qsizetype size = text.size();
     QList<bool> escaped(size, false);
     static const QRegularExpression entity(
-        uR"(&(?:#\d{1,7}|#[xX][0-9a-fA-F]{1,6}|[A-Za-z][A-Za-z0-9]{1,31});)"_s);
+        uR"(&(?:#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[A-Za-z][A-Za-z0-9]{1,31});)"_s);
     const QString whole = text.toString();
     const qsizetype lastLinkEnd = text.lastIndexOf(u"]("_s);
     QList<Run> backticks;
@@ -81,26 +82,22 @@ QList<bool> escapes(QStringView text, bool blockStart) {
         ++i;
     }
     // A run of backticks opens a code span only where an equal run follows.
-    for (qsizetype r = 0; r < backticks.size(); ++r) {
+    QSet<qsizetype> lengthsAfter;
+    for (qsizetype r = backticks.size() - 1; r >= 0; --r) {
         const Run& run = backticks[r];
         const bool fence = blockStart && run.start == 0 && run.length >= 3;
-        const bool closed =
-            std::any_of(backticks.cbegin() + r + 1, backticks.cend(),
-                        [&run](const Run& later) { return later.length == run.length; });
-        if (fence || closed)
+        if (fence || lengthsAfter.contains(run.length))
             markRun(escaped, run.start, run.length);
+        lengthsAfter.insert(run.length);
     }
     // Emphasis needs an opening run and a later closing one of its character.
     for (const QChar c : {u'*', u'_', u'~'}) {
-        qsizetype firstOpener = -1;
-        bool paired = false;
-        for (qsizetype r = 0; r < delimiters.size(); ++r) {
-            const Run& run = delimiters[r];
+        bool opened = false, paired = false;
+        for (const Run& run : std::as_const(delimiters)) {
             if (text[run.start] != c)
                 continue;
-            paired = paired || (run.closes && firstOpener >= 0);
-            if (run.opens && firstOpener < 0)
-                firstOpener = r;
+            paired = paired || (run.closes && opened);
+            opened = opened || run.opens;
         }
         for (const Run& run : std::as_const(delimiters)) {
             const bool fence = blockStart && c == u'~' && run.start == 0 && run.length >= 3;
@@ -111,7 +108,7 @@ QList<bool> escapes(QStringView text, bool blockStart) {
     if (blockStart && size > 0) {
         static const QRegularExpression heading(uR"(^#{1,6}(?:\s|$))"_s);
         static const QRegularExpression rule(uR"(^([-*_])(?:[ \t]*\1){2,}[ \t]*$)"_s);
-        static const QRegularExpression ordered(uR"(^\d{1,9}([.)])(?:\s|$))"_s);
+        static const QRegularExpression ordered(uR"(^[0-9]{1,9}([.)])(?:\s|$))"_s);
         const QChar first = text[0];
         const bool bullet =
             (first == u'-' || first == u'+' || first == u'*') && (size == 1 || text[1].isSpace());
