@@ -276,6 +276,10 @@ function escapeTextNodes(root) {
 
 // Turns a DOM node (element or document) into tidy Markdown.
 export function toMarkdown(node, service = createTurndown()) {
+  // a break in preformatted text is one of its lines
+  for (const lineBreak of Array.from(node.querySelectorAll('pre br'))) {
+    lineBreak.replaceWith('\n');
+  }
   flattenTables(node);
   splitWhiteSpaceRuns(node);
   escapeTextNodes(node.body || node);

@@ -25,6 +25,7 @@ test('blocks become tidy Markdown', async (t) => {
       '4. four\n   1. one\n5. five\n'],
     ['fenced code with its language', '<pre><code class="language-js">let a = 1;\n\nlet b;\n</code></pre>',
       '```js\nlet a = 1;\n\nlet b;\n```\n'],
+    ['line breaks in preformatted text are its lines', '<pre>a<br>  b</pre>', '```\na\n  b\n```\n'],
     ['fence longer than backticks inside', '<pre>a ``` b</pre>', '````\na ``` b\n````\n'],
     ['links', '<p><a href="https://a.example/x">there</a></p>', '[there](https://a.example/x)\n'],
     ['links inside the document keep their text', '<p><a href="#_Toc1">Part</a></p>', 'Part\n'],
