@@ -28,6 +28,10 @@ test('blocks become tidy Markdown', async (t) => {
     ['line breaks in preformatted text are its lines', '<pre>a<br>  b</pre>', '```\na\n  b\n```\n'],
     ['fence longer than backticks inside', '<pre>a ``` b</pre>', '````\na ``` b\n````\n'],
     ['links', '<p><a href="https://a.example/x">there</a></p>', '[there](https://a.example/x)\n'],
+    ['inline code keeps only its text', '<p><code>rule <em>name</em></code> <code><a href="u">x<b>y</b></a></code></p>',
+      '`rule name` [`xy`](u)\n'],
+    ['emphasis runs side by side pair up', '<p><b>-a</b> <i>f</i><b>, --arg=</b><i>f</i> <em>D</em><em>[x]</em></p>',
+      '**-a** _f_**, --arg=**_f_ *D[x]*\n'],
     ['links inside the document keep their text', '<p><a href="#_Toc1">Part</a></p>', 'Part\n'],
   ];
   await eachCase(t, cases, (html, expected) => assert.equal(convert(html), expected));
