@@ -120,8 +120,31 @@ function rebuild(document, table) {
   table.replaceWith(fresh);
 }
 
+// A table of one cell is a box drawn around its content, not data: the
+// content stays as its blocks, under the caption if there is one.
+function unbox(document, table) {
+  const holder = document.createElement('div');
+  const caption = table.caption;
+  if (caption) {
+    const paragraph = holder.appendChild(document.createElement('p'));
+    while (caption.firstChild) {
+      paragraph.appendChild(caption.firstChild);
+    }
+  }
+  const cell = table.rows[0].cells[0];
+  while (cell.firstChild) {
+    holder.appendChild(cell.firstChild);
+  }
+  table.replaceWith(holder);
+}
+
 export function flattenTables(root) {
   const document = root.ownerDocument || root;
+  for (const table of Array.from(root.querySelectorAll('table')).reverse()) {
+    if (table.rows.length === 1 && table.rows[0].cells.length === 1) {
+      unbox(document, table);
+    }
+  }
   const tables = Array.from(root.querySelectorAll('table')).reverse();
   for (const table of tables) {
     if (table.parentNode && table.parentNode.closest && table.parentNode.closest('table')) {

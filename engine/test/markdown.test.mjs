@@ -61,6 +61,8 @@ test('tables become GFM tables', async (t) => {
     ['a grid too large to draw keeps its rows as text',
       `<table>${'<tr><td>a</td><td colspan="400">b</td></tr>'.repeat(300)}<tr>${'<td>x</td>'.repeat(400)}</tr></table>`,
       `${'a | b\n\n'.repeat(300)}${'x | '.repeat(399)}x\n`],
+    ['a table of one cell is its content', '<table><caption>Box</caption><tr><td><pre>a\n  b</pre><p>c</p></td></tr></table>',
+      'Box\n\n```\na\n  b\n```\n\nc\n'],
     ['a nested table becomes its text',
       '<table><tr><th>A</th><th>B</th></tr><tr><td><table><tr><td>in</td><td>ner</td></tr></table></td><td>2</td></tr></table>',
       '| A | B |\n| --- | --- |\n| in ner | 2 |\n'],
