@@ -1,12 +1,12 @@
 // Reshapes every table into what a GFM table can hold: one header row, the
 // same number of cells in every row, merged cells spread out (the text stays
 // in the first cell, the cells it covered are left empty) and every cell one
-// line of inline content. Nested tables become their text.
+// line of inline content.
 
+// Headings and tables in a cell make its table blocks (laysOutBlocks).
 const BLOCKS = new Set([
-  'P', 'DIV', 'H1', 'H2', 'H3', 'H4', 'H5', 'H6', 'LI', 'UL', 'OL', 'BLOCKQUOTE',
-  'DL', 'DT', 'DD', 'SECTION', 'ARTICLE', 'HEADER', 'FOOTER', 'FIGURE', 'FIGCAPTION',
-  'ADDRESS', 'CENTER', 'TABLE', 'TBODY', 'THEAD', 'TFOOT', 'TR', 'TD', 'TH', 'CAPTION',
+  'P', 'DIV', 'LI', 'UL', 'OL', 'BLOCKQUOTE', 'DL', 'DT', 'DD', 'SECTION', 'ARTICLE', 'HEADER',
+  'FOOTER', 'FIGURE', 'FIGCAPTION', 'ADDRESS', 'CENTER',
 ]);
 
 function flattenCell(document, cell) {
@@ -120,36 +120,34 @@ function rebuild(document, table) {
   table.replaceWith(fresh);
 }
 
-// A table of one cell is a box drawn around its content, not data: the
-// content stays as its blocks, under the caption if there is one.
-function unbox(document, table) {
+// A table of one cell is a box drawn around its content; one whose cells
+// hold what a Markdown table cannot (a heading, a listing of several lines,
+// another table) lays blocks out on the page. Either is written as the
+// blocks of its cells in reading order, under its caption.
+function laysOutBlocks(table) {
+  const cells = Array.from(table.rows).flatMap((row) => Array.from(row.cells));
+  return cells.length === 1 || cells.some((cell) => cell.querySelector('h1, h2, h3, h4, h5, h6, table')
+    || Array.from(cell.querySelectorAll('pre')).some((pre) => pre.textContent.trim().includes('\n')));
+}
+
+function spread(document, table) {
   const holder = document.createElement('div');
-  const caption = table.caption;
-  if (caption) {
-    const paragraph = holder.appendChild(document.createElement('p'));
-    while (caption.firstChild) {
-      paragraph.appendChild(caption.firstChild);
+  const parts = [table.caption, ...Array.from(table.rows).flatMap((row) => Array.from(row.cells))];
+  for (const part of parts.filter(Boolean)) {
+    const block = holder.appendChild(document.createElement(part === table.caption ? 'p' : 'div'));
+    while (part.firstChild) {
+      block.appendChild(part.firstChild);
     }
-  }
-  const cell = table.rows[0].cells[0];
-  while (cell.firstChild) {
-    holder.appendChild(cell.firstChild);
   }
   table.replaceWith(holder);
 }
 
 export function flattenTables(root) {
   const document = root.ownerDocument || root;
+  // inner tables first, so that an outer one sees what they became
   for (const table of Array.from(root.querySelectorAll('table')).reverse()) {
-    if (table.rows.length === 1 && table.rows[0].cells.length === 1) {
-      unbox(document, table);
-    }
-  }
-  const tables = Array.from(root.querySelectorAll('table')).reverse();
-  for (const table of tables) {
-    if (table.parentNode && table.parentNode.closest && table.parentNode.closest('table')) {
-      const text = Array.from(table.querySelectorAll('th, td'), (cell) => cell.textContent).join(' ');
-      table.replaceWith(document.createTextNode(` ${text.replace(/\s+/g, ' ').trim()} `));
+    if (laysOutBlocks(table)) {
+      spread(document, table);
     }
   }
   for (const table of Array.from(root.querySelectorAll('table'))) {
