@@ -193,11 +193,15 @@ function isStrong(node) {
 const EMPHASIS_KIND = { EM: 'EM', I: 'EM', STRONG: 'STRONG', B: 'STRONG' };
 
 // Emphasis runs of one kind side by side are one run: written apart, their
-// marks would meet and pair up wrongly.
+// marks would meet and pair up wrongly. Each run takes in those after it, so
+// every child moves once.
 function joinEmphasisRuns(root) {
-  for (const run of Array.from(root.querySelectorAll('em, i, strong, b')).reverse()) {
-    const next = run.nextSibling;
-    if (next && next.nodeType === 1 && EMPHASIS_KIND[next.nodeName] === EMPHASIS_KIND[run.nodeName]) {
+  for (const run of Array.from(root.querySelectorAll('em, i, strong, b'))) {
+    if (!run.parentNode) {
+      continue; // taken into the run before it
+    }
+    for (let next = run.nextSibling; next && next.nodeType === 1
+         && EMPHASIS_KIND[next.nodeName] === EMPHASIS_KIND[run.nodeName]; next = run.nextSibling) {
       while (next.firstChild) {
         run.appendChild(next.firstChild);
       }

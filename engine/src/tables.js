@@ -3,7 +3,7 @@
 // in the first cell, the cells it covered are left empty) and every cell one
 // line of inline content.
 
-// Headings and tables in a cell make its table blocks (laysOutBlocks).
+// Headings and tables in a cell make its table blocks (tablesLayingOutBlocks).
 const BLOCKS = new Set([
   'P', 'DIV', 'LI', 'UL', 'OL', 'BLOCKQUOTE', 'DL', 'DT', 'DD', 'SECTION', 'ARTICLE', 'HEADER',
   'FOOTER', 'FIGURE', 'FIGCAPTION', 'ADDRESS', 'CENTER',
@@ -120,37 +120,73 @@ function rebuild(document, table) {
   table.replaceWith(fresh);
 }
 
-// A table of one cell is a box drawn around its content; one whose cells
-// hold what a Markdown table cannot (a heading, a listing of several lines,
-// another table) lays blocks out on the page. Either is written as the
-// blocks of its cells in reading order, under its caption.
-function laysOutBlocks(table) {
-  const cells = Array.from(table.rows).flatMap((row) => Array.from(row.cells));
-  return cells.length === 1 || cells.some((cell) => cell.querySelector('h1, h2, h3, h4, h5, h6, table')
-    || Array.from(cell.querySelectorAll('pre')).some((pre) => pre.textContent.trim().includes('\n')));
+function enclosingTable(node) {
+  const parent = node.parentNode;
+  return parent && parent.closest ? parent.closest('table') : null;
 }
 
-function spread(document, table) {
-  const holder = document.createElement('div');
-  const parts = [table.caption, ...Array.from(table.rows).flatMap((row) => Array.from(row.cells))];
-  for (const part of parts.filter(Boolean)) {
-    const block = holder.appendChild(document.createElement(part === table.caption ? 'p' : 'div'));
-    while (part.firstChild) {
-      block.appendChild(part.firstChild);
+// A table of one cell is a box drawn around its content; one holding what
+// a Markdown table cannot (a heading, a listing of several lines, another
+// table) lays blocks out on the page. Both are found in one pass: every
+// table around such a block.
+function tablesLayingOutBlocks(outer) {
+  const found = new Set();
+  for (const table of [outer, ...Array.from(outer.querySelectorAll('table'))]) {
+    if (table.rows.length === 1 && table.rows[0].cells.length === 1) {
+      found.add(table);
     }
   }
-  table.replaceWith(holder);
+  for (const block of Array.from(outer.querySelectorAll('h1, h2, h3, h4, h5, h6, table, pre'))) {
+    if (block.nodeName === 'PRE' && !block.textContent.trim().includes('\n')) {
+      continue;
+    }
+    // the tables above one already found were found with it
+    for (let table = enclosingTable(block); table && !found.has(table); table = enclosingTable(table)) {
+      found.add(table);
+    }
+  }
+  return found;
+}
+
+// The table's cells become their blocks in reading order, under its caption.
+function spread(document, table) {
+  const cells = Array.from(table.rows).flatMap((row) => Array.from(row.cells));
+  const parts = [table.caption, ...cells].filter(Boolean);
+  for (const part of parts) {
+    // a box's content needs no block of its own
+    const block = parts.length === 1 ? null : document.createElement(part === table.caption ? 'p' : 'div');
+    if (block) {
+      table.before(block);
+    }
+    while (part.firstChild) {
+      if (block) {
+        block.appendChild(part.firstChild);
+      } else {
+        table.before(part.firstChild);
+      }
+    }
+  }
+  table.remove();
 }
 
 export function flattenTables(root) {
   const document = root.ownerDocument || root;
-  // inner tables first, so that an outer one sees what they became
-  for (const table of Array.from(root.querySelectorAll('table')).reverse()) {
-    if (laysOutBlocks(table)) {
-      spread(document, table);
+  const outermost = Array.from(root.querySelectorAll('table')).filter((table) => !enclosingTable(table));
+  // Each outermost table is reshaped out of the page: moving what a table
+  // holds inside the page costs as much as all of it, at every level.
+  for (const outer of outermost) {
+    const place = outer.parentNode.insertBefore(document.createComment(''), outer);
+    const fragment = document.createDocumentFragment();
+    fragment.appendChild(outer);
+    const spreading = tablesLayingOutBlocks(outer);
+    for (const table of [outer, ...Array.from(outer.querySelectorAll('table'))]) {
+      if (spreading.has(table)) {
+        spread(document, table);
+      }
     }
-  }
-  for (const table of Array.from(root.querySelectorAll('table'))) {
-    rebuild(document, table);
+    for (const table of Array.from(fragment.querySelectorAll('table'))) {
+      rebuild(document, table);
+    }
+    place.replaceWith(fragment);
   }
 }
