@@ -7,7 +7,7 @@ import { ommlToLatex } from './omml.js';
 import { collapseWhiteSpace, createTurndown, toMarkdown, MARK_OPEN, MARK_CLOSE } from './markdown.js';
 import { packageFile } from './mammoth_unzip.js';
 import { documentTitle, EngineError, openPackage, readXml } from './office.js';
-import { elements, first } from './xml.js';
+import { descendants, elements, first } from './xml.js';
 
 const MATH_NS = 'http://schemas.openxmlformats.org/officeDocument/2006/math';
 const WORD_NS = 'http://schemas.openxmlformats.org/wordprocessingml/2006/main';
@@ -17,8 +17,16 @@ const MATH_PARTS = ['word/document.xml', 'word/footnotes.xml', 'word/endnotes.xm
 const NUMBER_OPEN = '\uE003';
 const NUMBER_CLOSE = '\uE004';
 
+// The styles word processors give code (the style map matches names in any
+// case). Consecutive code paragraphs make one block, a line each.
+const CODE_PARAGRAPH_STYLES = ['Preformatted Text', 'HTML Preformatted', 'Source Code', 'Code', 'Macro Text',
+  'Plain Text'];
+const CODE_RUN_STYLES = ['Source Text', 'HTML Code', 'Code Char', 'Verbatim Char'];
+
 const STYLE_MAP = [
   "p[style-name='Title'] => h1.morvane-title:fresh",
+  ...CODE_PARAGRAPH_STYLES.map((name) => `p[style-name='${name}'] => pre:separator('\\n')`),
+  ...CODE_RUN_STYLES.map((name) => `r[style-name='${name}'] => code`),
   "p[style-name='Subtitle'] => p:fresh",
   "r[style-name='Emphasis'] => em",
   "r[style-name='Strong Emphasis'] => strong",
@@ -185,6 +193,41 @@ function applyListNumbers(body) {
   }
 }
 
+// mammoth leaves out empty paragraphs, which in code are blank lines: each
+// gets a space, which the tidy Markdown trims.
+async function keepBlankCodeLines(parts, env) {
+  if (!parts.exists('word/styles.xml') || !parts.exists('word/document.xml')) {
+    return;
+  }
+  const styles = readXml(env, await parts.text('word/styles.xml'));
+  const names = new Set(CODE_PARAGRAPH_STYLES.map((name) => name.toLowerCase()));
+  const codeStyles = new Set(styles ? Array.from(styles.getElementsByTagNameNS(WORD_NS, 'style'))
+    .filter((style) => names.has((wordValue(style, 'name') || '').toLowerCase()))
+    .map((style) => style.getAttributeNS(WORD_NS, 'styleId')) : []);
+  if (codeStyles.size === 0) {
+    return;
+  }
+  const document = readXml(env, await parts.text('word/document.xml'));
+  if (!document) {
+    return;
+  }
+  let changed = false;
+  for (const paragraph of Array.from(document.getElementsByTagNameNS(WORD_NS, 'p'))) {
+    if (codeStyles.has(wordValue(first(paragraph, 'pPr'), 'pStyle'))
+        && descendants(paragraph, 't').every((text) => text.textContent === '')
+        && descendants(paragraph, 'tab').length === 0 && descendants(paragraph, 'br').length === 0) {
+      const run = paragraph.appendChild(document.createElementNS(WORD_NS, 'w:r'));
+      const text = run.appendChild(document.createElementNS(WORD_NS, 'w:t'));
+      text.setAttributeNS('http://www.w3.org/XML/1998/namespace', 'xml:space', 'preserve');
+      text.textContent = ' ';
+      changed = true;
+    }
+  }
+  if (changed) {
+    parts.setText('word/document.xml', new env.XMLSerializer().serializeToString(document));
+  }
+}
+
 // Footnote and endnote references become [^N], numbered in reading order,
 // and the notes themselves Markdown footnote definitions.
 function takeNotes(body, service) {
@@ -253,6 +296,7 @@ export async function convertDocx(bytes, env) {
   const parts = packageFile(zip);
   const equations = await rewriteEquations(parts, env, warnings);
   await markListNumbers(parts, env).catch(() => false);
+  await keepBlankCodeLines(parts, env).catch(() => {});
 
   const assets = new Assets();
   let converted;

@@ -130,10 +130,31 @@ function dropLeadingTitle(root, title) {
   }
 }
 
+// A same-page link without a letter or digit, in a heading or a term or
+// leading to where it stands, is a permalink: a mark, an icon font's
+// character or nothing at all.
+function dropPermalinks(root) {
+  for (const link of Array.from(root.querySelectorAll('a[href^="#"]'))) {
+    if (/[\p{L}\p{N}]/u.test(link.textContent) || link.querySelector('img')) {
+      continue;
+    }
+    const target = link.getAttribute('href').slice(1);
+    let place = link.parentNode;
+    while (place && place.getAttribute && !/^(?:H[1-6]|DT)$/.test(place.nodeName)
+           && (target === '' || place.getAttribute('id') !== target)) {
+      place = place.parentNode;
+    }
+    if (place && place.getAttribute) {
+      link.remove();
+    }
+  }
+}
+
 function bodyMarkdown(body, assets, title) {
   for (const node of Array.from(body.querySelectorAll(DROPPED))) {
     node.remove();
   }
+  dropPermalinks(body);
   takeDataImages(body, assets);
   dropLeadingTitle(body, title);
   // a rule that opens or closes the text separates nothing (the page's

@@ -85,6 +85,28 @@ export function createTurndown({ samePageLinks = false } = {}) {
     },
   });
 
+  // Beside a strong run, an emphasis run's "*" would join the other's "**"
+  // into one run that pairs up wrongly; "_" keeps them apart where nothing
+  // but the strong run, white space or punctuation stands around it.
+  service.addRule('emphasis', {
+    filter: ['em', 'i'],
+    replacement: (content, node) => {
+      if (content.trim() === '') {
+        return '';
+      }
+      const text = node.textContent;
+      const previous = node.previousSibling;
+      const next = node.nextSibling;
+      const touchesBefore = isStrong(previous) && !/^\s/.test(text) && !/\s$/.test(previous.textContent);
+      const touchesAfter = isStrong(next) && !/\s$/.test(text) && !/^\s/.test(next.textContent);
+      const clear = (touches, neighbour, at) => touches || !neighbour
+        || !/[\p{L}\p{N}]/u.test(neighbour.textContent.at(at) || '');
+      const mark = (touchesBefore || touchesAfter) && clear(touchesBefore, previous, -1) && clear(touchesAfter, next, 0)
+        ? '_' : '*';
+      return mark + content + mark;
+    },
+  });
+
   // x<sup>2</sup> must not read as x2.
   service.addRule('superAndSubscript', {
     filter: ['sup', 'sub'],
@@ -160,6 +182,51 @@ function splitWhiteSpaceRuns(node) {
     const data = inPre ? text.data.replace(/\s{32}/g, `$&${SPLIT}`) : text.data.replace(/[^\S\t\n\r ]/g, ' ');
     if (data !== text.data) {
       text.data = data;
+    }
+  }
+}
+
+function isStrong(node) {
+  return Boolean(node) && (node.nodeName === 'STRONG' || node.nodeName === 'B') && node.textContent.trim() !== '';
+}
+
+const EMPHASIS_KIND = { EM: 'EM', I: 'EM', STRONG: 'STRONG', B: 'STRONG' };
+
+// Emphasis runs of one kind side by side are one run: written apart, their
+// marks would meet and pair up wrongly. Each run takes in those after it, so
+// every child moves once.
+function joinEmphasisRuns(root) {
+  for (const run of Array.from(root.querySelectorAll('em, i, strong, b'))) {
+    if (!run.parentNode) {
+      continue; // taken into the run before it
+    }
+    for (let next = run.nextSibling; next && next.nodeType === 1
+         && EMPHASIS_KIND[next.nodeName] === EMPHASIS_KIND[run.nodeName]; next = run.nextSibling) {
+      while (next.firstChild) {
+        run.appendChild(next.firstChild);
+      }
+      next.remove();
+    }
+  }
+}
+
+// Inline code shows its text only: marks of emphasis or links inside it
+// would be read literally. A link around all of its text goes outside it.
+function plainInlineCode(root) {
+  for (const code of Array.from(root.querySelectorAll('code'))) {
+    if (code.firstElementChild === null || code.closest('pre')) {
+      continue;
+    }
+    for (const lineBreak of Array.from(code.querySelectorAll('br'))) {
+      lineBreak.replaceWith(' ');
+    }
+    const text = code.textContent;
+    const links = code.querySelectorAll('a[href]');
+    code.textContent = text;
+    if (links.length === 1 && collapseWhiteSpace(links[0].textContent) === collapseWhiteSpace(text)) {
+      const link = links[0].cloneNode(false);
+      code.replaceWith(link);
+      link.appendChild(code);
     }
   }
 }
@@ -276,6 +343,12 @@ function escapeTextNodes(root) {
 
 // Turns a DOM node (element or document) into tidy Markdown.
 export function toMarkdown(node, service = createTurndown()) {
+  // a break in preformatted text is one of its lines
+  for (const lineBreak of Array.from(node.querySelectorAll('pre br'))) {
+    lineBreak.replaceWith('\n');
+  }
+  plainInlineCode(node);
+  joinEmphasisRuns(node);
   flattenTables(node);
   splitWhiteSpaceRuns(node);
   escapeTextNodes(node.body || node);

@@ -1,12 +1,12 @@
 // Reshapes every table into what a GFM table can hold: one header row, the
 // same number of cells in every row, merged cells spread out (the text stays
 // in the first cell, the cells it covered are left empty) and every cell one
-// line of inline content. Nested tables become their text.
+// line of inline content.
 
+// Headings and tables in a cell make its table blocks (tablesLayingOutBlocks).
 const BLOCKS = new Set([
-  'P', 'DIV', 'H1', 'H2', 'H3', 'H4', 'H5', 'H6', 'LI', 'UL', 'OL', 'BLOCKQUOTE',
-  'DL', 'DT', 'DD', 'SECTION', 'ARTICLE', 'HEADER', 'FOOTER', 'FIGURE', 'FIGCAPTION',
-  'ADDRESS', 'CENTER', 'TABLE', 'TBODY', 'THEAD', 'TFOOT', 'TR', 'TD', 'TH', 'CAPTION',
+  'P', 'DIV', 'LI', 'UL', 'OL', 'BLOCKQUOTE', 'DL', 'DT', 'DD', 'SECTION', 'ARTICLE', 'HEADER',
+  'FOOTER', 'FIGURE', 'FIGCAPTION', 'ADDRESS', 'CENTER',
 ]);
 
 function flattenCell(document, cell) {
@@ -120,16 +120,73 @@ function rebuild(document, table) {
   table.replaceWith(fresh);
 }
 
-export function flattenTables(root) {
-  const document = root.ownerDocument || root;
-  const tables = Array.from(root.querySelectorAll('table')).reverse();
-  for (const table of tables) {
-    if (table.parentNode && table.parentNode.closest && table.parentNode.closest('table')) {
-      const text = Array.from(table.querySelectorAll('th, td'), (cell) => cell.textContent).join(' ');
-      table.replaceWith(document.createTextNode(` ${text.replace(/\s+/g, ' ').trim()} `));
+function enclosingTable(node) {
+  const parent = node.parentNode;
+  return parent && parent.closest ? parent.closest('table') : null;
+}
+
+// A table of one cell is a box drawn around its content; one holding what
+// a Markdown table cannot (a heading, a listing of several lines, another
+// table) lays blocks out on the page. Both are found in one pass: every
+// table around such a block.
+function tablesLayingOutBlocks(outer) {
+  const found = new Set();
+  for (const table of [outer, ...Array.from(outer.querySelectorAll('table'))]) {
+    if (table.rows.length === 1 && table.rows[0].cells.length === 1) {
+      found.add(table);
     }
   }
-  for (const table of Array.from(root.querySelectorAll('table'))) {
-    rebuild(document, table);
+  for (const block of Array.from(outer.querySelectorAll('h1, h2, h3, h4, h5, h6, table, pre'))) {
+    if (block.nodeName === 'PRE' && !block.textContent.trim().includes('\n')) {
+      continue;
+    }
+    // the tables above one already found were found with it
+    for (let table = enclosingTable(block); table && !found.has(table); table = enclosingTable(table)) {
+      found.add(table);
+    }
+  }
+  return found;
+}
+
+// The table's cells become their blocks in reading order, under its caption.
+function spread(document, table) {
+  const cells = Array.from(table.rows).flatMap((row) => Array.from(row.cells));
+  const parts = [table.caption, ...cells].filter(Boolean);
+  for (const part of parts) {
+    // a box's content needs no block of its own
+    const block = parts.length === 1 ? null : document.createElement(part === table.caption ? 'p' : 'div');
+    if (block) {
+      table.before(block);
+    }
+    while (part.firstChild) {
+      if (block) {
+        block.appendChild(part.firstChild);
+      } else {
+        table.before(part.firstChild);
+      }
+    }
+  }
+  table.remove();
+}
+
+export function flattenTables(root) {
+  const document = root.ownerDocument || root;
+  const outermost = Array.from(root.querySelectorAll('table')).filter((table) => !enclosingTable(table));
+  // Each outermost table is reshaped out of the page: moving what a table
+  // holds inside the page costs as much as all of it, at every level.
+  for (const outer of outermost) {
+    const place = outer.parentNode.insertBefore(document.createComment(''), outer);
+    const fragment = document.createDocumentFragment();
+    fragment.appendChild(outer);
+    const spreading = tablesLayingOutBlocks(outer);
+    for (const table of [outer, ...Array.from(outer.querySelectorAll('table'))]) {
+      if (spreading.has(table)) {
+        spread(document, table);
+      }
+    }
+    for (const table of Array.from(fragment.querySelectorAll('table'))) {
+      rebuild(document, table);
+    }
+    place.replaceWith(fragment);
   }
 }

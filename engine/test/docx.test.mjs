@@ -7,7 +7,7 @@ const M = 'xmlns:m="http://schemas.openxmlformats.org/officeDocument/2006/math"'
 const sample = () => fixture('sample.docx');
 
 // Title, headings, marks, links, nested and numbered lists, notes, a table
-// with merged cells and pictures with their alt text: see golden/sample.docx.md.
+// with merged cells, code and pictures with their alt text: see golden/sample.docx.md.
 test('a Word document becomes Markdown', async () => {
   const result = await call('docx', sample());
   assert.equal(result.error, undefined);

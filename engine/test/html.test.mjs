@@ -22,6 +22,9 @@ test('small pages give their title and Markdown', async (t) => {
       'input', 'Tide Times', 'intro\n\n# Tide Times\n\ntext\n'],
     ['a rule that opens or closes the text goes', 'html', '<hr><p>text</p><hr><p>more</p><hr>', 'input', '',
       'text\n\n* * *\n\nmore\n'],
+    ['permalinks in headings go', 'html', '<h2 id="u">Use<a href="#u" title="Link">&#xf0c1;</a></h2>'
+      + '<h3 id="n"><a href="#n"></a>Name <a href="#n">1</a></h3><dl><dt id="f">f()<a href="#f">&#xf0c1;</a></dt></dl>',
+    'input', '', '## Use\n\n### Name [1](#n)\n\nf()\n'],
     ['code keeps the language its wrapper names', 'html', '<div class="highlight-python3 notranslate"><div class="highlight">'
       + '<pre><span>x</span> = 1</pre></div></div><div class="highlight-default"><pre>plain</pre></div>', 'input', '',
     '```python3\nx = 1\n```\n\n```\nplain\n```\n'],

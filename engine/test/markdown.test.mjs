@@ -25,8 +25,13 @@ test('blocks become tidy Markdown', async (t) => {
       '4. four\n   1. one\n5. five\n'],
     ['fenced code with its language', '<pre><code class="language-js">let a = 1;\n\nlet b;\n</code></pre>',
       '```js\nlet a = 1;\n\nlet b;\n```\n'],
+    ['line breaks in preformatted text are its lines', '<pre>a<br>  b</pre>', '```\na\n  b\n```\n'],
     ['fence longer than backticks inside', '<pre>a ``` b</pre>', '````\na ``` b\n````\n'],
     ['links', '<p><a href="https://a.example/x">there</a></p>', '[there](https://a.example/x)\n'],
+    ['inline code keeps only its text', '<p><code>rule <em>name</em></code> <code><a href="u">x<b>y</b></a></code></p>',
+      '`rule name` [`xy`](u)\n'],
+    ['emphasis runs side by side pair up', '<p><b>-a</b> <i>f</i><b>, --arg=</b><i>f</i> <em>D</em><em>[x]</em></p>',
+      '**-a** _f_**, --arg=**_f_ *D[x]*\n'],
     ['links inside the document keep their text', '<p><a href="#_Toc1">Part</a></p>', 'Part\n'],
   ];
   await eachCase(t, cases, (html, expected) => assert.equal(convert(html), expected));
@@ -56,15 +61,17 @@ test('tables become GFM tables', async (t) => {
     ['a grid too large to draw keeps its rows as text',
       `<table>${'<tr><td>a</td><td colspan="400">b</td></tr>'.repeat(300)}<tr>${'<td>x</td>'.repeat(400)}</tr></table>`,
       `${'a | b\n\n'.repeat(300)}${'x | '.repeat(399)}x\n`],
-    ['a nested table becomes its text',
-      '<table><tr><th>A</th><th>B</th></tr><tr><td><table><tr><td>in</td><td>ner</td></tr></table></td><td>2</td></tr></table>',
-      '| A | B |\n| --- | --- |\n| in ner | 2 |\n'],
+    ['a table of one cell is its content', '<table><caption>Box</caption><tr><td><pre>a\n  b</pre><p>c</p></td></tr></table>',
+      'Box\n\n```\na\n  b\n```\n\nc\n'],
+    ['a table holding a table or a listing is written as blocks',
+      '<table><tr><th>A</th><th><pre>1\n 2</pre></th></tr><tr><td><table><tr><td>in</td><td>ner</td></tr></table></td></tr></table>',
+      'A\n\n```\n1\n 2\n```\n\n| in | ner |\n| --- | --- |\n'],
   ];
   await eachCase(t, cases, (html, expected) => assert.equal(convert(html), expected));
 });
 
 test('no HTML is left over', () => {
-  const markdown = convert('<table><tr><th><h2>Head</h2></th><th><pre><code>x</code></pre></th></tr>'
+  const markdown = convert('<table><tr><th><div>Head</div></th><th><pre><code>x</code></pre></th></tr>'
     + '<tr><td><blockquote>q</blockquote></td><td>line<br>break</td></tr></table>'
     + '<div><span>plain</span> <u>under</u> <sup>up</sup></div>');
   assert.doesNotMatch(markdown.replace(/<\/?su[bp]>/g, ''), /<\/?[a-z][^>]*>/i, markdown);
